@@ -1,0 +1,54 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    CommandLine options;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Watches a broker's page of current IPO offerings and alerts on new ones."));
+    const QCommandLineOption console(QStringLiteral("console"),
+                                     QStringLiteral("Run without windows; commands on standard input."));
+    const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Poll <url> instead of the offerings page."),
+                                 QStringLiteral("url"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Serve a sample offerings page on 127.0.0.1 and poll it."));
+    const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Press START once start-up is done."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
+    parser.addOptions({console, url, demo, start, help, version});
+    options.helpText = parser.helpText();
+
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        options.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        return options;
+    }
+    options.console = parser.isSet(console);
+    options.demo = parser.isSet(demo);
+    options.start = parser.isSet(start);
+    options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
+    if (parser.isSet(url)) {
+        options.url = QUrl(parser.value(url), QUrl::StrictMode);
+        const QString scheme = options.url.scheme();
+        if (!options.url.isValid() || options.url.host().isEmpty()
+            || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+            options.error = QStringLiteral("--url needs an http or https address, not '%1'.").arg(parser.value(url));
+            options.url.clear();
+        }
+    }
+    if (options.demo && !options.url.isEmpty())
+        options.error = QStringLiteral("--demo and --url cannot be used together.");
+    return options;
+}
+
+bool noDisplayAvailable()
+{
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}

@@ -1,0 +1,130 @@
+#include "app/ConsoleSession.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void forwardSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+}
+} // namespace
+
+ConsoleSession::ConsoleSession(QObject* parent)
+    : QObject(parent)
+{
+}
+
+ConsoleSession::~ConsoleSession() = default;
+
+void ConsoleSession::addCommand(const QString& name, bool takesArgument, Handler handler)
+{
+    m_commands[name] = Command{takesArgument, std::move(handler)};
+}
+
+bool ConsoleSession::execute(const QString& rawLine)
+{
+    QString line = rawLine;
+    if (line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty())
+        return true;
+
+    // The longest command name that the line starts with wins, so "smtp to" is not
+    // taken for a command "smtp" with the argument "to".
+    const Command* match = nullptr;
+    QString argument;
+    qsizetype matchedLength = -1;
+    for (const auto& [name, command] : m_commands) {
+        if (name.size() <= matchedLength)
+            continue;
+        if (trimmed == name) {
+            match = &command;
+            argument.clear();
+            matchedLength = name.size();
+        } else if (command.takesArgument && line.trimmed().startsWith(name + QLatin1Char(' '))) {
+            match = &command;
+            // The argument keeps its own blanks: typing " x" into a box is not typing "x".
+            const QString afterIndent = line.mid(line.indexOf(name));
+            argument = afterIndent.mid(name.size() + 1);
+            matchedLength = name.size();
+        }
+    }
+    if (!match) {
+        printError(QStringLiteral("unknown command '%1'; nothing changed").arg(trimmed));
+        return false;
+    }
+    match->handler(argument);
+    return true;
+}
+
+void ConsoleSession::listenToStandardInput()
+{
+    m_input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(m_input, &QSocketNotifier::activated, this, &ConsoleSession::readInput);
+}
+
+void ConsoleSession::readInput()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        // End of input changes nothing: the program keeps monitoring until told to exit.
+        m_input->setEnabled(false);
+        if (!m_pending.isEmpty())
+            execute(QString::fromLocal8Bit(std::exchange(m_pending, {})));
+        return;
+    }
+    m_pending.append(buffer, n);
+    qsizetype end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QByteArray line = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        execute(QString::fromLocal8Bit(line));
+    }
+}
+
+void ConsoleSession::catchTerminationSignals(std::function<void()> onSignal)
+{
+    m_onSignal = std::move(onSignal);
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    m_signals = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(m_signals, &QSocketNotifier::activated, this, &ConsoleSession::readSignal);
+    struct sigaction action = {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void ConsoleSession::readSignal()
+{
+    char byte;
+    [[maybe_unused]] const auto got = ::read(signalPipe[1], &byte, 1);
+    if (m_onSignal)
+        m_onSignal();
+}
+
+void ConsoleSession::printLine(const QString& line)
+{
+    const QByteArray bytes = line.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+void ConsoleSession::printError(const QString& text)
+{
+    const QByteArray bytes = QStringLiteral("offerwatch: %1\n").arg(text).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}

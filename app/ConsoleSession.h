@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+
+class QSocketNotifier;
+
+// Reads one command per line from standard input and runs the action a user would
+// take on the matching control. SIGINT and SIGTERM run the normal shut-down.
+class ConsoleSession final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ConsoleSession)
+public:
+    // Gets the text after the command word(s), possibly empty.
+    using Handler = std::function<void(const QString& argument)>;
+
+    explicit ConsoleSession(QObject* parent = nullptr);
+    ~ConsoleSession() override;
+
+    // A command that takes no argument refuses one.
+    void addCommand(const QString& name, bool takesArgument, Handler handler);
+    // Runs one line as typed; returns false (and says why on standard error) when refused.
+    bool execute(const QString& line);
+    void listenToStandardInput();
+    void catchTerminationSignals(std::function<void()> onSignal);
+
+    static void printLine(const QString& line);
+    static void printError(const QString& text);
+
+private:
+    void readInput();
+    void readSignal();
+
+    struct Command {
+        bool takesArgument;
+        Handler handler;
+    };
+    std::map<QString, Command> m_commands;
+    QSocketNotifier* m_input = nullptr;
+    QSocketNotifier* m_signals = nullptr;
+    std::function<void()> m_onSignal;
+    QByteArray m_pending;
+};

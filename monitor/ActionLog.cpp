@@ -1,0 +1,95 @@
+#include "monitor/ActionLog.h"
+
+#include <QFile>
+#include <QLocale>
+
+ActionLogModel::ActionLogModel(QObject* parent)
+    : QAbstractListModel(parent)
+{
+}
+
+int ActionLogModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
+}
+
+QVariant ActionLogModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
+        return {};
+    return m_lines[m_lines.size() - 1 - static_cast<size_t>(index.row())];
+}
+
+void ActionLogModel::addLine(const QString& line)
+{
+    beginInsertRows({}, 0, 0);
+    m_lines.push_back(line);
+    endInsertRows();
+}
+
+QString ActionLogModel::text() const
+{
+    QString all;
+    for (auto it = m_lines.rbegin(); it != m_lines.rend(); ++it)
+        all += *it + QStringLiteral("\r\n");
+    return all;
+}
+
+const QString& ActionLogModel::newestLine() const
+{
+    static const QString none;
+    return m_lines.empty() ? none : m_lines.back();
+}
+
+ActionLog::ActionLog(const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_clock(clock)
+{
+}
+
+QString ActionLog::shortDate(const QDateTime& when)
+{
+    return QLocale::c().toString(when.date(), QStringLiteral("M/d/yyyy"));
+}
+
+QString ActionLog::longTime(const QDateTime& when)
+{
+    return QLocale::c().toString(when.time(), QStringLiteral("h:mm:ss AP"));
+}
+
+QString ActionLog::screenLine(const QDateTime& when, const QString& message)
+{
+    // Eight characters of the 12-hour time: before ten o'clock they end in the
+    // blank before AM/PM, so those lines carry two blanks before the message.
+    return longTime(when).left(8) + QLatin1Char(' ') + message;
+}
+
+QByteArray ActionLog::fileRecord(const QDateTime& when, const QString& message)
+{
+    // Quotes inside the message are written as they are; readers of the log
+    // have always taken the first and last quote of a line as its bounds.
+    const QString record = QLatin1Char('"') + shortDate(when) + QLatin1Char(' ') + longTime(when)
+        + QLatin1Char(' ') + message + QLatin1Char('"');
+    return record.toUtf8() + "\r\n";
+}
+
+void ActionLog::LogAction(const QString& message)
+{
+    const QString line = screenLine(m_clock.now(), message);
+    m_screen.addLine(line);
+    appendToFile(fileRecord(m_clock.now(), message));
+    Q_EMIT lineLogged(line);
+}
+
+void ActionLog::appendToFile(const QByteArray& record)
+{
+    if (m_filePath.isEmpty())
+        return;
+    // Opened and closed per line so another program can read the log between lines
+    // and every line is on disk when this returns.
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    file.write(record);
+    file.close();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QAbstractListModel>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+// The on-screen log: every line of this run, newest first. Lines are kept oldest
+// first and the row order is reversed on read, so adding a line costs the same
+// after a month of polling as after a minute.
+class ActionLogModel final : public QAbstractListModel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ActionLogModel)
+public:
+    explicit ActionLogModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+    void addLine(const QString& line);
+    // The whole log as the multi-line text box would hold it: newest first, CR LF after each line.
+    QString text() const;
+    const QString& newestLine() const;
+
+private:
+    std::vector<QString> m_lines;
+};
+
+// Writes each message as one line on screen and one quoted, time-stamped record
+// appended to the log file. Nothing here can fail the caller: a file that cannot
+// be written loses its line, and the screen still shows it.
+class ActionLog final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ActionLog)
+public:
+    explicit ActionLog(const Clock& clock, QObject* parent = nullptr);
+
+    void setFilePath(const QString& path) { m_filePath = path; }
+    const QString& filePath() const { return m_filePath; }
+
+    void LogAction(const QString& message);
+
+    ActionLogModel* screen() { return &m_screen; }
+    const ActionLogModel* screen() const { return &m_screen; }
+
+    // US English forms, the ones the log has always been read in.
+    static QString shortDate(const QDateTime& when);
+    static QString longTime(const QDateTime& when);
+    static QString screenLine(const QDateTime& when, const QString& message);
+    static QByteArray fileRecord(const QDateTime& when, const QString& message);
+
+Q_SIGNALS:
+    void lineLogged(const QString& screenLine);
+
+private:
+    void appendToFile(const QByteArray& record);
+
+    const Clock& m_clock;
+    QString m_filePath;
+    ActionLogModel m_screen;
+};

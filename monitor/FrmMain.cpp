@@ -1,0 +1,137 @@
+#include "monitor/FrmMain.h"
+
+#include "monitor/Monitor.h"
+#include "ui_FrmMain.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QEvent>
+#include <QPalette>
+
+namespace {
+// A page of many megabytes would make the hidden diagnostics box slow to fill;
+// the monitor keeps the whole text, the box shows its beginning.
+constexpr qsizetype DiagnosticsTextLimit = 256 * 1024;
+
+QColor toQColor(std::uint32_t value, const QPalette& palette)
+{
+    if (StatusColour::isSystemColour(value))
+        return palette.color(QPalette::Active, QPalette::Highlight);
+    return QColor(StatusColour::red(value), StatusColour::green(value), StatusColour::blue(value));
+}
+
+Monitor::WindowState toWindowState(Qt::WindowStates states)
+{
+    if (states & Qt::WindowMinimized)
+        return Monitor::WindowState::Minimized;
+    if (states & Qt::WindowMaximized)
+        return Monitor::WindowState::Maximized;
+    if (states & Qt::WindowFullScreen)
+        return Monitor::WindowState::Other;
+    return Monitor::WindowState::Normal;
+}
+} // namespace
+
+FrmMain::FrmMain(Monitor& monitor, QWidget* parent)
+    : QMainWindow(parent)
+    , m_monitor(monitor)
+    , m_ui(std::make_unique<Ui::FrmMain>())
+{
+    m_ui->setupUi(this);
+    QFont font = this->font();
+    font.setFamilies({QStringLiteral("Comic Neue"), QStringLiteral("Comic Sans MS")});
+    setFont(font);
+    m_ui->centralwidget->setFixedSize(249, 514);
+    m_ui->Text2->setModel(m_monitor.actionLog().screen());
+    m_ui->Label8->setStyleSheet(QStringLiteral("color: white;"));
+    connectControls();
+    refreshFromPanel();
+    refreshDiagnostics();
+    move(0, 0);
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::connectControls()
+{
+    Monitor& m = m_monitor;
+    connect(m_ui->Command1, &QPushButton::clicked, this, [&m] { m.Command1_Click(); });
+    connect(m_ui->Command2, &QPushButton::clicked, this, [&m] { m.Command2_Click(); });
+    connect(m_ui->Command3, &QPushButton::clicked, this, [&m] { m.Command3_Click(); });
+    connect(m_ui->Command4, &QPushButton::clicked, this, [&m] { m.Command4_Click(); });
+    connect(m_ui->Command5, &QPushButton::clicked, this, [&m] { m.Command5_Click(); });
+    connect(m_ui->Check1, &QCheckBox::clicked, this, [&m](bool ticked) { m.Check1_Click(ticked); });
+    connect(m_ui->List2, &QListWidget::itemClicked, this,
+            [&m](QListWidgetItem* item) { m.List2_Click(item->text().toInt()); });
+    connect(m_ui->mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->mnuEmail, &QAction::triggered, this, [&m] { m.mnuEmail_Click(); });
+    connect(m_ui->mnuIPOlog, &QAction::triggered, this, [&m] { m.mnuIPOlog_Click(); });
+    connect(m_ui->mnuDelLog, &QAction::triggered, this, [&m] { m.mnuDelLog_Click(); });
+    connect(m_ui->mnuOfferwatch, &QAction::triggered, this,
+            [&m] { m.mnuOfferwatch_Click(QDir::currentPath()); });
+    connect(m_ui->mnuAbout, &QAction::triggered, this, [&m] { m.mnuAbout_Click(); });
+    connect(&m.panel(), &MainPanel::changed, this, &FrmMain::refreshFromPanel);
+    connect(&m.panel(), &MainPanel::diagnosticsChanged, this, &FrmMain::refreshDiagnostics);
+}
+
+void FrmMain::refreshFromPanel()
+{
+    const MainPanel& panel = m_monitor.panel();
+    const QColor status = toQColor(panel.statusColour(), palette());
+    for (QWidget* w : {static_cast<QWidget*>(m_ui->Label8), static_cast<QWidget*>(m_ui->Frame1)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, status);
+        w->setPalette(p);
+    }
+    m_ui->Command1->setEnabled(panel.startEnabled());
+    m_ui->Command2->setEnabled(panel.stopEnabled());
+    m_ui->Command1->setDefault(panel.defaultButton() == MainPanel::DefaultButton::Start);
+    m_ui->Command2->setDefault(panel.defaultButton() == MainPanel::DefaultButton::Stop);
+    m_ui->Command3->setText(panel.emailCaption());
+    m_ui->Command4->setText(panel.browserCaption());
+    m_ui->Command5->setText(panel.alarmCaption());
+    if (m_ui->Text3->toPlainText() != panel.tickerText())
+        m_ui->Text3->setPlainText(panel.tickerText());
+    m_ui->Check1->setChecked(panel.excludeClosed());
+    const auto items = m_ui->List2->findItems(QString::number(panel.intervalMinutes()), Qt::MatchExactly);
+    if (!items.isEmpty() && m_ui->List2->currentItem() != items.first()) {
+        const QSignalBlocker quiet(m_ui->List2);
+        m_ui->List2->setCurrentItem(items.first());
+        m_ui->List2->scrollToItem(items.first(), QAbstractItemView::PositionAtTop);
+    }
+}
+
+void FrmMain::refreshDiagnostics()
+{
+    const MainPanel& panel = m_monitor.panel();
+    const QString& page = panel.pageText();
+    m_ui->Text1->setPlainText(page.size() > DiagnosticsTextLimit
+                                  ? page.left(DiagnosticsTextLimit)
+                                        + tr("\n[%1 more characters not shown]").arg(page.size() - DiagnosticsTextLimit)
+                                  : page);
+    m_ui->lblHTMLSIZE->setText(panel.htmlSize());
+    m_ui->lblRESPCODE->setText(panel.responseCode());
+    m_ui->lblRESPINFO->setText(panel.responseInfo());
+}
+
+void FrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        m_monitor.Form_Resize(Monitor::WindowState::Normal);
+    }
+}
+
+void FrmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_shownOnce)
+        m_monitor.Form_Resize(toWindowState(windowState()));
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    m_monitor.Form_Unload();
+    event->accept();
+}

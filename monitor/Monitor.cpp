@@ -1,0 +1,231 @@
+#include "monitor/Monitor.h"
+
+#include "monitor/OfferingsParser.h"
+#include "platform/TextEditor.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString Blank = QStringLiteral(" ");
+}
+
+Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
+    : QObject(parent)
+    , m_log(clock)
+    , m_poll(m_log, m_panel, m_state, pageClient, clock)
+{
+    m_poll.setPageHandler([this](const QString& page) { handlePage(page); });
+}
+
+const QList<int>& Monitor::intervalChoices()
+{
+    static const QList<int> minutes{90, 75, 60, 45, 30, 15};
+    return minutes;
+}
+
+void Monitor::Form_Load(const QString& currentDirectory)
+{
+    m_state.LogFilePath = QDir(currentDirectory).filePath(QStringLiteral("ipolog.txt"));
+    m_log.setFilePath(m_state.LogFilePath);
+    const QFileInfo logFile(m_state.LogFilePath);
+    if (!logFile.exists() || logFile.size() == 0)
+        LogAction(QStringLiteral("OFFERWATCH LOG CREATED"));
+    LogAction(QStringLiteral("main: Program Started. ") + m_state.BuildInfo);
+
+    Command2_Click();
+
+    m_state.EmailOn = false;
+    m_state.MapiLoggedOn = false;
+    LogAction(QStringLiteral("email: OFF"));
+
+    m_state.AlarmOn = false;
+    m_panel.setAlarmCaption(QStringLiteral("Alarm OFF"));
+    LogAction(QStringLiteral("alarm: OFF"));
+
+    m_state.BrowserOn = true;
+    m_state.BrowserOnSaved = true;
+    m_state.PageFetched = false;
+    m_state.PageFetchedSaved = false;
+
+    List2_Click(15);
+    Check1_Click(true);
+
+    m_tickerList = Blank;
+    m_tickerEntry = Blank;
+    m_detector = ChangeDetector();
+}
+
+void Monitor::Form_Resize(WindowState state)
+{
+    switch (state) {
+    case WindowState::Minimized:
+        m_state.BrowserOnSaved = m_state.BrowserOn;
+        m_state.PageFetchedSaved = m_state.PageFetched;
+        m_state.PageFetched = true;
+        SwitchBrowserOff();
+        LogAction(QStringLiteral("window: minimized"));
+        break;
+    case WindowState::Normal:
+    case WindowState::Maximized:
+        m_state.BrowserOn = m_state.BrowserOnSaved;
+        m_state.PageFetched = m_state.PageFetchedSaved;
+        if (m_state.BrowserOn) {
+            SwitchBrowserOn();
+            if (m_state.PageFetched)
+                ShowPageInBrowser();
+        }
+        LogAction(QStringLiteral("window: normal"));
+        break;
+    case WindowState::Other:
+        break;
+    }
+}
+
+void Monitor::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    LogAction(QStringLiteral("main: Exit Program."));
+    if (m_alerts)
+        m_alerts->logoffMessagingSession();
+    if (m_windows)
+        m_windows->unloadAllWindows();
+    Q_EMIT exitRequested();
+}
+
+void Monitor::Command3_Click()
+{
+    LogAction(QStringLiteral("button: email setup"));
+    if (m_windows)
+        m_windows->showMailWizard();
+}
+
+void Monitor::Command4_Click()
+{
+    if (m_state.BrowserOn)
+        SwitchBrowserOff();
+    else
+        SwitchBrowserOn();
+}
+
+void Monitor::Command5_Click()
+{
+    if (m_panel.alarmCaption() != QLatin1String("Alarm ON")) {
+        m_state.AlarmOn = true;
+        m_panel.setAlarmCaption(QStringLiteral("Alarm ON"));
+        LogAction(QStringLiteral("alarm: ON"));
+    } else {
+        m_state.AlarmOn = false;
+        m_panel.setAlarmCaption(QStringLiteral("Alarm OFF"));
+        LogAction(QStringLiteral("alarm: OFF"));
+    }
+}
+
+void Monitor::List2_Click(int minutes)
+{
+    if (!intervalChoices().contains(minutes))
+        return;
+    m_panel.setIntervalMinutes(minutes);
+    LogAction(QStringLiteral("interval:") + QString::number(minutes));
+}
+
+void Monitor::Check1_Click(bool ticked)
+{
+    m_panel.setExcludeClosed(ticked);
+    LogAction(ticked ? QStringLiteral("exclude: ON") : QStringLiteral("exclude: OFF"));
+}
+
+void Monitor::mnuEmail_Click()
+{
+    LogAction(QStringLiteral("menu: email setup"));
+    if (m_windows)
+        m_windows->showMailWizard();
+}
+
+void Monitor::mnuIPOlog_Click()
+{
+    LogAction(QStringLiteral("menu: viewed ipolog.txt"));
+    LaunchTextEditor(m_state.LogFilePath);
+}
+
+void Monitor::mnuDelLog_Click()
+{
+    QFile::remove(m_state.LogFilePath);
+    LogAction(QStringLiteral("OFFERWATCH LOG CREATED"));
+    LogAction(QStringLiteral("menu: previous ipolog.txt was deleted "));
+}
+
+void Monitor::mnuOfferwatch_Click(const QString& currentDirectory)
+{
+    LogAction(QStringLiteral("menu: Offerwatch.txt"));
+    LaunchTextEditor(QDir(currentDirectory).filePath(QStringLiteral("Offerwatch.txt")));
+}
+
+void Monitor::mnuAbout_Click()
+{
+    LogAction(QStringLiteral("menu: about"));
+    if (m_windows)
+        m_windows->showAboutBox();
+}
+
+void Monitor::SwitchBrowserOn()
+{
+    m_panel.setBrowserCaption(QStringLiteral("Browser ON"));
+    m_state.BrowserOn = true;
+    if (m_state.PageFetched && m_windows)
+        m_windows->showBrowser();
+    LogAction(QStringLiteral("browser: ON"));
+}
+
+void Monitor::SwitchBrowserOff()
+{
+    m_panel.setBrowserCaption(QStringLiteral("Browser OFF"));
+    m_state.BrowserOn = false;
+    if (m_state.PageFetched && m_windows)
+        m_windows->hideBrowser();
+    LogAction(QStringLiteral("browser: OFF"));
+}
+
+void Monitor::ShowPageInBrowser()
+{
+    if (m_state.BrowserOn && m_state.PageFetched && m_windows)
+        m_windows->reloadBrowser(m_poll.offeringsUrl().toString());
+}
+
+void Monitor::handlePage(const QString& page)
+{
+    ShowPageInBrowser();
+    const ParsedOfferings parsed = parseOfferings(page);
+    m_tickerList = parsed.tickerList;
+    m_tickerEntry = parsed.lastEntry;
+    if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::TickersFound)
+        ReportTickersFound();
+    else
+        ReportNoChange();
+}
+
+void Monitor::ReportNoChange()
+{
+    m_panel.setStatusColour(StatusColour::Green);
+    if (m_tickerList != Blank) {
+        m_panel.setTickerText(m_tickerList);
+        LogAction(QStringLiteral("poll: OK, no changes- ") + m_tickerList);
+    } else {
+        m_panel.setTickerText(QStringLiteral(" none found"));
+        LogAction(QStringLiteral("poll: OK, none found"));
+    }
+}
+
+void Monitor::ReportTickersFound()
+{
+    m_panel.setStatusColour(StatusColour::DarkRed);
+    m_panel.setTickerText(m_tickerList);
+    LogAction(QStringLiteral("poll: ticker(s) found- ") + m_tickerList);
+    if (!m_alerts)
+        return;
+    if (m_state.AlarmOn)
+        m_alerts->SoundAlarm();
+    m_alerts->DispatchEmailAlert(m_tickerList);
+}

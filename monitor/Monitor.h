@@ -1,0 +1,81 @@
+#pragma once
+
+#include "monitor/ActionLog.h"
+#include "monitor/ChangeDetector.h"
+#include "monitor/MainPanel.h"
+#include "monitor/PollCycle.h"
+#include "monitor/RunState.h"
+#include "monitor/WindowHost.h"
+
+#include <QObject>
+#include <QUrl>
+
+// The main window's logic and the run state it owns: start-up, the toggles, the
+// interval and exclude-closed choices, minimize and restore, the log and help menus,
+// the report of each poll, and shut-down. The window itself only binds controls to it.
+class Monitor final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Monitor)
+public:
+    enum class WindowState { Normal, Minimized, Maximized, Other };
+
+    Monitor(const Clock& clock, PageClient& pageClient, QObject* parent = nullptr);
+
+    void setWindowHost(WindowHost* host) { m_windows = host; }
+    void setAlertHooks(AlertHooks* alerts) { m_alerts = alerts; }
+    void setOfferingsUrl(const QUrl& url) { m_poll.setOfferingsUrl(url); }
+
+    RunState& state() { return m_state; }
+    MainPanel& panel() { return m_panel; }
+    ActionLog& actionLog() { return m_log; }
+    PollCycle& poll() { return m_poll; }
+    ChangeDetector& changeDetector() { return m_detector; }
+    const QString& tickerList() const { return m_tickerList; }
+
+    void LogAction(const QString& message) { m_log.LogAction(message); }
+
+    // currentDirectory is where the log lives for the whole run.
+    void Form_Load(const QString& currentDirectory);
+    void Form_Resize(WindowState state);
+    void Form_Unload();
+
+    void Command1_Click() { m_poll.Command1_Click(); }
+    void Command2_Click() { m_poll.Command2_Click(); }
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void List2_Click(int minutes);
+    void Check1_Click(bool ticked);
+
+    void mnuEmail_Click();
+    void mnuIPOlog_Click();
+    void mnuDelLog_Click();
+    void mnuOfferwatch_Click(const QString& currentDirectory);
+    void mnuAbout_Click();
+
+    void SwitchBrowserOn();
+    void SwitchBrowserOff();
+    void ShowPageInBrowser();
+
+    static const QList<int>& intervalChoices();
+
+Q_SIGNALS:
+    // Shut-down has run; the program ends.
+    void exitRequested();
+
+private:
+    void handlePage(const QString& page);
+    void ReportNoChange();
+    void ReportTickersFound();
+
+    RunState m_state;
+    MainPanel m_panel;
+    ActionLog m_log;
+    PollCycle m_poll;
+    ChangeDetector m_detector;
+    QString m_tickerList = QStringLiteral(" ");
+    QString m_tickerEntry = QStringLiteral(" ");
+    WindowHost* m_windows = nullptr;
+    AlertHooks* m_alerts = nullptr;
+    bool m_unloaded = false;
+};

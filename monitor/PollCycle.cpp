@@ -1,0 +1,109 @@
+#include "monitor/PollCycle.h"
+
+#include "monitor/ActionLog.h"
+#include "monitor/MainPanel.h"
+#include "monitor/RunState.h"
+
+namespace {
+constexpr int TickMilliseconds = 250;
+constexpr int SecondsPerIntervalUnit = 60;
+} // namespace
+
+QString errorDetailLine(const QString& prefix, int number, const QString& description)
+{
+    const QString digits = number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
+    return prefix + digits + QLatin1Char(' ') + description;
+}
+
+PollCycle::PollCycle(ActionLog& log, MainPanel& panel, RunState& state, PageClient& client, const Clock& clock,
+                     QObject* parent)
+    : QObject(parent)
+    , m_log(log)
+    , m_panel(panel)
+    , m_state(state)
+    , m_client(client)
+    , m_clock(clock)
+{
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &PollCycle::Timer1_Timer);
+    connect(&m_client, &PageClient::finished, this, &PollCycle::pageArrived);
+}
+
+void PollCycle::Command1_Click()
+{
+    m_stopRequested = false;
+    m_timer.stop();
+    m_log.LogAction(QStringLiteral("poll: started"));
+    m_panel.setStatusColour(StatusColour::Running);
+    m_panel.setStartEnabled(false);
+    m_panel.setStopEnabled(true);
+    m_panel.setDefaultButton(MainPanel::DefaultButton::Stop);
+    // The fetch runs in the background; STOP, the toggles and the menus are
+    // handled while it is under way and only change what is read afterwards.
+    m_cycleRunning = true;
+    m_client.fetch(m_offeringsUrl);
+}
+
+void PollCycle::pageArrived(const PageResult& result)
+{
+    if (!m_cycleRunning)
+        return;
+    if (!result.ok) {
+        failureBlock(result.errorNumber, result.errorDescription);
+    } else {
+        m_panel.setDiagnostics(result.body, QString::number(result.body.size()),
+                               QString::number(result.responseCode), result.responseInfo);
+        if (result.body.isEmpty()) {
+            failureBlock(0, QString());
+        } else {
+            m_state.PageFetched = true;
+            if (m_pageHandler)
+                m_pageHandler(result.body);
+        }
+    }
+    scheduleNextCycle();
+}
+
+void PollCycle::failureBlock(int errorNumber, const QString& description)
+{
+    m_panel.setStatusColour(StatusColour::Orange);
+    m_log.LogAction(QStringLiteral("web: timeout"));
+    m_log.LogAction(errorDetailLine(QStringLiteral("Error #"), errorNumber, description));
+}
+
+void PollCycle::scheduleNextCycle()
+{
+    m_cycleRunning = false;
+    m_pollSeconds = static_cast<double>(m_panel.intervalMinutes()) * SecondsPerIntervalUnit;
+    m_nextPollTime = nowInWholeSeconds().addSecs(static_cast<qint64>(m_pollSeconds));
+    if (!m_stopRequested) {
+        m_log.LogAction(QStringLiteral("poll: waiting for next cycle"));
+        m_timer.start(TickMilliseconds);
+    }
+    Q_EMIT cycleFinished();
+}
+
+void PollCycle::Command2_Click()
+{
+    m_panel.setStartEnabled(true);
+    m_panel.setDefaultButton(MainPanel::DefaultButton::Start);
+    m_panel.setStopEnabled(false);
+    m_stopRequested = true;
+    m_timer.stop();
+    m_log.LogAction(QStringLiteral("poll: stopped"));
+}
+
+void PollCycle::Timer1_Timer()
+{
+    // The clock is read in whole seconds, so a cycle starts with the first tick
+    // after the second that follows the due time, never at the due second itself.
+    if (nowInWholeSeconds() > m_nextPollTime)
+        Command1_Click();
+}
+
+QDateTime PollCycle::nowInWholeSeconds() const
+{
+    QDateTime now = m_clock.now();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}

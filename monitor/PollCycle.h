@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/PageClient.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+
+class ActionLog;
+class MainPanel;
+struct RunState;
+
+// START, STOP and the timer that runs a cycle whenever one is due. A cycle logs its
+// start, fetches the offerings page, hands a good page on and schedules the next
+// cycle; a failed or empty fetch is logged and coloured, and polling goes on.
+class PollCycle final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PollCycle)
+public:
+    using PageHandler = std::function<void(const QString& page)>;
+
+    PollCycle(ActionLog& log, MainPanel& panel, RunState& state, PageClient& client, const Clock& clock,
+              QObject* parent = nullptr);
+
+    void setOfferingsUrl(const QUrl& url) { m_offeringsUrl = url; }
+    const QUrl& offeringsUrl() const { return m_offeringsUrl; }
+    // Called with the page text after every successful fetch.
+    void setPageHandler(PageHandler handler) { m_pageHandler = std::move(handler); }
+
+    void Command1_Click(); // START, and every due cycle
+    void Command2_Click(); // STOP
+    void Timer1_Timer();
+
+    bool stopRequested() const { return m_stopRequested; }
+    bool cycleRunning() const { return m_cycleRunning; }
+    bool timerActive() const { return m_timer.isActive(); }
+    const QDateTime& nextPollTime() const { return m_nextPollTime; }
+    double pollSeconds() const { return m_pollSeconds; }
+
+Q_SIGNALS:
+    // The cycle's work is done (successful or not) and the next one is scheduled.
+    void cycleFinished();
+
+private:
+    void pageArrived(const PageResult& result);
+    void failureBlock(int errorNumber, const QString& description);
+    void scheduleNextCycle();
+    QDateTime nowInWholeSeconds() const;
+
+    ActionLog& m_log;
+    MainPanel& m_panel;
+    RunState& m_state;
+    PageClient& m_client;
+    const Clock& m_clock;
+    QUrl m_offeringsUrl;
+    PageHandler m_pageHandler;
+    QTimer m_timer;
+    bool m_stopRequested = true;
+    bool m_cycleRunning = false;
+    QDateTime m_nextPollTime;
+    double m_pollSeconds = 0;
+};
+
+// "Error #" and the number, with a leading blank when it is not negative, a blank
+// and the description: the detail line after every failure.
+QString errorDetailLine(const QString& prefix, int number, const QString& description);

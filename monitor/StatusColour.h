@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Status colours in the classic colour form: red in the lowest byte, green next,
+// blue third; a value with the top bit set names a system colour by index.
+namespace StatusColour {
+inline constexpr std::uint32_t Green = 0x008000;
+inline constexpr std::uint32_t Running = 0x80000002; // the active title bar's colour
+inline constexpr std::uint32_t DarkRed = 0x0000C0;
+inline constexpr std::uint32_t Orange = 0x0080FF;
+
+inline constexpr bool isSystemColour(std::uint32_t value) { return (value & 0x80000000u) != 0; }
+inline constexpr int red(std::uint32_t value) { return static_cast<int>(value & 0xFF); }
+inline constexpr int green(std::uint32_t value) { return static_cast<int>((value >> 8) & 0xFF); }
+inline constexpr int blue(std::uint32_t value) { return static_cast<int>((value >> 16) & 0xFF); }
+
+// The name the console's status line uses.
+inline QString name(std::uint32_t value)
+{
+    switch (value) {
+    case Green: return QStringLiteral("green");
+    case Running: return QStringLiteral("running");
+    case DarkRed: return QStringLiteral("darkred");
+    case Orange: return QStringLiteral("orange");
+    default: return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));
+    }
+}
+} // namespace StatusColour

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The windows that the main window opens. A run without windows leaves them out;
+// the main window's logic does not care whether anything is shown.
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+
+    virtual void showMailWizard() = 0;
+    virtual void showAboutBox() = 0;
+    // The browser view: shown, hidden, or unloaded and loaded again on an address.
+    virtual void showBrowser() = 0;
+    virtual void hideBrowser() = 0;
+    virtual void reloadBrowser(const QString& startingAddress) = 0;
+    // Unloads every open window, the most recently opened first.
+    virtual void unloadAllWindows() = 0;
+};
+
+// The alarm and the e-mail alert that a found-tickers report raises, and the
+// messaging session that shut-down logs off.
+class AlertHooks {
+public:
+    virtual ~AlertHooks() = default;
+
+    virtual void SoundAlarm() = 0;
+    // Sends TickerList as an e-mail alert when e-mail alerts are on.
+    virtual void DispatchEmailAlert(const QString& tickerList) = 0;
+    virtual void logoffMessagingSession() = 0;
+};

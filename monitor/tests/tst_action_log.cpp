@@ -1,0 +1,117 @@
+#include "monitor/ActionLog.h"
+#include "testsupport/FakeClock.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class ActionLogTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void record_hasQuotedUsDateTimeMessageAndCrLf_data();
+    void record_hasQuotedUsDateTimeMessageAndCrLf();
+    void lines_appendToFileAndStackNewestFirstOnScreen();
+    void unwritableLog_keepsScreenWorking_data();
+    void unwritableLog_keepsScreenWorking();
+};
+
+void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QString>("screen");
+
+    QTest::newRow("evening before ten: two blanks on screen")
+        << QDateTime(QDate(2000, 4, 6), QTime(21, 5, 3)) << QStringLiteral("poll: started")
+        << QByteArray("\"4/6/2000 9:05:03 PM poll: started\"\r\n") << QStringLiteral("9:05:03  poll: started");
+    QTest::newRow("ten o'clock and later: one blank")
+        << QDateTime(QDate(2000, 12, 31), QTime(22, 15, 9)) << QStringLiteral("poll: stopped")
+        << QByteArray("\"12/31/2000 10:15:09 PM poll: stopped\"\r\n") << QStringLiteral("10:15:09 poll: stopped");
+    QTest::newRow("just after midnight is 12 AM")
+        << QDateTime(QDate(2001, 1, 2), QTime(0, 0, 7)) << QStringLiteral("alarm: ON")
+        << QByteArray("\"1/2/2001 12:00:07 AM alarm: ON\"\r\n") << QStringLiteral("12:00:07 alarm: ON");
+    QTest::newRow("quotes inside the message are not escaped")
+        << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0)) << QStringLiteral("a \"quoted\" word")
+        << QByteArray("\"4/6/2000 9:00:00 AM a \"quoted\" word\"\r\n") << QStringLiteral("9:00:00  a \"quoted\" word");
+}
+
+void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf()
+{
+    QFETCH(QDateTime, when);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, record);
+    QFETCH(QString, screen);
+
+    QTemporaryDir dir;
+    FakeClock clock(when);
+    ActionLog log(clock);
+    log.setFilePath(dir.filePath(QStringLiteral("ipolog.txt")));
+    QSignalSpy logged(&log, &ActionLog::lineLogged);
+    log.LogAction(message);
+
+    QFile file(log.filePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), record);
+    QCOMPARE(log.screen()->newestLine(), screen);
+    QCOMPARE(logged.size(), 1);
+    QCOMPARE(logged.first().first().toString(), screen);
+}
+
+void ActionLogTest::lines_appendToFileAndStackNewestFirstOnScreen()
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    ActionLog log(clock);
+    log.setFilePath(dir.filePath(QStringLiteral("ipolog.txt")));
+    QFile existing(log.filePath());
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write("\"earlier run\"\r\n");
+    existing.close();
+
+    log.LogAction(QStringLiteral("first"));
+    clock.advanceMs(1000);
+    log.LogAction(QStringLiteral("second"));
+
+    QVERIFY(existing.open(QIODevice::ReadOnly));
+    const QList<QByteArray> records = existing.readAll().split('\n');
+    QCOMPARE(records.size(), 4); // three records and the empty rest after the last line end
+    QCOMPARE(records[0], QByteArray("\"earlier run\"\r"));
+    QVERIFY(records[1].endsWith(" first\"\r"));
+    QVERIFY(records[2].endsWith(":04 PM second\"\r"));
+
+    const ActionLogModel& screen = *log.screen();
+    QCOMPARE(screen.rowCount(), 2);
+    QCOMPARE(screen.data(screen.index(0)).toString(), QStringLiteral("9:05:04  second"));
+    QCOMPARE(screen.data(screen.index(1)).toString(), QStringLiteral("9:05:03  first"));
+    QCOMPARE(screen.text(), QStringLiteral("9:05:04  second\r\n9:05:03  first\r\n"));
+}
+
+void ActionLogTest::unwritableLog_keepsScreenWorking_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("path is a directory") << QStringLiteral("ipolog.txt");
+    QTest::newRow("directory is missing") << QStringLiteral("gone/ipolog.txt");
+}
+
+void ActionLogTest::unwritableLog_keepsScreenWorking()
+{
+    QFETCH(QString, relativePath);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ipolog.txt")));
+    FakeClock clock;
+    ActionLog log(clock);
+    log.setFilePath(dir.filePath(relativePath));
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 1000; ++i)
+        log.LogAction(QStringLiteral("line %1").arg(i));
+    QCOMPARE(log.screen()->rowCount(), 1000);
+    QCOMPARE(log.screen()->newestLine(), QStringLiteral("9:05:03  line 999"));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("ipolog.txt"))).isDir());
+    QVERIFY2(timer.elapsed() < 5000, "a log that cannot be written must not slow logging down");
+}
+
+QTEST_GUILESS_MAIN(ActionLogTest)
+#include "tst_action_log.moc"

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/UserPrompt.h"
+
+class QWidget;
+
+// Shows a real message box and waits for the user, as the windowed program should.
+class MessageBoxPrompt final : public UserPrompt {
+public:
+    explicit MessageBoxPrompt(QWidget* parent = nullptr)
+        : m_parent(parent)
+    {
+    }
+    void critical(const QString& title, const QString& text) override;
+
+private:
+    QWidget* m_parent;
+};

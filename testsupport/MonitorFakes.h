@@ -1,0 +1,27 @@
+#pragma once
+
+#include "monitor/WindowHost.h"
+
+#include <QStringList>
+
+// Records what the main window's logic asked of the windows and the alert paths.
+class RecordingWindowHost final : public WindowHost {
+public:
+    void showMailWizard() override { calls << QStringLiteral("wizard"); }
+    void showAboutBox() override { calls << QStringLiteral("about"); }
+    void showBrowser() override { calls << QStringLiteral("show browser"); }
+    void hideBrowser() override { calls << QStringLiteral("hide browser"); }
+    void reloadBrowser(const QString& address) override { calls << QStringLiteral("reload ") + address; }
+    void unloadAllWindows() override { calls << QStringLiteral("unload all"); }
+
+    QStringList calls;
+};
+
+class RecordingAlertHooks final : public AlertHooks {
+public:
+    void SoundAlarm() override { calls << QStringLiteral("alarm"); }
+    void DispatchEmailAlert(const QString& tickerList) override { calls << QStringLiteral("email ") + tickerList; }
+    void logoffMessagingSession() override { calls << QStringLiteral("logoff"); }
+
+    QStringList calls;
+};
