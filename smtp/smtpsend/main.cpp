@@ -1,0 +1,109 @@
+// smtpsend: sends standard input as a mail through the smtp control.
+#include "SendJob.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+// "host", "host:port", "[v6]" or "[v6]:port".
+std::optional<std::pair<QString, int>> parseServer(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"(^(?:\[([^\]]+)\]|([^:\[\]]+))(?::(\d{1,5}))?$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString host = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+    int port = Smtp::DefaultPort;
+    if (match.hasCaptured(3)) {
+        port = match.captured(3).toInt();
+        if (port < 1 || port > 65535)
+            return std::nullopt;
+    }
+    return std::make_pair(host, port);
+}
+
+// Texts travel as one byte per character; taking the bytes as Latin-1 passes
+// them through unchanged whatever their encoding.
+QString asBytes(const QString& argument)
+{
+    return QString::fromLatin1(argument.toLocal8Bit());
+}
+
+int usage(const QString& message)
+{
+    std::fprintf(stderr, "smtpsend: %s (see --help)\n", qPrintable(message));
+    return 2;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("smtpsend"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends the text on standard input as a mail through the smtp control.\n"
+        "Exit status 0 only when the server accepted every copy."));
+    parser.addHelpOption();
+    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SMTP server, host[:port]."),
+                                    QStringLiteral("host[:port]"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("Sender address."), QStringLiteral("A"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Recipient address."), QStringLiteral("B"));
+    const QCommandLineOption cc(QStringLiteral("cc"), QStringLiteral("Copy recipients, separated by \";\"."),
+                                QStringLiteral("LIST"));
+    const QCommandLineOption subject(QStringLiteral("subject"), QStringLiteral("Subject line."),
+                                     QStringLiteral("S"));
+    const QCommandLineOption attach(QStringLiteral("attach"), QStringLiteral("File to attach; may be repeated."),
+                                    QStringLiteral("PATH"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("Seconds to wait for each server reply (default 300)."),
+                                     QStringLiteral("S"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print the SMTP dialogue."));
+    const QCommandLineOption timing(QStringLiteral("timing"),
+                                    QStringLiteral("Print when each copy was accepted, from the start."));
+    parser.addOptions({server, from, to, cc, subject, attach, timeout, verbose, timing});
+    parser.process(app);
+
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
+    for (const QCommandLineOption* required : {&server, &from, &to}) {
+        if (parser.value(*required).trimmed().isEmpty())
+            return usage(QStringLiteral("--%1 is required").arg(required->names().first()));
+    }
+    SendJob::Mail mail;
+    const auto hostPort = parseServer(parser.value(server));
+    if (!hostPort)
+        return usage(QStringLiteral("--server must be host or host:port with a port from 1 to 65535"));
+    mail.host = hostPort->first;
+    mail.port = hostPort->second;
+    mail.from = asBytes(parser.value(from));
+    mail.to = asBytes(parser.value(to));
+    mail.cc = asBytes(parser.value(cc));
+    mail.subject = asBytes(parser.value(subject));
+    for (const QString& path : parser.values(attach)) {
+        if (path.contains(QLatin1Char(';')))
+            return usage(QStringLiteral("attachment path \"%1\" contains \";\", which separates paths").arg(path));
+        mail.attachments.append(path);
+    }
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        mail.replyTimeoutSeconds = parser.value(timeout).toInt(&ok);
+        if (!ok || mail.replyTimeoutSeconds < 1)
+            return usage(QStringLiteral("--timeout must be a whole number of seconds, at least 1"));
+    }
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return usage(QStringLiteral("cannot read standard input"));
+    mail.message = QString::fromLatin1(input.readAll());
+
+    SendJob job(mail, parser.isSet(verbose), parser.isSet(timing));
+    QObject::connect(&job, &SendJob::finished, &app, &QCoreApplication::exit);
+    job.start();
+    return app.exec();
+}

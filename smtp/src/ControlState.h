@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The fields of one control instance, shared by the property layer, the
+// dialogue and the message writer. Lists hold at most Smtp::MaxListEntries.
+struct ControlState {
+    bool sendFlag = false;
+    QString mailServerDomain;
+    QString mailTo;
+    QString ccAddress;
+    QString mailFrom;
+    QString subject;
+    QString message;
+    QString attachmentFile;
+    int mailServerPort = 25;
+    int replyTimeoutSeconds = 300;
+
+    bool hasAttachments = false;
+    QStringList attachmentList;
+    bool openingBoundaryPending = false;
+    bool isLastAttachment = false;
+
+    bool ccPending = false;
+    QStringList ccList;
+    int ccCursor = 0;
+
+    bool mimeHeaderPending = false;
+    // Which command follows the next 250 reply; kept across sends on purpose.
+    enum Step { None = 0, MailFrom = 1, RcptTo = 2, Data = 3, Quit = 4 };
+    int dialogueStep = None;
+};
+
+#include <atomic>
+
+// Instances alive in this library, for DllCanUnloadNow.
+inline std::atomic<int>& liveControlInstances()
+{
+    static std::atomic<int> count{0};
+    return count;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "smtp/SmtpExport.h"
+
+#include <QByteArray>
+#include <QString>
+
+class Smtp;
+class SmtpSocket;
+struct ControlState;
+
+// Writes the message content after the server's 354: header lines, the text,
+// the MIME attachment parts and the end-of-data marker, raising the status
+// events on the way.
+class SMTP_EXPORT MessageWriter final {
+public:
+    MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket);
+    Q_DISABLE_COPY_MOVE(MessageWriter)
+
+    void writeContent();
+
+    // The multipart prelude that is put in front of the text once.
+    static QString mimePrelude();
+    // The text as it goes on the wire: every line end CR LF (a lone CR or LF
+    // could end the data early on a lenient server), dot-stuffed (RFC 5321
+    // section 4.5.2), one byte per character.
+    static QByteArray wireText(const QString& text);
+    // The file name after the last "/" or "\", so no local path leaks into the mail.
+    static QString extractFileName(const QString& path);
+    // "Date:" and "Message-ID:" values (RFC 5322 section 3.6).
+    static QString dateValue();
+    static QString messageIdValue(const QString& mailFrom);
+
+private:
+    void writeHeader(const QString& line);
+    void write(const QByteArray& bytes);
+    void flush();
+    void sendAttachment(const QString& path, int attachmentCount);
+    void failAttachment();
+    bool connectionReplaced() const;
+
+    Smtp& m_control;
+    ControlState& m_state;
+    SmtpSocket& m_socket;
+    QByteArray m_out;
+    quint64 m_connection = 0; // the connection this content belongs to
+};

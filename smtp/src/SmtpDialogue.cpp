@@ -1,0 +1,228 @@
+#include "SmtpDialogue.h"
+
+#include "ControlState.h"
+#include "smtp/Smtp.h"
+
+namespace {
+const QString CrLf = QStringLiteral("\r\n");
+
+bool hasLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+} // namespace
+
+SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
+    : QObject(parent)
+    , m_control(control)
+    , m_state(state)
+    , m_socket(this)
+    , m_writer(control, state, m_socket)
+{
+    m_replyTimer.setSingleShot(true);
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setInterval(PauseAfterCopyMs);
+    connect(&m_socket, &SmtpSocket::dataArrived, this, &SmtpDialogue::onDataArrived);
+    connect(&m_socket, &SmtpSocket::failed, this, &SmtpDialogue::onSocketFailed);
+    connect(&m_socket, &SmtpSocket::bytesWritten, this, &SmtpDialogue::refreshReplyTimer);
+    connect(&m_replyTimer, &QTimer::timeout, this, &SmtpDialogue::onReplyTimeout);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &SmtpDialogue::afterPause);
+}
+
+// Values that end up inside a command or a header line must not carry a line
+// break: it would end that line and let the rest pass as a command or header
+// of its own.
+QString SmtpDialogue::refusalReason() const
+{
+    const auto refuse = [](const QString& what) {
+        return QStringLiteral("%1 contains a line break; the mail is not sent").arg(what);
+    };
+    if (hasLineBreak(m_state.mailServerDomain))
+        return refuse(QStringLiteral("MailServerDomain"));
+    if (hasLineBreak(m_state.mailFrom))
+        return refuse(QStringLiteral("MailFrom"));
+    if (hasLineBreak(m_state.mailTo))
+        return refuse(QStringLiteral("MailTo"));
+    if (hasLineBreak(m_state.subject))
+        return refuse(QStringLiteral("Subject"));
+    if (m_state.ccPending && hasLineBreak(m_state.ccAddress))
+        return refuse(QStringLiteral("CCAddress"));
+    if (m_state.hasAttachments) {
+        for (const QString& path : m_state.attachmentList) {
+            if (hasLineBreak(path) || path.contains(QLatin1Char('"')))
+                return QStringLiteral("The attachment file name \"%1\" contains a line break or a double quote; "
+                                      "the mail is not sent")
+                    .arg(MessageWriter::extractFileName(path).simplified());
+        }
+    }
+    return {};
+}
+
+void SmtpDialogue::start()
+{
+    if (m_state.mailFrom.trimmed().isEmpty()) {
+        Q_EMIT m_control.Error(QStringLiteral("Mail from can't be blank !!"));
+        m_control.clearSendFlag();
+        return;
+    }
+    if (const QString reason = refusalReason(); !reason.isEmpty()) {
+        Q_EMIT m_control.Error(reason);
+        m_control.clearSendFlag();
+        return;
+    }
+    Q_EMIT m_control.BusyState(true);
+    // A send already running is dropped and starts again.
+    m_pauseTimer.stop();
+    m_quitSent = false;
+    connectToServer();
+    Q_EMIT m_control.ConnectionStatus(QStringLiteral("Connecting to ") + m_state.mailServerDomain + CrLf);
+}
+
+void SmtpDialogue::connectToServer()
+{
+    m_replies.clear();
+    m_socket.connectToServer(m_state.mailServerDomain, quint16(m_state.mailServerPort));
+    refreshReplyTimer();
+}
+
+void SmtpDialogue::refreshReplyTimer()
+{
+    if (m_socket.isOpen() && !m_quitSent)
+        m_replyTimer.start(m_state.replyTimeoutSeconds * 1000);
+    else
+        m_replyTimer.stop();
+}
+
+void SmtpDialogue::onDataArrived()
+{
+    const quint64 connection = m_socket.generation();
+    const QList<SmtpReply> replies = m_replies.feed(m_socket.readAll());
+    for (const SmtpReply& reply : replies) {
+        // A reply handled before may have closed or replaced the connection.
+        if (m_socket.generation() != connection)
+            break;
+        handleReply(reply);
+    }
+    refreshReplyTimer();
+}
+
+void SmtpDialogue::handleReply(const SmtpReply& reply)
+{
+    const QString text = QString::fromLatin1(reply.text);
+    if (m_quitSent) {
+        // The copy has been accepted; only the goodbye is of interest now.
+        if (reply.code == 221) {
+            Q_EMIT m_control.ConnectionStatus(text);
+            Q_EMIT m_control.ConnectionStatus(text + CrLf);
+            m_control.clearSendFlag();
+            m_socket.close();
+        }
+        return;
+    }
+    Q_EMIT m_control.ConnectionStatus(text);
+    switch (reply.code) {
+    case 220:
+        m_state.dialogueStep = ControlState::MailFrom;
+        sendCommand(QStringLiteral("HELO ") + m_state.mailServerDomain + CrLf);
+        return;
+    case 250:
+        switch (m_state.dialogueStep) {
+        case ControlState::MailFrom:
+            m_state.dialogueStep = ControlState::RcptTo;
+            sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf);
+            return;
+        case ControlState::RcptTo:
+            m_state.dialogueStep = ControlState::Data;
+            sendCommand(QStringLiteral("RCPT TO:<") + m_state.mailTo + QStringLiteral(">") + CrLf);
+            return;
+        case ControlState::Data:
+            m_state.dialogueStep = ControlState::None;
+            sendCommand(QStringLiteral("DATA") + CrLf);
+            return;
+        case ControlState::Quit:
+            endOfCopy();
+            return;
+        default:
+            return;
+        }
+    case 354:
+        m_writer.writeContent();
+        return;
+    case 221:
+        Q_EMIT m_control.ConnectionStatus(text + CrLf);
+        m_control.clearSendFlag();
+        m_socket.close();
+        return;
+    default:
+        Q_EMIT m_control.Error(QStringLiteral("Error from SMTP Server : ") + text);
+        m_control.clearSendFlag();
+        m_socket.close();
+        Q_EMIT m_control.BusyState(false);
+        return;
+    }
+}
+
+void SmtpDialogue::sendCommand(const QString& command, const QString& status)
+{
+    m_socket.write(command.toLatin1());
+    Q_EMIT m_control.ConnectionStatus(status);
+}
+
+void SmtpDialogue::sendCommand(const QString& command)
+{
+    sendCommand(command, command);
+}
+
+void SmtpDialogue::endOfCopy()
+{
+    sendCommand(QStringLiteral("quit") + CrLf, QStringLiteral("Quit from SMTP server") + CrLf);
+    // The connection stays open through the pause so that the server's 221
+    // can arrive (RFC 5321 section 4.1.1.10); it is closed when the pause ends.
+    m_quitSent = true;
+    m_replyTimer.stop();
+    m_pauseTimer.start();
+    Q_EMIT m_control.MailHasBeenSent(true);
+}
+
+void SmtpDialogue::afterPause()
+{
+    m_quitSent = false;
+    m_socket.close();
+    m_replyTimer.stop();
+    if (m_state.ccPending && m_state.ccCursor < m_state.ccList.size()) {
+        m_state.mimeHeaderPending = false;
+        m_state.isLastAttachment = false;
+        m_state.openingBoundaryPending = true;
+        Q_EMIT m_control.BusyState(true);
+        m_state.mailTo = m_state.ccList.at(m_state.ccCursor);
+        Q_EMIT m_control.propertyChanged(QStringLiteral("MailTo"));
+        connectToServer();
+        ++m_state.ccCursor;
+        return;
+    }
+    m_state.ccPending = false;
+    Q_EMIT m_control.BusyState(false);
+    Q_EMIT m_control.DisconnectedFromSMTPServer(true);
+}
+
+void SmtpDialogue::onSocketFailed(const QString& description)
+{
+    // After "quit" the copy is delivered and the server is free to hang up.
+    if (m_quitSent)
+        return;
+    endWithSocketError(description);
+}
+
+void SmtpDialogue::onReplyTimeout()
+{
+    endWithSocketError(QStringLiteral("No reply from the SMTP server within %1 seconds")
+                           .arg(m_state.replyTimeoutSeconds));
+}
+
+void SmtpDialogue::endWithSocketError(const QString& description)
+{
+    Q_EMIT m_control.Error(description);
+    m_control.clearSendFlag();
+    m_socket.close();
+    m_replyTimer.stop();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "MessageWriter.h"
+#include "SmtpReply.h"
+#include "SmtpSocket.h"
+
+#include <QObject>
+#include <QTimer>
+
+class Smtp;
+struct ControlState;
+
+// The SMTP client dialogue of the control: one connection per copy of the
+// message, each step driven by the server's replies.
+class SmtpDialogue final : public QObject {
+    Q_OBJECT
+public:
+    // The pause after each finished copy, before the next copy or the end.
+    static constexpr int PauseAfterCopyMs = 1000;
+
+    SmtpDialogue(Smtp& control, ControlState& state, QObject* parent = nullptr);
+    Q_DISABLE_COPY_MOVE(SmtpDialogue)
+
+    // The host set SendMail to true: check the values and connect.
+    void start();
+
+private:
+    void onDataArrived();
+    void onSocketFailed(const QString& description);
+    void onReplyTimeout();
+    void handleReply(const SmtpReply& reply);
+    // Commands are reported as sent, except where the report has its own text.
+    void sendCommand(const QString& command);
+    void sendCommand(const QString& command, const QString& status);
+    void endOfCopy();
+    void afterPause();
+    void connectToServer();
+    void endWithSocketError(const QString& description);
+    void refreshReplyTimer();
+    QString refusalReason() const;
+
+    Smtp& m_control;
+    ControlState& m_state;
+    SmtpSocket m_socket;
+    ReplyAssembler m_replies;
+    MessageWriter m_writer;
+    QTimer m_replyTimer;
+    QTimer m_pauseTimer;
+    // Between "quit" and the end of the pause: the server's 221 is still
+    // welcome, anything else from that connection is no longer the dialogue's.
+    bool m_quitSent = false;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "smtp/SmtpExport.h"
+
+#include <QByteArray>
+#include <QList>
+
+// One complete server reply: all its lines as received and its code.
+struct SMTP_EXPORT SmtpReply {
+    QByteArray text;
+    int code = 0; // 0 when the last line does not start with a code
+};
+
+// Collects server bytes into complete replies (RFC 5321 section 4.2): a reply
+// may arrive split over several segments, and a multi-line reply ("250-...")
+// ends only with the line whose code is followed by a blank or by the line end.
+class SMTP_EXPORT ReplyAssembler final {
+public:
+    // A reply that grows past this without ending is answered as garbage
+    // rather than buffered without bound.
+    static constexpr qsizetype MaxReplySize = 64 * 1024;
+
+    QList<SmtpReply> feed(const QByteArray& bytes);
+    void clear() { m_pending.clear(); }
+    bool hasPartial() const { return !m_pending.isEmpty(); }
+
+    // The code of a final reply line: its leading digits when a blank or the
+    // line end follows them, else 0.
+    static int lineCode(QByteArrayView line);
+
+private:
+    QByteArray m_pending;
+};
