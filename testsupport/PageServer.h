@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <chrono>
+#include <utility>
+
+// One scripted answer of PageServer.
+struct PageResponse {
+    enum class Delivery {
+        Complete,       // Content-Length and the whole body
+        Chunked,        // Transfer-Encoding: chunked, no Content-Length
+        CloseDelimited, // no length at all; the body ends when the connection closes
+        StallMidBody,   // Content-Length, half the body, then silence with the connection open
+        CloseMidBody,   // Content-Length, half the body, then the connection closes
+        AnnounceLength, // Content-Length: announcedLength, then the body and silence
+    };
+
+    int status = 200;
+    QByteArray reason = "OK";
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    std::chrono::milliseconds delay{0};
+    Delivery delivery = Delivery::Complete;
+    qint64 announcedLength = 0;
+
+    static PageResponse page(const QByteArray& body, const QByteArray& contentType = "text/html; charset=utf-8");
+    static PageResponse redirect(const QUrl& target, int status = 302);
+};
+
+// A loopback HTTP or HTTPS server that answers each request with the next scripted
+// response (then with the default one), for the paths a real server will not take.
+// Connections are closed after each answer, except in the stalling modes.
+class PageServer final : public QTcpServer {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageServer)
+public:
+    explicit PageServer(QObject* parent = nullptr);
+    ~PageServer() override;
+
+    // Serves HTTPS with this identity; call before listen().
+    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key);
+    bool isTls() const { return !m_certificate.isNull(); }
+
+    // Listens on 127.0.0.1, on a free port.
+    bool listen();
+    QUrl url(const QString& path = QStringLiteral("/page")) const;
+
+    void enqueue(const PageResponse& response);
+    void setDefaultResponse(const PageResponse& response);
+
+    // The head (request line and header fields) of every request, in order.
+    QList<QByteArray> requests() const { return m_requests; }
+    int requestCount() const { return static_cast<int>(m_requests.size()); }
+
+Q_SIGNALS:
+    void requestReceived(const QByteArray& head);
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void serve(QTcpSocket* socket);
+    void onReadyRead(QTcpSocket* socket);
+    static void answer(QTcpSocket* socket, const PageResponse& response);
+
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+    QList<PageResponse> m_queue;
+    PageResponse m_default;
+    QList<QByteArray> m_requests;
+};
