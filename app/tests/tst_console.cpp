@@ -1,0 +1,145 @@
+#include "testsupport/ConsoleProgram.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <csignal>
+
+class ConsoleTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startUp_writesSequenceToStdoutAndLog();
+    void commands_actLikeTheControls();
+    void terminationSignal_runsNormalShutDown();
+    void demo_showsFoundNoChangesAndExcludeClosed();
+    void unreachablePage_isLoggedAndProgramKeepsRunning();
+};
+
+namespace {
+QStringList fileMessages(const QString& path)
+{
+    QFile file(path);
+    QStringList messages;
+    if (!file.open(QIODevice::ReadOnly))
+        return messages;
+    for (const QByteArray& record : file.readAll().split('\n')) {
+        if (record.endsWith('\r'))
+            messages << QString::fromUtf8(record.chopped(2).mid(1)).section(QLatin1Char(' '), 3);
+    }
+    return messages;
+}
+
+// Presses START and waits until that cycle has finished; returns its report line.
+QString runCycle(ConsoleProgram& program)
+{
+    const qsizetype before = program.messages().size();
+    program.send(QStringLiteral("start"));
+    if (!program.waitForMessage(QStringLiteral("poll: waiting for next cycle")))
+        return {};
+    program.send(QStringLiteral("stop"));
+    if (!program.waitForMessage(QStringLiteral("poll: stopped")))
+        return {};
+    const QStringList cycle = program.messages().mid(before);
+    return cycle.size() > 1 ? cycle.at(1) : QString();
+}
+} // namespace
+
+void ConsoleTest::startUp_writesSequenceToStdoutAndLog()
+{
+    ConsoleProgram program;
+    program.setConsoleOption(false);
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    const QStringList expected = QStringList{QStringLiteral("OFFERWATCH LOG CREATED")} + startUpMessages();
+    QCOMPARE(program.messages(), expected);
+    QCOMPARE(fileMessages(program.directory() + QStringLiteral("/ipolog.txt")), expected);
+    QVERIFY(program.standardError().contains(QStringLiteral("running in console mode")));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+    QCOMPARE(program.process().exitCode(), 0);
+
+    // A second run in the same directory finds the log and writes no banner.
+    ConsoleProgram again;
+    QVERIFY(QFile::copy(program.directory() + QStringLiteral("/ipolog.txt"), again.directory() + QStringLiteral("/ipolog.txt")));
+    QVERIFY(again.start());
+    QVERIFY(again.waitForMessage(QStringLiteral("window: normal")));
+    QCOMPARE(again.messages(), startUpMessages());
+}
+
+void ConsoleTest::commands_actLikeTheControls()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    for (const char* command : {"alarm", "interval 30", "interval 7", "exclude off", "minimize", "restore", "bogus",
+                                "delete log", "show", "exit"})
+        program.send(QString::fromLatin1(command));
+    QVERIFY(program.waitForExit());
+    QCOMPARE(program.process().exitCode(), 0);
+
+    const QStringList after = program.messages().mid(startUpMessages().size() + 1);
+    QCOMPARE(after, (QStringList{QStringLiteral("alarm: ON"), QStringLiteral("interval:30"),
+                                 QStringLiteral("exclude: OFF"), QStringLiteral("browser: OFF"),
+                                 QStringLiteral("window: minimized"), QStringLiteral("browser: ON"),
+                                 QStringLiteral("window: normal"), QStringLiteral("OFFERWATCH LOG CREATED"),
+                                 QStringLiteral("menu: previous ipolog.txt was deleted "),
+                                 QStringLiteral("main: Exit Program.")}));
+    QVERIFY(program.stdoutLines().contains(
+        QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm ON\"")));
+    const QString errors = program.standardError();
+    QVERIFY(errors.contains(QStringLiteral("interval must be one of")));
+    QVERIFY(errors.contains(QStringLiteral("unknown command 'bogus'")));
+    QCOMPARE(fileMessages(program.directory() + QStringLiteral("/ipolog.txt")),
+             (QStringList{QStringLiteral("OFFERWATCH LOG CREATED"), QStringLiteral("menu: previous ipolog.txt was deleted "),
+                          QStringLiteral("main: Exit Program.")}));
+}
+
+void ConsoleTest::terminationSignal_runsNormalShutDown()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    ::kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
+    QVERIFY(program.waitForMessage(QStringLiteral("main: Exit Program.")));
+    QVERIFY(program.waitForExit());
+    QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+}
+
+void ConsoleTest::demo_showsFoundNoChangesAndExcludeClosed()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start({QStringLiteral("--demo")}));
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    const QStringList reports{runCycle(program), runCycle(program), runCycle(program), runCycle(program),
+                              runCycle(program)};
+    const QStringList kinds{QStringLiteral("poll: ticker(s) found- "), QStringLiteral("poll: OK, no changes- "),
+                            QStringLiteral("poll: ticker(s) found- "), QStringLiteral("poll: OK, no changes- "),
+                            QStringLiteral("poll: OK, no changes- ")};
+    for (int i = 0; i < kinds.size(); ++i)
+        QVERIFY2(reports[i].startsWith(kinds[i]), qPrintable(QStringLiteral("cycle %1: %2").arg(i + 1).arg(reports[i])));
+    // The fourth page closes an offering and the fifth drops one: news only without exclude-closed.
+    QVERIFY(reports[3].contains(QStringLiteral("(closed)")));
+    QVERIFY(reports[4].size() < reports[3].size());
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+}
+
+void ConsoleTest::unreachablePage_isLoggedAndProgramKeepsRunning()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start({QStringLiteral("--url"), QStringLiteral("https://127.0.0.1:1/"), QStringLiteral("--start")}));
+    QVERIFY(program.waitForMessage(QStringLiteral("poll: started")));
+    QVERIFY(program.waitForMessage(QStringLiteral("web: timeout")));
+    QVERIFY(program.waitForMessage(QStringLiteral("poll: waiting for next cycle")));
+    const QStringList messages = program.messages();
+    const QString detail = messages.at(messages.indexOf(QStringLiteral("web: timeout")) + 1);
+    QVERIFY2(detail.startsWith(QStringLiteral("Error # ")) && detail.size() > 10, qPrintable(detail));
+    program.send(QStringLiteral("show"));
+    QCOMPARE(program.waitForLineStartingWith(QStringLiteral("status:")),
+             QStringLiteral("status: colour=orange tickers=\"\" email=\"Email OFF\" alarm=\"Alarm OFF\""));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+}
+
+QTEST_GUILESS_MAIN(ConsoleTest)
+#include "tst_console.moc"
