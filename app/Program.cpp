@@ -56,6 +56,7 @@ bool Program::start()
     }
 
     m_mainWindow = std::make_unique<FrmMain>(*m_monitor);
+    wireBrowserAndAbout();
     m_monitor->Form_Load(QDir::currentPath());
     if (m_options.console) {
         // Nothing is shown, but the log reads as if the window had appeared.
@@ -67,6 +68,10 @@ bool Program::start()
     if (m_options.start)
         m_monitor->Command1_Click();
     return true;
+}
+
+void Program::wireBrowserAndAbout()
+{
 }
 
 QString Program::statusLine() const

@@ -29,6 +29,8 @@ public:
 
 private:
     void addConsoleCommands();
+    // The browser view and the About box, opened from the main window.
+    void wireBrowserAndAbout();
     QString statusLine() const;
 
     CommandLine m_options;
