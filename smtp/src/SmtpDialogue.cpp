@@ -22,6 +22,8 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
     m_replyTimer.setSingleShot(true);
     m_pauseTimer.setSingleShot(true);
     m_pauseTimer.setInterval(PauseAfterCopyMs);
+    // A coarse timer may fire up to 5 % early; the pause is never shorter.
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_socket, &SmtpSocket::dataArrived, this, &SmtpDialogue::onDataArrived);
     connect(&m_socket, &SmtpSocket::failed, this, &SmtpDialogue::onSocketFailed);
     connect(&m_socket, &SmtpSocket::bytesWritten, this, &SmtpDialogue::refreshReplyTimer);

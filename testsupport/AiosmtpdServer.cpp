@@ -1,0 +1,101 @@
+#include "AiosmtpdServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+bool accepts(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    const bool connected = socket.waitForConnected(200);
+    // Read the greeting so that the server does not log a dropped session.
+    if (connected)
+        socket.waitForReadyRead(500);
+    socket.abort();
+    return connected;
+}
+} // namespace
+
+AiosmtpdServer::AiosmtpdServer()
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+AiosmtpdServer::~AiosmtpdServer()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+}
+
+bool AiosmtpdServer::start(int timeoutMs)
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("cannot create a temporary directory");
+        return false;
+    }
+    m_port = freePort();
+    if (m_port == 0) {
+        m_error = QStringLiteral("no free loopback port");
+        return false;
+    }
+    m_process.start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), QStringLiteral("--port"),
+                     QString::number(m_port), QStringLiteral("--dir"), m_dir.path()});
+    if (!m_process.waitForStarted(5000)) {
+        m_error = QStringLiteral("cannot start /usr/bin/python3: ") + m_process.errorString();
+        return false;
+    }
+    const bool ready = QTest::qWaitFor(
+        [&] { return m_process.state() != QProcess::Running || accepts(m_port); }, timeoutMs);
+    if (!ready || m_process.state() != QProcess::Running) {
+        m_error = QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?)");
+        return false;
+    }
+    return true;
+}
+
+QList<AiosmtpdServer::Message> AiosmtpdServer::messages() const
+{
+    QList<Message> result;
+    const QDir dir(m_dir.path());
+    for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        QFile meta(dir.filePath(name));
+        QFile eml(dir.filePath(name.chopped(5) + QStringLiteral(".eml")));
+        if (!meta.open(QIODevice::ReadOnly) || !eml.open(QIODevice::ReadOnly))
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(meta.readAll()).object();
+        Message message;
+        message.mailFrom = object.value(QStringLiteral("mail_from")).toString();
+        for (const QJsonValue& to : object.value(QStringLiteral("rcpt_tos")).toArray())
+            message.rcptTos.append(to.toString());
+        message.content = eml.readAll();
+        message.path = eml.fileName();
+        result.append(message);
+    }
+    return result;
+}
+
+bool AiosmtpdServer::waitForMessages(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
+}
