@@ -3,7 +3,6 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 namespace {
@@ -22,7 +21,12 @@ constexpr char16_t foldAscii(char16_t c)
     return (c >= u'A' && c <= u'Z') ? char16_t(c - u'A' + u'a') : c;
 }
 
-// Finds one marker in the page, in any ASCII case, by Horspool's skip search.
+// Finds one marker in the page, in any ASCII case.
+//
+// A marker with a character that has no case is found by looking for that character alone,
+// which Qt does many characters at a time, and checking the marker around each hit; the
+// anchors chosen ("_", "=", ".") are far rarer in markup than letters. A marker of letters
+// only is compared at every position.
 //
 // Every lookup of the parser goes forward through the page, so the finder remembers its last
 // result: asking again from a position not past that result costs nothing. Without this, an
@@ -30,15 +34,13 @@ constexpr char16_t foldAscii(char16_t c)
 // the same stretch of page again, and a large page would take quadratic time.
 class MarkerFinder final {
 public:
-    MarkerFinder(QStringView page, QStringView lowerCaseMarker)
+    MarkerFinder(QStringView page, QStringView lowerCaseMarker, QChar anchor = QChar())
         : m_page(page)
         , m_marker(lowerCaseMarker)
+        , m_anchorIndex(anchor.isNull() ? -1 : lowerCaseMarker.indexOf(anchor))
     {
         Q_ASSERT(!m_marker.isEmpty());
-        const qsizetype length = m_marker.size();
-        m_skip.fill(length);
-        for (qsizetype i = 0; i + 1 < length; ++i)
-            m_skip[m_marker[i].unicode() & 0x7f] = length - 1 - i;
+        Q_ASSERT(anchor.isNull() || (m_anchorIndex >= 0 && foldAscii(anchor.unicode()) == anchor.unicode()));
     }
 
     // The first position at or after `from` where the marker starts, or -1.
@@ -47,38 +49,51 @@ public:
         const bool answered = m_searchedFrom >= 0 && from >= m_searchedFrom && (m_found < 0 || from <= m_found);
         if (!answered) {
             m_searchedFrom = from;
-            m_found = search(from);
+            m_found = m_anchorIndex >= 0 ? searchByAnchor(from) : searchEverywhere(from);
         }
         return m_found;
     }
 
 private:
-    qsizetype search(qsizetype from) const
+    bool matchesAt(qsizetype start) const
     {
-        const qsizetype length = m_marker.size();
-        const qsizetype lastStart = m_page.size() - length;
-        const char16_t* text = m_page.utf16();
+        const char16_t* text = m_page.utf16() + start;
         const char16_t* marker = m_marker.utf16();
-        const char16_t markerLast = marker[length - 1];
-        qsizetype pos = from;
-        while (pos <= lastStart) {
-            const char16_t last = foldAscii(text[pos + length - 1]);
-            if (last == markerLast) {
-                qsizetype i = length - 2;
-                while (i >= 0 && foldAscii(text[pos + i]) == marker[i])
-                    --i;
-                if (i < 0)
-                    return pos;
-            }
-            // The markers are ASCII, so any other character cannot occur in them at all.
-            pos += last < 0x80 ? m_skip[last] : length;
+        for (qsizetype i = 0; i < m_marker.size(); ++i) {
+            if (foldAscii(text[i]) != marker[i])
+                return false;
+        }
+        return true;
+    }
+
+    qsizetype searchByAnchor(qsizetype from) const
+    {
+        const qsizetype lastStart = m_page.size() - m_marker.size();
+        const QChar anchor = m_marker[m_anchorIndex];
+        for (qsizetype start = from; start <= lastStart; ++start) {
+            const qsizetype hit = m_page.indexOf(anchor, start + m_anchorIndex);
+            if (hit < 0)
+                return -1;
+            start = hit - m_anchorIndex;
+            if (start <= lastStart && matchesAt(start))
+                return start;
+        }
+        return -1;
+    }
+
+    qsizetype searchEverywhere(qsizetype from) const
+    {
+        const qsizetype lastStart = m_page.size() - m_marker.size();
+        for (qsizetype start = from; start <= lastStart; ++start) {
+            if (matchesAt(start))
+                return start;
         }
         return -1;
     }
 
     QStringView m_page;
     QStringView m_marker;
-    std::array<qsizetype, 0x80> m_skip{};
+    qsizetype m_anchorIndex;
     qsizetype m_searchedFrom = -1;
     qsizetype m_found = -1;
 };
@@ -117,10 +132,10 @@ QString joinTickerList(const std::vector<QString>& entries)
 
 ParsedOfferings parseOfferings(QStringView page)
 {
-    MarkerFinder symbols(page, SymbolMarker);
-    MarkerFinder offerTypes(page, OfferTypeMarker);
-    MarkerFinder images(page, ImageMarker);
-    MarkerFinder nameEnds(page, ImageNameEnd);
+    MarkerFinder symbols(page, SymbolMarker, u'_');
+    MarkerFinder offerTypes(page, OfferTypeMarker, u'_');
+    MarkerFinder images(page, ImageMarker, u'=');
+    MarkerFinder nameEnds(page, ImageNameEnd, u'.');
     MarkerFinder openWords(page, OpenWord);
 
     ParsedOfferings result;
