@@ -132,10 +132,12 @@ void NetworkPageClient::fetch(const QUrl& url)
     }
 
     m_body.clear();
+    m_location = url;
     m_reply = m_manager->get(request);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &NetworkPageClient::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::readyRead, this, &NetworkPageClient::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &NetworkPageClient::onReplyFinished);
+    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) { m_location = target; });
     m_deadline.start(m_transferTimeout);
 }
 
@@ -174,7 +176,7 @@ void NetworkPageClient::onReplyFinished()
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
 
     if (error == QNetworkReply::InsecureRedirectError) {
-        const QUrl from = m_reply->url();
+        const QUrl from = m_location;
         const QUrl to = from.resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
         fail(error,
              QStringLiteral("Redirect refused: %1 points to the less safe address %2")

@@ -68,6 +68,8 @@ private:
     QPointer<QNetworkReply> m_reply;
     QTimer m_deadline;
     QByteArray m_body;
+    // The address being fetched now, after the redirects followed so far.
+    QUrl m_location;
     QList<QSslCertificate> m_extraCaCertificates;
     std::chrono::milliseconds m_transferTimeout = DefaultTransferTimeout;
     qint64 m_bodyLimit = DefaultBodyLimit;

@@ -9,6 +9,9 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace std::chrono_literals;
 using Delivery = PageResponse::Delivery;
 
@@ -226,24 +229,30 @@ void TestNetworkPageClient::bodyOverLimit_failsWithItsOwnDescription_data()
 {
     QTest::addColumn<int>("delivery");
     QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("redirected");
     QTest::addColumn<bool>("ok");
 
     const qint64 limit = NetworkPageClient::DefaultBodyLimit;
-    QTest::newRow("announced over the limit") << int(Delivery::AnnounceLength) << limit + 1 << false;
-    QTest::newRow("chunked over the limit") << int(Delivery::Chunked) << limit + 1 << false;
-    QTest::newRow("unannounced over the limit") << int(Delivery::CloseDelimited) << limit + 1 << false;
-    QTest::newRow("chunked at the limit") << int(Delivery::Chunked) << limit << true;
-    QTest::newRow("announced at the limit") << int(Delivery::Complete) << limit << true;
+    QTest::newRow("announced over the limit") << int(Delivery::AnnounceLength) << limit + 1 << false << false;
+    QTest::newRow("announced over the limit after a redirect")
+        << int(Delivery::AnnounceLength) << limit + 1 << true << false;
+    QTest::newRow("chunked over the limit") << int(Delivery::Chunked) << limit + 1 << false << false;
+    QTest::newRow("unannounced over the limit") << int(Delivery::CloseDelimited) << limit + 1 << false << false;
+    QTest::newRow("chunked at the limit") << int(Delivery::Chunked) << limit << false << true;
+    QTest::newRow("announced at the limit") << int(Delivery::Complete) << limit << false << true;
 }
 
 void TestNetworkPageClient::bodyOverLimit_failsWithItsOwnDescription()
 {
     QFETCH(int, delivery);
     QFETCH(qint64, size);
+    QFETCH(bool, redirected);
     QFETCH(bool, ok);
 
     PageServer server;
     QVERIFY(server.listen());
+    if (redirected)
+        server.enqueue(PageResponse::redirect(server.url(QStringLiteral("/elsewhere"))));
     PageResponse response = PageResponse::page("", "text/html");
     response.delivery = static_cast<Delivery>(delivery);
     if (response.delivery == Delivery::AnnounceLength)
@@ -341,48 +350,54 @@ void TestNetworkPageClient::tenMegabytePage_arrivesWhole()
 
 void TestNetworkPageClient::redirect_followedOnlyWhenNotLessSafe_data()
 {
-    QTest::addColumn<bool>("fromTls");
-    QTest::addColumn<bool>("toTls");
+    // Whether each server of the chain speaks TLS; each redirects to the next, the last serves the page.
+    QTest::addColumn<QList<bool>>("chain");
     QTest::addColumn<int>("errorNumber");
 
-    QTest::newRow("https to http refused") << true << false << int(QNetworkReply::InsecureRedirectError);
-    QTest::newRow("http to https followed") << false << true << 0;
-    QTest::newRow("http to http followed") << false << false << 0;
-    QTest::newRow("https to https followed") << true << true << 0;
+    QTest::newRow("https to http refused") << QList<bool>{true, false} << int(QNetworkReply::InsecureRedirectError);
+    QTest::newRow("http to https to http refused")
+        << QList<bool>{false, true, false} << int(QNetworkReply::InsecureRedirectError);
+    QTest::newRow("http to https followed") << QList<bool>{false, true} << 0;
+    QTest::newRow("http to http followed") << QList<bool>{false, false} << 0;
+    QTest::newRow("https to https followed") << QList<bool>{true, true} << 0;
 }
 
 void TestNetworkPageClient::redirect_followedOnlyWhenNotLessSafe()
 {
-    QFETCH(bool, fromTls);
-    QFETCH(bool, toTls);
+    QFETCH(QList<bool>, chain);
     QFETCH(int, errorNumber);
 
-    PageServer origin;
-    PageServer target;
-    if (fromTls)
-        origin.setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
-    if (toTls)
-        target.setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
-    QVERIFY(origin.listen());
-    QVERIFY(target.listen());
-    origin.enqueue(PageResponse::redirect(target.url(QStringLiteral("/moved")), 301));
-    target.enqueue(PageResponse::page("moved page"));
+    std::vector<std::unique_ptr<PageServer>> servers;
+    for (const bool tls : chain) {
+        auto server = std::make_unique<PageServer>();
+        if (tls)
+            server->setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
+        QVERIFY(server->listen());
+        servers.push_back(std::move(server));
+    }
+    const auto hop = [&](std::size_t i) { return servers.at(i)->url(QStringLiteral("/hop%1").arg(i)); };
+    for (std::size_t i = 0; i + 1 < servers.size(); ++i)
+        servers.at(i)->enqueue(PageResponse::redirect(hop(i + 1), 301));
+    servers.back()->enqueue(PageResponse::page("moved page"));
 
     NetworkPageClient client;
     client.setExtraCaCertificates({m_certificates.caCertificate()});
-    const PageResult result = fetchOnce(client, origin.url());
+    const PageResult result = fetchOnce(client, hop(0));
 
     QCOMPARE(result.errorNumber, errorNumber);
     QCOMPARE(result.ok, errorNumber == 0);
+    const std::size_t last = servers.size() - 1;
     if (result.ok) {
         QCOMPARE(result.body, QStringLiteral("moved page"));
-        QCOMPARE(target.requestCount(), 1);
-        QVERIFY(target.requests().first().startsWith("GET /moved "));
+        QCOMPARE(servers.back()->requestCount(), 1);
+        QVERIFY(servers.back()->requests().first().startsWith("GET /hop" + QByteArray::number(qulonglong(last))));
     } else {
-        QVERIFY2(result.errorDescription.contains(target.url(QStringLiteral("/moved")).toString()),
+        // The description names the hop that was refused, from where to where.
+        QVERIFY2(result.errorDescription.contains(hop(last - 1).toString() + QLatin1Char(' ')),
                  qPrintable(result.errorDescription));
+        QVERIFY2(result.errorDescription.endsWith(hop(last).toString()), qPrintable(result.errorDescription));
         QVERIFY2(result.errorDescription.contains(QStringLiteral("less safe")), qPrintable(result.errorDescription));
-        QCOMPARE(target.requestCount(), 0);
+        QCOMPARE(servers.back()->requestCount(), 0);
     }
 }
 
