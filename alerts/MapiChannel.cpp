@@ -1,0 +1,269 @@
+#include "alerts/MapiChannel.h"
+
+#include "alerts/MailSettings.h"
+#include "monitor/ActionLog.h"
+#include "monitor/MainPanel.h"
+#include "monitor/PollCycle.h"
+#include "monitor/RunState.h"
+#include "platform/SettingsStore.h"
+#include "platform/UserPrompt.h"
+
+namespace {
+const QString ChannelName = QStringLiteral("MAPI");
+const QString CaptionOn = QStringLiteral("MAPI Email ON");
+const QString CaptionOff = QStringLiteral("MAPI Email OFF");
+} // namespace
+
+MapiChannel::MapiChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt,
+                         SettingsStore& settings, MessagingSessionFactory createSession, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_mainPanel(mainPanel)
+    , m_log(log)
+    , m_prompt(prompt)
+    , m_settings(settings)
+    , m_createSession(std::move(createSession))
+{
+}
+
+MapiChannel::~MapiChannel() = default;
+
+QString MapiChannel::caption(Button button)
+{
+    switch (button) {
+    case Button::Command1:
+        return QStringLiteral("LOGON");
+    case Button::Command2:
+        return CaptionOff;
+    case Button::Command3:
+        return QStringLiteral("TEST");
+    case Button::Command4:
+        return QStringLiteral("LOGOFF");
+    case Button::Command5:
+        return QStringLiteral("FINISH");
+    }
+    return {};
+}
+
+void MapiChannel::load()
+{
+    if (!m_loaded)
+        Form_Load();
+}
+
+void MapiChannel::unload()
+{
+    if (m_loaded)
+        Form_Unload();
+}
+
+// Placing the window is the window's own business; what is left is the state of its controls.
+void MapiChannel::Form_Load()
+{
+    m_loaded = true;
+    set(m_text1, m_settings.read(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
+    set(m_logonEnabled, !m_state.MapiLoggedOn);
+    set(m_logoffEnabled, m_state.MapiLoggedOn);
+    set(m_testEnabled, m_state.MapiLoggedOn);
+    if (m_state.MailSystem == ChannelName && m_state.EmailOn) {
+        set(m_onOffCaption, CaptionOn);
+        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
+    } else {
+        set(m_onOffCaption, CaptionOff);
+    }
+    Q_EMIT loaded();
+}
+
+void MapiChannel::Form_Unload()
+{
+    m_settings.write(MailSettings::MapiTo, m_text1);
+    m_loaded = false;
+    Q_EMIT unloaded();
+}
+
+void MapiChannel::setText1(const QString& text)
+{
+    load();
+    set(m_text1, text);
+}
+
+bool MapiChannel::press(Button button)
+{
+    load();
+    switch (button) {
+    case Button::Command1:
+        if (!m_logonEnabled)
+            return false;
+        Command1_Click();
+        return true;
+    case Button::Command2:
+        Command2_Click();
+        return true;
+    case Button::Command3:
+        if (!m_testEnabled)
+            return false;
+        Command3_Click();
+        return true;
+    case Button::Command4:
+        if (!m_logoffEnabled)
+            return false;
+        Command4_Click();
+        return true;
+    case Button::Command5:
+        Command5_Click();
+        return true;
+    }
+    return false;
+}
+
+void MapiChannel::Command1_Click()
+{
+    load();
+    set(m_logonEnabled, false);
+    m_state.MapiLoggedOn = true;
+    set(m_logoffEnabled, true);
+    set(m_testEnabled, true);
+
+    // A new logon replaces the held session without logging it off.
+    m_session = m_createSession ? m_createSession() : nullptr;
+    MessagingError error;
+    if (m_session && !m_session->Logon(true, true, &error)) {
+        m_log.LogAction(QStringLiteral("email: logon error"));
+        logError(error);
+        Command4_Click();
+        return;
+    }
+    m_log.LogAction(QStringLiteral("email: logon OK"));
+}
+
+void MapiChannel::Command4_Click()
+{
+    load();
+    set(m_logoffEnabled, false);
+    m_state.MapiLoggedOn = false;
+
+    set(m_onOffCaption, CaptionOff);
+    m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
+    m_state.EmailOn = false;
+
+    set(m_logonEnabled, true);
+    set(m_testEnabled, false);
+
+    // A session that cannot log off is kept, and nothing more is said.
+    if (!m_session || !m_session->Logoff(nullptr))
+        return;
+    m_session.reset();
+    m_log.LogAction(QStringLiteral("email: logoff OK"));
+}
+
+void MapiChannel::Command2_Click()
+{
+    load();
+    if (!m_state.MapiLoggedOn) {
+        m_prompt.critical(QStringLiteral("Offerwatch"), QStringLiteral("You cannot toggle email to active until you are")
+                                                            + QStringLiteral(" logged in."));
+        return;
+    }
+    if (m_onOffCaption != CaptionOn) {
+        m_state.MailSystem = ChannelName;
+        set(m_onOffCaption, CaptionOn);
+        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
+        m_state.EmailOn = true;
+        m_log.LogAction(QStringLiteral("email: ON"));
+    } else {
+        m_state.MailSystem = QStringLiteral("NOTHING");
+        set(m_onOffCaption, CaptionOff);
+        m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
+        m_state.EmailOn = false;
+        m_log.LogAction(QStringLiteral("email: OFF"));
+    }
+}
+
+void MapiChannel::Command3_Click()
+{
+    load();
+    m_mapiSubject = QStringLiteral("Offerwatch Test");
+    m_mapiText = QStringLiteral("This is the text of the Offerwatch email test");
+    m_mapiShowDialog = true;
+    SendMapiMail();
+    m_log.LogAction(QStringLiteral("email: test email sent"));
+}
+
+void MapiChannel::Command5_Click()
+{
+    unload();
+}
+
+const QString& MapiChannel::recipientBox()
+{
+    load();
+    return m_text1;
+}
+
+void MapiChannel::SendMapiMail()
+{
+    MessagingError error;
+    if (!m_session) {
+        sendFailed({MessagingErrorNumber::NoSession, QStringLiteral("there is no mail session; log on first")});
+        return;
+    }
+    m_message = m_session->addMessage(&error);
+    if (!m_message) {
+        sendFailed(error);
+        return;
+    }
+    m_message->setSubject(m_mapiSubject);
+    m_message->setText(m_mapiText);
+    MessagingRecipient* recipient = m_message->addRecipient(&error);
+    if (!recipient) {
+        sendFailed(error);
+        return;
+    }
+    recipient->setName(recipientBox());
+    if (!recipient->Resolve(&error) || !m_message->Update(&error) || !m_message->Send(m_mapiShowDialog, &error))
+        sendFailed(error);
+}
+
+// Every kind of send failure is logged as a "timeout"; the error line tells them apart.
+void MapiChannel::sendFailed(const MessagingError& error)
+{
+    m_log.LogAction(QStringLiteral("email: timeout"));
+    logError(error);
+    ++m_mapiSendErrors;
+    if (m_mapiSendErrors < 3)
+        return;
+    m_mapiSendErrors = 0;
+    m_log.LogAction(QStringLiteral("email: 3 send errors") + QStringLiteral("-triggering logoff"));
+    Command4_Click();
+    m_log.LogAction(QStringLiteral("email: attempting to re-logon"));
+    relogon();
+}
+
+// The new session is held but the user stays logged off: alerts wait for a LOGON.
+void MapiChannel::relogon()
+{
+    m_session = m_createSession ? m_createSession() : nullptr;
+    if (!m_session)
+        return;
+    MessagingError error;
+    if (!m_session->Logon(false, false, &error)) {
+        m_log.LogAction(QStringLiteral("email: re-logon failed!"));
+        logError(error);
+        Command4_Click();
+        return;
+    }
+    m_log.LogAction(QStringLiteral("email: re-logon OK"));
+}
+
+void MapiChannel::logError(const MessagingError& error)
+{
+    m_log.LogAction(errorDetailLine(QStringLiteral("Error #"), error.number, error.description));
+}
+
+void MapiChannel::logoffAtExit()
+{
+    if (m_session)
+        m_session->Logoff(nullptr);
+    m_session.reset();
+    m_message.reset();
+}
