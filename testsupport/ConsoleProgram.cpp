@@ -1,6 +1,8 @@
 #include "testsupport/ConsoleProgram.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QThread>
 #include <QDir>
 #include <QRegularExpression>
 
@@ -73,8 +75,7 @@ bool ConsoleProgram::waitForMessage(const QString& message, int timeoutMs)
         }
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
-        m_process.waitForReadyRead(static_cast<int>(qMin<qint64>(200, qMax<qint64>(1, deadline.remainingTime()))));
-        readAvailable();
+        pump();
     }
 }
 
@@ -89,16 +90,26 @@ QString ConsoleProgram::waitForLineStartingWith(const QString& prefix, int timeo
         }
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return {};
-        m_process.waitForReadyRead(200);
-        readAvailable();
+        pump();
     }
 }
 
 bool ConsoleProgram::waitForExit(int timeoutMs)
 {
-    const bool finished = m_process.waitForFinished(timeoutMs);
+    QDeadlineTimer deadline(timeoutMs);
+    while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
+        pump();
     readAvailable();
-    return finished;
+    return m_process.state() == QProcess::NotRunning;
+}
+
+void ConsoleProgram::pump()
+{
+    // Runs the test's own event loop too, so loopback servers living in the test
+    // process answer the program while the test waits for it.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+    readAvailable();
 }
 
 QString ConsoleProgram::standardError()

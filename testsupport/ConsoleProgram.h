@@ -34,6 +34,7 @@ public:
 
 private:
     void readAvailable();
+    void pump();
 
     QTemporaryDir m_dir;
     QProcess m_process;

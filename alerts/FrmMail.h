@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class FrmMail;
+}
+class ActionLog;
+
+// The first page of the e-mail and pager setup: asks which mail system the user has
+// and hands over to its setup window, or tests the alarm for users without e-mail.
+class FrmMail final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrmMail)
+public:
+    struct Actions {
+        std::function<void()> openMapiWindow;
+        std::function<void()> openSmtpWindow;
+        std::function<void()> soundAlarm;
+    };
+
+    FrmMail(ActionLog& log, Actions actions, QWidget* parent = nullptr);
+    ~FrmMail() override;
+
+    static QString mapiExplanation();
+    static QString smtpExplanation();
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command4_Click();
+
+private:
+    ActionLog& m_log;
+    Actions m_actions;
+    std::unique_ptr<Ui::FrmMail> m_ui;
+};

@@ -1,0 +1,211 @@
+#include "alerts/SmtpChannel.h"
+
+#include "alerts/MailSettings.h"
+#include "monitor/ActionLog.h"
+#include "monitor/MainPanel.h"
+#include "monitor/RunState.h"
+#include "platform/SettingsStore.h"
+#include "platform/UserPrompt.h"
+
+#include <QRegularExpression>
+
+const QString SmtpChannel::FallbackSender = QStringLiteral("offerwatch-alert@freemail.example");
+
+namespace {
+constexpr int DefaultSmtpPort = 25;
+const QString ProgramTitle = QStringLiteral("Offerwatch");
+} // namespace
+
+SmtpChannel::SmtpChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt,
+                         SettingsStore& settings, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_mainPanel(mainPanel)
+    , m_log(log)
+    , m_prompt(prompt)
+    , m_settings(settings)
+    , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
+{
+}
+
+SmtpChannel::~SmtpChannel() = default;
+
+std::pair<QString, int> SmtpChannel::splitServer(const QString& text)
+{
+    static const QRegularExpression withPort(QStringLiteral("^(.+):(\\d{1,5})$"));
+    const QRegularExpressionMatch match = withPort.match(text);
+    if (!match.hasMatch())
+        return {text, DefaultSmtpPort};
+    const int port = match.captured(2).toInt();
+    QString host = match.captured(1);
+    if (port < 1 || port > 65535)
+        return {text, DefaultSmtpPort};
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        return {text, DefaultSmtpPort}; // a bare IPv6 address, not host:port
+    return {host, port};
+}
+
+void SmtpChannel::Form_Load()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    m_text1.clear();
+    m_text2.clear();
+    m_text3.clear();
+    m_statusText.clear();
+    m_command2Enabled = true;
+
+    // A fresh control for every load, restored as a saved instance so that no
+    // About box interrupts an alert that loads this window unseen.
+    m_control = std::make_unique<SmtpControl>();
+    connect(m_control.get(), &SmtpControl::error, this, &SmtpChannel::Smtp1_Error);
+    connect(m_control.get(), &SmtpControl::connectionStatus, this, &SmtpChannel::Smtp1_ConnectionStatus);
+    QString error;
+    if (!m_controlFactory(*m_control, &error))
+        Smtp1_Error(QStringLiteral("The mail-sending component cannot be loaded: %1").arg(error));
+    else
+        m_control->readProperties({});
+
+    setText1(m_settings.read(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
+    setText2(m_settings.read(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
+    setText3(m_settings.read(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
+
+    if (m_state.MailSystem == QLatin1String("SMTP") && m_state.EmailOn) {
+        m_command2Caption = QStringLiteral("SMTP Email ON");
+        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
+    } else {
+        m_command2Caption = QStringLiteral("SMTP Email OFF");
+    }
+    Q_EMIT loaded();
+    Q_EMIT changed();
+}
+
+void SmtpChannel::Form_Unload()
+{
+    if (!m_loaded)
+        return;
+    m_settings.write(MailSettings::SmtpTo, m_text1);
+    m_settings.write(MailSettings::SmtpGateway, m_text2);
+    m_settings.write(MailSettings::SmtpFrom, m_text3);
+    m_loaded = false;
+    // A send still under way ends with the control, as it ends with its window. The
+    // control may be in the middle of raising an event, so it goes once that returns.
+    m_control->disconnect(this);
+    m_control.release()->deleteLater();
+    Q_EMIT unloaded();
+}
+
+SmtpControl& SmtpChannel::Smtp1()
+{
+    Form_Load();
+    return *m_control;
+}
+
+void SmtpChannel::setText1(const QString& text)
+{
+    if (text == m_text1)
+        return;
+    m_text1 = text;
+    Text1_Change();
+    Q_EMIT changed();
+}
+
+void SmtpChannel::setText2(const QString& text)
+{
+    if (text == m_text2)
+        return;
+    m_text2 = text;
+    Text2_Change();
+    Q_EMIT changed();
+}
+
+void SmtpChannel::setText3(const QString& text)
+{
+    if (text == m_text3)
+        return;
+    m_text3 = text;
+    Q_EMIT changed();
+}
+
+void SmtpChannel::Text1_Change()
+{
+    if (m_control)
+        m_control->setMailTo(m_text1);
+}
+
+void SmtpChannel::Text2_Change()
+{
+    if (!m_control)
+        return;
+    const auto [host, port] = splitServer(m_text2);
+    m_control->setMailServerPort(port);
+    m_control->setMailServerDomain(host);
+}
+
+bool SmtpChannel::SendSmtpMail()
+{
+    SmtpControl& control = Smtp1();
+    if (!control.isBound()) {
+        Smtp1_Error(QStringLiteral("The mail-sending component is not loaded; nothing was sent."));
+        return false;
+    }
+    control.setMailFrom(!m_text3.isEmpty() ? m_text3 : FallbackSender);
+    control.setSendMail(true);
+    return true;
+}
+
+void SmtpChannel::SendCommand_Click()
+{
+    Form_Load();
+    if (m_text1.isEmpty() || m_text2.isEmpty()) {
+        m_prompt.critical(ProgramTitle, QStringLiteral("You must setup steps 1 & 2 & 3 prior to testing"));
+        m_command2Enabled = false;
+        Q_EMIT changed();
+        return;
+    }
+    m_control->setSubject(QStringLiteral("IPO: test - this is the subject"));
+    m_control->setMessage(QStringLiteral("IPO: test - this is the message body"));
+    SendSmtpMail();
+}
+
+void SmtpChannel::Command2_Click()
+{
+    Form_Load();
+    if (!m_command2Enabled)
+        return;
+    if (m_command2Caption != QLatin1String("SMTP Email ON")) {
+        m_state.MailSystem = QStringLiteral("SMTP");
+        m_command2Caption = QStringLiteral("SMTP Email ON");
+        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
+        m_state.EmailOn = true;
+        m_log.LogAction(QStringLiteral("email: ON"));
+    } else {
+        m_state.MailSystem = QStringLiteral("NOTHING");
+        m_command2Caption = QStringLiteral("SMTP Email OFF");
+        m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
+        m_state.EmailOn = false;
+        m_log.LogAction(QStringLiteral("email: OFF"));
+    }
+    Q_EMIT changed();
+}
+
+void SmtpChannel::Command5_Click()
+{
+    Form_Unload();
+}
+
+void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
+{
+    m_statusText += statusLog;
+    Q_EMIT changed();
+}
+
+void SmtpChannel::Smtp1_Error(const QString& description)
+{
+    const QString text = QStringLiteral("email: smtp error, ") + description;
+    m_log.LogAction(text);
+    m_prompt.critical(QStringLiteral("Error"), text);
+}

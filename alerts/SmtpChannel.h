@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/SmtpControl.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ActionLog;
+class MainPanel;
+class SettingsStore;
+class UserPrompt;
+struct RunState;
+
+// The SMTP setup window's logic and the engine of every SMTP alert: it hosts the
+// mail-sending control, keeps the recipient, server and sender boxes, and starts
+// each send. It is "loaded" while its window would be, seen or not.
+class SmtpChannel final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SmtpChannel)
+public:
+    // Creates and binds the mail-sending control; false with the reason when it cannot.
+    using ControlFactory = std::function<bool(SmtpControl& control, QString* error)>;
+
+    SmtpChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt, SettingsStore& settings,
+                QObject* parent = nullptr);
+    ~SmtpChannel() override;
+
+    void setControlFactory(ControlFactory factory) { m_controlFactory = std::move(factory); }
+    // An alert sent from the setup window's sender box when that box is empty.
+    static const QString FallbackSender;
+
+    bool isLoaded() const { return m_loaded; }
+    void Form_Load();
+    void Form_Unload();
+
+    // The boxes: Text1 recipient, Text2 server (host or host:port), Text3 sender.
+    const QString& text1() const { return m_text1; }
+    const QString& text2() const { return m_text2; }
+    const QString& text3() const { return m_text3; }
+    void setText1(const QString& text);
+    void setText2(const QString& text);
+    void setText3(const QString& text);
+
+    const QString& statusText() const { return m_statusText; }
+    const QString& command2Caption() const { return m_command2Caption; }
+    bool command2Enabled() const { return m_command2Enabled; }
+
+    // Starts a send of the control's Subject and Message; false when there is no control.
+    bool SendSmtpMail();
+    void SendCommand_Click(); // "Test"
+    void Command2_Click();    // ON/OFF
+    void Command5_Click();    // FINISH
+
+    // Smtp1, loading the window unseen when it is not loaded.
+    SmtpControl& Smtp1();
+    bool hasControl() const { return m_control && m_control->isBound(); }
+
+    // Splits "host:port" (or "[v6]:port") from the server box; a text without a
+    // valid port is all host name and the port stays 25.
+    static std::pair<QString, int> splitServer(const QString& text);
+
+Q_SIGNALS:
+    void changed();
+    void loaded();
+    void unloaded();
+
+private:
+    void Smtp1_Error(const QString& description);
+    void Smtp1_ConnectionStatus(const QString& statusLog);
+    void Text1_Change();
+    void Text2_Change();
+
+    RunState& m_state;
+    MainPanel& m_mainPanel;
+    ActionLog& m_log;
+    UserPrompt& m_prompt;
+    SettingsStore& m_settings;
+    ControlFactory m_controlFactory;
+    std::unique_ptr<SmtpControl> m_control;
+    bool m_loaded = false;
+    QString m_text1;
+    QString m_text2;
+    QString m_text3;
+    QString m_statusText;
+    QString m_command2Caption = QStringLiteral("SMTP Email OFF");
+    bool m_command2Enabled = true;
+};

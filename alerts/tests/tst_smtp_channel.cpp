@@ -1,0 +1,295 @@
+#include "alerts/Alerts.h"
+#include "alerts/MailSettings.h"
+#include "alerts/SmtpChannel.h"
+#include "monitor/ActionLog.h"
+#include "monitor/MainPanel.h"
+#include "monitor/RunState.h"
+#include "platform/SettingsStore.h"
+#include "platform/SoundPlayer.h"
+#include "platform/UserPrompt.h"
+#include "testsupport/FakeClock.h"
+#include "testsupport/FakeSmtpServer.h"
+#include "testsupport/LogLines.h"
+
+#include <QtTest>
+
+namespace {
+class RecordingPrompt final : public UserPrompt {
+public:
+    void critical(const QString& title, const QString& text) override { boxes << title + QStringLiteral(": ") + text; }
+    QStringList boxes;
+};
+
+class ScriptedSound final : public SoundPlayer {
+public:
+    bool play(const QString& bareName) override
+    {
+        played << bareName;
+        return starts;
+    }
+    bool starts = true;
+    QStringList played;
+};
+} // namespace
+
+class SmtpChannelTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void load_fillsBoxesFromStoreWithPlaceholders();
+    void settings_writtenOnlyAtUnloadAndEmptyStaysEmpty();
+    void serverBox_splitsHostAndPort_data();
+    void serverBox_splitsHostAndPort();
+    void onOff_switchesChannelAndMainCaption();
+    void test_refusedWithoutRecipientDisablesOnOffUntilReload();
+    void blankRecipient_isReportedByControlAsSmtpError();
+    void missingComponent_isAClearErrorAndNothingIsSent();
+    void dispatch_choosesChannelByExactMailSystem_data();
+    void dispatch_choosesChannelByExactMailSystem();
+    void dispatch_sendsQuotedListWithFallbackSender();
+    void alarm_failureTurnsOrangeAndLogsErrorZero();
+
+private:
+    QStringList messages() const { return screenMessages(*m_log->screen()); }
+
+    FakeClock m_clock;
+    RunState m_state;
+    std::unique_ptr<MainPanel> m_panel;
+    std::unique_ptr<ActionLog> m_log;
+    RecordingPrompt m_prompt;
+    MemorySettingsStore m_settings;
+    ScriptedSound m_sound;
+    std::unique_ptr<SmtpChannel> m_channel;
+    std::unique_ptr<Alerts> m_alerts;
+};
+
+void SmtpChannelTest::init()
+{
+    qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("offerwatch-smtp-channel-test")).toUtf8());
+    m_state = RunState();
+    m_settings = MemorySettingsStore();
+    m_prompt.boxes.clear();
+    m_sound = ScriptedSound();
+    m_panel = std::make_unique<MainPanel>();
+    m_log = std::make_unique<ActionLog>(m_clock);
+    m_channel = std::make_unique<SmtpChannel>(m_state, *m_panel, *m_log, m_prompt, m_settings);
+    m_alerts = std::make_unique<Alerts>(m_state, *m_panel, *m_log, m_sound, *m_channel);
+}
+
+void SmtpChannelTest::cleanup()
+{
+    m_alerts.reset();
+    m_channel.reset();
+}
+
+void SmtpChannelTest::load_fillsBoxesFromStoreWithPlaceholders()
+{
+    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("relay.example:2525"));
+    m_channel->Form_Load();
+    QVERIFY(m_channel->hasControl());
+    QCOMPARE(m_channel->text1(), MailSettings::DefaultSmtpTo);
+    QCOMPARE(m_channel->text2(), QStringLiteral("relay.example:2525"));
+    QCOMPARE(m_channel->text3(), MailSettings::DefaultSmtpFrom);
+    // The boxes' change handlers passed recipient and server on to the control.
+    SmtpControl& control = m_channel->Smtp1();
+    QCOMPARE(control.mailTo(), MailSettings::DefaultSmtpTo);
+    QCOMPARE(control.mailServerDomain(), QStringLiteral("relay.example"));
+    QCOMPARE(control.mailServerPort(), 2525);
+    QCOMPARE(m_channel->command2Caption(), QStringLiteral("SMTP Email OFF"));
+    QVERIFY(m_prompt.boxes.isEmpty()); // loaded as a saved instance: no About box, no error
+    QVERIFY(!m_settings.contains(MailSettings::SmtpTo));
+}
+
+void SmtpChannelTest::settings_writtenOnlyAtUnloadAndEmptyStaysEmpty()
+{
+    m_channel->Form_Load();
+    m_channel->setText3(QString());
+    m_channel->setText1(QStringLiteral("pager.1234@pager.example"));
+    QVERIFY(!m_settings.contains(MailSettings::SmtpFrom));
+    m_channel->Command5_Click();
+    QVERIFY(!m_channel->isLoaded());
+    QCOMPARE(m_settings.read(MailSettings::SmtpFrom, QStringLiteral("default")), QString());
+    QCOMPARE(m_settings.read(MailSettings::SmtpTo, QString()), QStringLiteral("pager.1234@pager.example"));
+    QCOMPARE(m_settings.read(MailSettings::SmtpGateway, QString()), MailSettings::DefaultSmtpGateway);
+
+    m_channel->Form_Load();
+    QCOMPARE(m_channel->text3(), QString());
+    QCOMPARE(m_channel->text1(), QStringLiteral("pager.1234@pager.example"));
+}
+
+void SmtpChannelTest::serverBox_splitsHostAndPort_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("name only") << QStringLiteral("mail.example") << QStringLiteral("mail.example") << 25;
+    QTest::newRow("name and port") << QStringLiteral("mail.example:587") << QStringLiteral("mail.example") << 587;
+    QTest::newRow("bracketed v6") << QStringLiteral("[::1]:2525") << QStringLiteral("::1") << 2525;
+    QTest::newRow("bare v6 is all host") << QStringLiteral("fe80::1") << QStringLiteral("fe80::1") << 25;
+    QTest::newRow("port out of range") << QStringLiteral("mail.example:70000") << QStringLiteral("mail.example:70000") << 25;
+    QTest::newRow("port zero") << QStringLiteral("mail.example:0") << QStringLiteral("mail.example:0") << 25;
+    QTest::newRow("trailing colon") << QStringLiteral("mail.example:") << QStringLiteral("mail.example:") << 25;
+}
+
+void SmtpChannelTest::serverBox_splitsHostAndPort()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const auto [gotHost, gotPort] = SmtpChannel::splitServer(box);
+    QCOMPARE(gotHost, host);
+    QCOMPARE(gotPort, port);
+}
+
+void SmtpChannelTest::onOff_switchesChannelAndMainCaption()
+{
+    m_state.MailSystem = QStringLiteral("MAPI");
+    m_state.EmailOn = true;
+    m_channel->Command2_Click();
+    QCOMPARE(m_state.MailSystem, QStringLiteral("SMTP"));
+    QVERIFY(m_state.EmailOn);
+    QCOMPARE(m_channel->command2Caption(), QStringLiteral("SMTP Email ON"));
+    QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email ON"));
+    m_channel->Command2_Click();
+    QCOMPARE(m_state.MailSystem, QStringLiteral("NOTHING"));
+    QVERIFY(!m_state.EmailOn);
+    QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email OFF"));
+    QCOMPARE(messages(), (QStringList{QStringLiteral("email: ON"), QStringLiteral("email: OFF")}));
+
+    // A reload while SMTP alerts are on shows the ON caption and sets the main button.
+    m_channel->Command2_Click();
+    m_channel->Form_Unload();
+    m_panel->setEmailCaption(QStringLiteral("Email OFF"));
+    m_channel->Form_Load();
+    QCOMPARE(m_channel->command2Caption(), QStringLiteral("SMTP Email ON"));
+    QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email ON"));
+}
+
+void SmtpChannelTest::test_refusedWithoutRecipientDisablesOnOffUntilReload()
+{
+    m_settings.write(MailSettings::SmtpTo, QString());
+    m_channel->Form_Load();
+    QCOMPARE(m_channel->text1(), QString());
+    m_channel->SendCommand_Click();
+    QCOMPARE(m_prompt.boxes, QStringList{QStringLiteral("Offerwatch: You must setup steps 1 & 2 & 3 prior to testing")});
+    QVERIFY(!m_channel->command2Enabled());
+    m_channel->Command2_Click();
+    QVERIFY(!m_state.EmailOn);
+    QVERIFY(messages().isEmpty());
+
+    m_channel->Form_Unload();
+    m_channel->Form_Load();
+    QVERIFY(m_channel->command2Enabled());
+}
+
+void SmtpChannelTest::blankRecipient_isReportedByControlAsSmtpError()
+{
+    m_channel->Form_Load();
+    m_channel->setText1(QStringLiteral("   "));
+    QCOMPARE(messages(), QStringList{QStringLiteral("email: smtp error, Please fill MailTo property")});
+    QCOMPARE(m_prompt.boxes, QStringList{QStringLiteral("Error: email: smtp error, Please fill MailTo property")});
+}
+
+void SmtpChannelTest::missingComponent_isAClearErrorAndNothingIsSent()
+{
+    m_channel->setControlFactory([](SmtpControl&, QString* error) {
+        *error = QStringLiteral("libsmtp.so.1: cannot open shared object file");
+        return false;
+    });
+    m_state.EmailOn = true;
+    m_state.MailSystem = QStringLiteral("SMTP");
+    m_alerts->DispatchEmailAlert(QStringLiteral(" ABCD (go-now)  "));
+    const QStringList logged = messages();
+    QCOMPARE(logged.size(), 2);
+    QVERIFY(logged[0].startsWith(QStringLiteral("email: smtp error, The mail-sending component cannot be loaded: ")));
+    QVERIFY(logged[0].contains(QStringLiteral("libsmtp.so.1")));
+    QCOMPARE(logged[1], QStringLiteral("email: smtp error, The mail-sending component is not loaded; nothing was sent."));
+}
+
+void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem_data()
+{
+    QTest::addColumn<bool>("emailOn");
+    QTest::addColumn<QString>("mailSystem");
+    QTest::addColumn<QString>("channel");
+    QTest::newRow("alerts off") << false << QStringLiteral("MAPI") << QString();
+    QTest::newRow("MAPI") << true << QStringLiteral("MAPI") << QStringLiteral("mapi");
+    QTest::newRow("lower-case mapi is SMTP") << true << QStringLiteral("mapi") << QStringLiteral("smtp");
+    QTest::newRow("NOTHING is SMTP") << true << QStringLiteral("NOTHING") << QStringLiteral("smtp");
+    QTest::newRow("empty is SMTP") << true << QString() << QStringLiteral("smtp");
+}
+
+void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem()
+{
+    QFETCH(bool, emailOn);
+    QFETCH(QString, mailSystem);
+    QFETCH(QString, channel);
+    FakeSmtpServer server;
+    server.setScript(FakeSmtpServer::happyScript());
+    QVERIFY(server.listen());
+    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QStringList mapiSends;
+    m_alerts->setMapiSender([&mapiSends](const QString& subject, const QString& text, bool dialog) {
+        mapiSends << subject + QLatin1Char('|') + text + QLatin1Char('|') + (dialog ? QLatin1Char('1') : QLatin1Char('0'));
+    });
+    m_state.EmailOn = emailOn;
+    m_state.MailSystem = mailSystem;
+    const QString list = QStringLiteral(" ABCD (go-now)  ");
+    m_alerts->DispatchEmailAlert(list);
+
+    if (channel.isEmpty()) {
+        QVERIFY(messages().isEmpty());
+        QVERIFY(mapiSends.isEmpty());
+        QVERIFY(!m_channel->isLoaded());
+    } else if (channel == QLatin1String("mapi")) {
+        QCOMPARE(mapiSends, QStringList{QStringLiteral("IPO: | ABCD (go-now)  |0")});
+        QCOMPARE(messages(), QStringList{QStringLiteral("email: sent mapi")});
+        QVERIFY(!m_channel->isLoaded());
+    } else {
+        QVERIFY(mapiSends.isEmpty());
+        QCOMPARE(messages(), QStringList{QStringLiteral("email: sent smtp")});
+        QVERIFY(server.waitForClosedConnections(1, 10000));
+    }
+}
+
+void SmtpChannelTest::dispatch_sendsQuotedListWithFallbackSender()
+{
+    FakeSmtpServer server;
+    server.setScript(FakeSmtpServer::happyScript());
+    QVERIFY(server.listen());
+    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    m_settings.write(MailSettings::SmtpFrom, QString());
+    m_state.EmailOn = true;
+    m_state.MailSystem = QStringLiteral("SMTP");
+    m_alerts->DispatchEmailAlert(QStringLiteral(" ABCD (go-now)  XYZ (closed)  "));
+    QVERIFY(server.waitForClosedConnections(1, 10000));
+
+    const QList<QByteArray> commands = server.commands(0);
+    QVERIFY(commands.contains("MAIL FROM:<" + SmtpChannel::FallbackSender.toUtf8() + ">"));
+    QVERIFY(commands.contains("RCPT TO:<" + MailSettings::DefaultSmtpTo.toUtf8() + ">"));
+    const QByteArray data = server.data(0);
+    QVERIFY(data.contains("Subject:IPO: \r\n"));
+    QVERIFY(data.contains("\r\n\r\n\" ABCD (go-now)  XYZ (closed)  \"\r\n"));
+    QVERIFY(m_channel->statusText().contains(QStringLiteral("Connecting to 127.0.0.1")));
+    QVERIFY(m_prompt.boxes.isEmpty());
+}
+
+void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
+{
+    m_alerts->SoundAlarm();
+    QCOMPARE(m_sound.played, QStringList{QStringLiteral("Offerwatch.wav")});
+    QCOMPARE(m_panel->statusColour(), StatusColour::Green);
+    QVERIFY(messages().isEmpty());
+
+    m_sound.starts = false;
+    m_alerts->SoundAlarm();
+    QCOMPARE(m_panel->statusColour(), StatusColour::Orange);
+    QCOMPARE(messages(), QStringList{QStringLiteral("alarm: error # 0 ")});
+
+    // The real player reports a file it cannot find as not started.
+    QtSoundPlayer player;
+    QVERIFY(!player.play(QStringLiteral("no-such-alarm-sound.wav")));
+}
+
+QTEST_MAIN(SmtpChannelTest)
+#include "tst_smtp_channel.moc"

@@ -1,0 +1,40 @@
+#include "platform/SoundPlayer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+
+#ifndef OFFERWATCH_DATADIR
+#define OFFERWATCH_DATADIR "/usr/local/share/offerwatch"
+#endif
+
+QtSoundPlayer::QtSoundPlayer() = default;
+QtSoundPlayer::~QtSoundPlayer() = default;
+
+QString QtSoundPlayer::locate(const QString& bareName)
+{
+    const QStringList folders{QDir::currentPath(), QStringLiteral(OFFERWATCH_DATADIR),
+                              QCoreApplication::applicationDirPath()};
+    for (const QString& folder : folders) {
+        const QFileInfo candidate(QDir(folder).filePath(bareName));
+        if (candidate.isFile() && candidate.isReadable())
+            return candidate.absoluteFilePath();
+    }
+    return {};
+}
+
+bool QtSoundPlayer::play(const QString& bareName)
+{
+    const QString path = locate(bareName);
+    if (path.isEmpty() || QMediaDevices::audioOutputs().isEmpty())
+        return false;
+    // One effect at a time: a new alarm restarts the sound rather than stacking copies.
+    m_effect = std::make_unique<QSoundEffect>();
+    m_effect->setSource(QUrl::fromLocalFile(path));
+    m_effect->play();
+    return m_effect->status() != QSoundEffect::Error;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSoundEffect;
+
+// Starts a WAV file playing in the background and says whether it started.
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Looks the bare file name up and starts it; false when the file is not found,
+    // cannot be read, or there is nothing to play it on.
+    virtual bool play(const QString& bareName) = 0;
+};
+
+// Qt Multimedia. The bare name is found in the current directory first, then in the
+// program's installed data folder and next to the program.
+class QtSoundPlayer final : public SoundPlayer {
+public:
+    QtSoundPlayer();
+    ~QtSoundPlayer() override;
+    bool play(const QString& bareName) override;
+
+    // Where play() finds the file, or an empty text.
+    static QString locate(const QString& bareName);
+
+private:
+    std::unique_ptr<QSoundEffect> m_effect;
+};
