@@ -17,7 +17,9 @@ FrmMAPI::FrmMAPI(MapiChannel& channel, const QRect& mainWindow, QWidget* parent)
     setFont(font);
 
     // Right beside the main window, as tall as it is.
-    setGeometry(mainWindow.width() + 1, 0, width(), mainWindow.height() > 0 ? mainWindow.height() : height());
+    move(mainWindow.width() + 1, 0);
+    if (mainWindow.height() > 0)
+        resize(width(), mainWindow.height());
 
     using Button = MapiChannel::Button;
     MapiChannel& c = m_channel;
