@@ -165,10 +165,12 @@ void MessagingSessionTest::init()
 
 void MessagingSessionTest::cleanup()
 {
-    if (!m_display.isEmpty())
-        qputenv("DISPLAY", m_display);
-    if (!m_wayland.isEmpty())
-        qputenv("WAYLAND_DISPLAY", m_wayland);
+    for (const auto& [name, value] : {std::pair{"DISPLAY", m_display}, std::pair{"WAYLAND_DISPLAY", m_wayland}}) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }
 
 void MessagingSessionTest::logon_findsSendmail_data()
