@@ -66,10 +66,6 @@ public:
 // Creates a session object, or none.
 using MessagingSessionFactory = std::function<std::unique_ptr<MessagingSession>()>;
 
-// The local mail system through its sendmail interface ("sendmail -t -oi"). Logon
-// finds the program; a send pipes one RFC 5322 message to it and waits a bounded
-// time. With showDialog and a display, the message opens in the user's composer
-// (xdg-email) instead.
 struct SendmailOptions {
     // Where sendmail is looked for when PATH has none.
     QString fallbackProgram = QStringLiteral("/usr/sbin/sendmail");
@@ -77,6 +73,10 @@ struct SendmailOptions {
     int timeLimitMs = 60 * 1000;
 };
 
+// The local mail system through its sendmail interface ("sendmail -t -oi"). Logon
+// finds the program; a send pipes one RFC 5322 message to it and waits a bounded
+// time. With showDialog and a display, the message opens in the user's composer
+// (xdg-email) instead.
 class SendmailSession final : public MessagingSession {
 public:
     using Options = SendmailOptions;
