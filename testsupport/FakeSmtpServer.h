@@ -20,8 +20,8 @@ class QTcpSocket;
 //   QVERIFY(server.listen());
 //   ... connect to 127.0.0.1:server.port() ...
 //   QCOMPARE(server.received(0), expectedBytes);
+// Has no signals of its own, so no meta-object either.
 class FakeSmtpServer final : public QTcpServer {
-    Q_OBJECT
 public:
     struct Reply {
         enum class Kind {

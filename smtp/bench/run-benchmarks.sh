@@ -69,7 +69,7 @@ echo "== Delivery: 20 MB attachment to smtp-sink on 127.0.0.1 (best of $runs)"
 port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 sink_user=()
 [ "$(id -u)" -eq 0 ] && sink_user=(-u "$(id -un)")
-"$sink" "${sink_user[@]}" -c "127.0.0.1:$port" 100 &
+"$sink" "${sink_user[@]}" -c "127.0.0.1:$port" 100 >/dev/null &
 sink_pid=$!
 for _ in $(seq 50); do
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break

@@ -17,24 +17,35 @@ Base64::Base64()
     }
 }
 
-// The byte values never exceed 255 and the shifts never exceed 6, so plain
+// The byte values never exceed 255 and the shifts never exceed 18, so plain
 // shifts give exactly what Shl and Shr give, without their range checks in
 // the inner loop.
 QByteArray Base64::Encode(QByteArrayView source) const
 {
+    QByteArray result;
+    EncodeAppend(source, result);
+    return result;
+}
+
+void Base64::EncodeAppend(QByteArrayView source, QByteArray& destination) const
+{
     const qsizetype length = source.size();
     if (length == 0)
-        return {};
-    const qsizetype groups = (length + 2) / 3;
-    QByteArray result(groups * 4, Qt::Uninitialized);
-    auto* out = reinterpret_cast<std::uint8_t*>(result.data());
+        return;
+    const qsizetype start = destination.size();
+    destination.resize(start + (length + 2) / 3 * 4);
+    char* const begin = destination.data() + start;
+    char* out = begin;
     const auto* in = reinterpret_cast<const std::uint8_t*>(source.data());
+    const std::uint8_t* const table = m_encodeTable.data();
 
     auto emitGroup = [&](std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
-        *out++ = m_encodeTable[b0 >> 2];
-        *out++ = m_encodeTable[((b0 << 4) & 0x30) | ((b1 >> 4) & 0x0F)];
-        *out++ = m_encodeTable[((b1 << 2) & 0x3C) | ((b2 >> 6) & 0x03)];
-        *out++ = m_encodeTable[b2 & 0x3F];
+        const std::uint32_t bits = (b0 << 16) | (b1 << 8) | b2;
+        out[0] = char(table[bits >> 18]);
+        out[1] = char(table[(bits >> 12) & 0x3F]);
+        out[2] = char(table[(bits >> 6) & 0x3F]);
+        out[3] = char(table[bits & 0x3F]);
+        out += 4;
     };
     qsizetype i = 0;
     for (; i + 3 <= length; i += 3)
@@ -44,11 +55,10 @@ QByteArray Base64::Encode(QByteArrayView source) const
     const qsizetype rest = length - i;
     if (rest > 0) {
         emitGroup(in[i], rest > 1 ? in[i + 1] : 0, 0);
-        result[result.size() - 1] = '=';
+        out[-1] = '=';
         if (rest == 1)
-            result[result.size() - 2] = '=';
+            out[-2] = '=';
     }
-    return result;
 }
 
 std::optional<QByteArray> Base64::Decode(QByteArrayView source, QString* error) const

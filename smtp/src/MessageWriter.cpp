@@ -2,7 +2,6 @@
 
 #include "ControlState.h"
 #include "SmtpSocket.h"
-#include "smtp/Base64.h"
 #include "smtp/Smtp.h"
 
 #include <QDateTime>
@@ -14,8 +13,10 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 constexpr char Boundary[] = "0-1804289383-931972773=:22216";
 constexpr qsizetype GroupSize = 57; // bytes per 76-character Base64 line
-constexpr qsizetype ReadChunk = GroupSize * 1150;
+constexpr qsizetype ReadChunk = GroupSize * 4096;
 constexpr qsizetype FlushThreshold = 256 * 1024;
+// Written but not yet sent bytes above which reading waits for the connection.
+constexpr qint64 HighWater = 2 * 1024 * 1024;
 
 QByteArray boundaryLine(bool closing)
 {
@@ -32,10 +33,14 @@ MessageWriter::MessageWriter(Smtp& control, ControlState& state, SmtpSocket& soc
 
 QString MessageWriter::mimePrelude()
 {
+    // The empty line after the header lines is needed: the boundary line
+    // "--0-...=:22216" has the form of a header field, so without it a reader
+    // takes the text part's lines as headers of the mail and loses the text.
     return QStringLiteral("MIME-Version: 1.0\r\n"
                           "Content-Type:multipart/mixed; boundary =\"%1\"\r\n"
                           "X-Mailer: Viza.ZAZ Smtp Control Version: 1.06\r\n"
                           "X-Developer: The Offerwatch developers\r\n"
+                          "\r\n"
                           "--%1\r\n"
                           "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
                           "Content-Transfer-Encoding: 7bit\r\n"
@@ -98,7 +103,7 @@ void MessageWriter::flush()
 {
     if (!connectionReplaced())
         m_socket.write(m_out);
-    m_out.clear();
+    m_out.resize(0); // keeps the buffer for the next piece
 }
 
 // An event handler of the host may start a new send, or the writer itself
@@ -118,8 +123,9 @@ void MessageWriter::writeHeader(const QString& line)
 void MessageWriter::writeContent()
 {
     ControlState& s = m_state;
+    abort();
     m_connection = m_socket.generation();
-    m_out.clear();
+    m_failed = false;
     writeHeader(QStringLiteral("Reply-To:") + s.mailFrom);
     writeHeader(QStringLiteral("From:") + s.mailFrom);
     writeHeader(QStringLiteral("To:") + s.mailTo);
@@ -146,91 +152,140 @@ void MessageWriter::writeContent()
 
     if (s.openingBoundaryPending)
         write("\r\n");
-    if (s.hasAttachments) {
-        Q_EMIT m_control.ConnectionStatus(QStringLiteral("Sending attachment(s) to SMTP server...") + CrLf);
-        Q_EMIT m_control.ConnectionStatus(QString());
-        Q_EMIT m_control.BusyState(true);
-        write("\r\n");
-        // The host may reassign the list from inside an event; work on a copy.
-        const QStringList attachments = s.attachmentList;
-        const int count = int(attachments.size());
-        if (count == 1) {
-            s.isLastAttachment = true;
-            sendAttachment(attachments.first(), count);
-        } else {
-            for (int k = 0; k < count; ++k) {
-                if (k == count - 1)
-                    s.isLastAttachment = true;
-                sendAttachment(attachments[k], count);
-                s.openingBoundaryPending = false;
-            }
-        }
+    if (!s.hasAttachments) {
+        finishContent();
+        return;
     }
+    Q_EMIT m_control.ConnectionStatus(QStringLiteral("Sending attachment(s) to SMTP server...") + CrLf);
+    Q_EMIT m_control.ConnectionStatus(QString());
+    Q_EMIT m_control.BusyState(true);
+    write("\r\n");
+    // The host may reassign the list from inside an event; work on a copy.
+    m_attachments = s.attachmentList;
+    m_next = 0;
+    m_active = true;
+    resume();
+}
+
+void MessageWriter::finishContent()
+{
+    m_active = false;
     write("\r\n");
     write(".\r\n");
     const bool replaced = connectionReplaced();
     flush();
     if (!replaced)
-        s.dialogueStep = ControlState::Quit;
+        m_state.dialogueStep = ControlState::Quit;
 }
 
-void MessageWriter::sendAttachment(const QString& path, int attachmentCount)
+void MessageWriter::abort()
 {
-    if (connectionReplaced() || !m_socket.isConnected()) {
-        Q_EMIT m_control.Error(QStringLiteral("Socket closed.."));
-        return;
-    }
-    const Base64 codec;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failAttachment();
-        return;
-    }
-    if (m_state.openingBoundaryPending)
-        write(boundaryLine(false));
+    m_active = false;
+    m_file.reset();
+    m_out.resize(0);
+}
 
-    const QString name = extractFileName(path);
-    const QString disposition = attachmentCount == 1 ? QStringLiteral("inline") : QStringLiteral("attachment");
-    QString header = QStringLiteral("Content-Type: application; Name =\"%1\"\r\n"
-                                    "Content-Transfer-Encoding: base64\r\n"
-                                    "Content-Description: %1\r\n"
-                                    "Content-Disposition: %2; filename =\"%1\"\r\n"
-                                    "\r\n")
-                         .arg(name, disposition);
-    write(header.toLatin1());
-
-    QByteArray group;
-    for (;;) {
-        const QByteArray chunk = file.read(ReadChunk);
-        if (chunk.isEmpty() && (file.error() != QFileDevice::NoError || !file.atEnd())) {
-            failAttachment();
+// Attachments are written as the connection drains, so that a large file
+// is never held in memory whole and reading overlaps sending.
+void MessageWriter::resume()
+{
+    while (m_active) {
+        if (connectionReplaced() && !m_failed) {
+            abort();
             return;
         }
-        if (chunk.isEmpty())
-            break;
-        group.append(chunk);
-        qsizetype used = 0;
-        for (; used + GroupSize <= group.size(); used += GroupSize) {
-            write(codec.Encode(QByteArrayView(group).sliced(used, GroupSize)));
-            write("\r\n");
+        if (!m_failed && m_socket.bytesToWrite() + m_out.size() >= HighWater) {
+            flush();
+            return;
         }
-        group.remove(0, used);
+        if (!m_file) {
+            if (m_next >= m_attachments.size()) {
+                finishContent();
+                return;
+            }
+            startAttachment();
+        } else {
+            continueAttachment();
+        }
     }
-    write(codec.Encode(group));
-    write("\r\n");
-    write("\r\n");
-    if (m_state.isLastAttachment) {
-        write(boundaryLine(true));
-        write("\r\n");
-    } else {
+}
+
+void MessageWriter::startAttachment()
+{
+    const QString& path = m_attachments.at(m_next);
+    const qsizetype count = m_attachments.size();
+    if (m_next == count - 1)
+        m_state.isLastAttachment = true;
+    if (connectionReplaced() || !m_socket.isConnected()) {
+        Q_EMIT m_control.Error(QStringLiteral("Socket closed.."));
+        nextAttachment();
+        return;
+    }
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        failAttachment();
+        nextAttachment();
+        return;
+    }
+    m_file = std::move(file);
+    m_group.resize(0);
+    if (m_state.openingBoundaryPending)
         write(boundaryLine(false));
+    const QString name = extractFileName(path);
+    const QString disposition = count == 1 ? QStringLiteral("inline") : QStringLiteral("attachment");
+    const QString header = QStringLiteral("Content-Type: application; Name =\"%1\"\r\n"
+                                          "Content-Transfer-Encoding: base64\r\n"
+                                          "Content-Description: %1\r\n"
+                                          "Content-Disposition: %2; filename =\"%1\"\r\n"
+                                          "\r\n")
+                               .arg(name, disposition);
+    write(header.toLatin1());
+}
+
+void MessageWriter::continueAttachment()
+{
+    const QByteArray chunk = m_file->read(ReadChunk);
+    if (chunk.isEmpty() && (m_file->error() != QFileDevice::NoError || !m_file->atEnd())) {
+        failAttachment();
+        nextAttachment();
+        return;
     }
-    file.close();
-    Q_EMIT m_control.ConnectionStatus(QStringLiteral("Attachment: ") + path + QStringLiteral(" has been sent ") + CrLf);
+    if (!chunk.isEmpty()) {
+        m_group.append(chunk);
+        qsizetype used = 0;
+        for (; used + GroupSize <= m_group.size(); used += GroupSize) {
+            m_codec.EncodeAppend(QByteArrayView(m_group).sliced(used, GroupSize), m_out);
+            m_out.append("\r\n");
+        }
+        m_group.remove(0, used);
+        if (m_out.size() >= FlushThreshold)
+            flush();
+        return;
+    }
+    // The last, shorter line; empty when the size is a multiple of 57.
+    m_codec.EncodeAppend(m_group, m_out);
+    write("\r\n\r\n");
+    if (m_state.isLastAttachment)
+        write(boundaryLine(true) + "\r\n");
+    else
+        write(boundaryLine(false));
+    m_file.reset();
+    Q_EMIT m_control.ConnectionStatus(QStringLiteral("Attachment: ") + m_attachments.at(m_next)
+                                      + QStringLiteral(" has been sent ") + CrLf);
+    nextAttachment();
+}
+
+void MessageWriter::nextAttachment()
+{
+    m_file.reset();
+    if (m_attachments.size() > 1)
+        m_state.openingBoundaryPending = false;
+    ++m_next;
 }
 
 void MessageWriter::failAttachment()
 {
+    m_failed = true;
     Q_EMIT m_control.Error(QStringLiteral("Error occured during encoding process"));
     m_control.clearSendFlag();
     // What was written of the part still reaches the server before the close.

@@ -2,8 +2,14 @@
 
 #include "smtp/SmtpExport.h"
 
+#include "smtp/Base64.h"
+
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QStringList>
+
+#include <memory>
 
 class Smtp;
 class SmtpSocket;
@@ -17,7 +23,12 @@ public:
     MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket);
     Q_DISABLE_COPY_MOVE(MessageWriter)
 
+    // Writes the content; attachments follow as the connection drains
+    // (resume), and the end-of-data marker after the last one.
     void writeContent();
+    void resume();
+    // Drops what is left to write: the connection is gone or replaced.
+    void abort();
 
     // The multipart prelude that is put in front of the text once.
     static QString mimePrelude();
@@ -35,7 +46,10 @@ private:
     void writeHeader(const QString& line);
     void write(const QByteArray& bytes);
     void flush();
-    void sendAttachment(const QString& path, int attachmentCount);
+    void finishContent();
+    void startAttachment();
+    void continueAttachment();
+    void nextAttachment();
     void failAttachment();
     bool connectionReplaced() const;
 
@@ -43,5 +57,12 @@ private:
     ControlState& m_state;
     SmtpSocket& m_socket;
     QByteArray m_out;
+    Base64 m_codec;
+    QStringList m_attachments;
+    qsizetype m_next = 0; // index of the attachment being written or next
+    std::unique_ptr<QFile> m_file;
+    QByteArray m_group; // read bytes not yet encoded, less than one line
+    bool m_active = false;
+    bool m_failed = false; // this content closed the connection itself
     quint64 m_connection = 0; // the connection this content belongs to
 };

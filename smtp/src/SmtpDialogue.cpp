@@ -26,7 +26,10 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
     m_pauseTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_socket, &SmtpSocket::dataArrived, this, &SmtpDialogue::onDataArrived);
     connect(&m_socket, &SmtpSocket::failed, this, &SmtpDialogue::onSocketFailed);
-    connect(&m_socket, &SmtpSocket::bytesWritten, this, &SmtpDialogue::refreshReplyTimer);
+    connect(&m_socket, &SmtpSocket::bytesWritten, this, [this] {
+        refreshReplyTimer();
+        m_writer.resume();
+    });
     connect(&m_replyTimer, &QTimer::timeout, this, &SmtpDialogue::onReplyTimeout);
     connect(&m_pauseTimer, &QTimer::timeout, this, &SmtpDialogue::afterPause);
 }
@@ -75,6 +78,7 @@ void SmtpDialogue::start()
     Q_EMIT m_control.BusyState(true);
     // A send already running is dropped and starts again.
     m_pauseTimer.stop();
+    m_writer.abort();
     m_quitSent = false;
     connectToServer();
     Q_EMIT m_control.ConnectionStatus(QStringLiteral("Connecting to ") + m_state.mailServerDomain + CrLf);
@@ -157,6 +161,7 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
         return;
     default:
         Q_EMIT m_control.Error(QStringLiteral("Error from SMTP Server : ") + text);
+        m_writer.abort();
         m_control.clearSendFlag();
         m_socket.close();
         Q_EMIT m_control.BusyState(false);
@@ -223,6 +228,7 @@ void SmtpDialogue::onReplyTimeout()
 
 void SmtpDialogue::endWithSocketError(const QString& description)
 {
+    m_writer.abort();
     Q_EMIT m_control.Error(description);
     m_control.clearSendFlag();
     m_socket.close();

@@ -54,8 +54,9 @@ bool SmtpSocket::isConnected() const
 
 void SmtpSocket::write(const QByteArray& bytes)
 {
-    if (m_socket)
-        m_socket->write(bytes);
+    // Copied, so that the caller can reuse its buffer.
+    if (m_socket && !bytes.isEmpty())
+        m_socket->write(bytes.constData(), bytes.size());
 }
 
 QByteArray SmtpSocket::readAll()

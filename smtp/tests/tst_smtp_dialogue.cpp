@@ -127,6 +127,7 @@ void TestSmtpDialogue::twoAttachments_contentIsByteExact()
         "Content-Type:multipart/mixed; boundary =\"0-1804289383-931972773=:22216\"\r\n"
         "X-Mailer: Viza.ZAZ Smtp Control Version: 1.06\r\n"
         "X-Developer: The Offerwatch developers\r\n"
+        "\r\n"
         "--0-1804289383-931972773=:22216\r\n"
         "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
         "Content-Transfer-Encoding: 7bit\r\n"

@@ -18,6 +18,9 @@ public:
 
     // Bytes to Base64 text; the empty input gives the empty text.
     QByteArray Encode(QByteArrayView source) const;
+    // The same text appended to destination, for callers that build long
+    // outputs from many groups without a temporary per group.
+    void EncodeAppend(QByteArrayView source, QByteArray& destination) const;
 
     // Base64 text to bytes. Leading blanks are skipped; decoding stops at the
     // first byte outside the alphabet ("=", a line break, ...), and a short
