@@ -17,9 +17,13 @@ private Q_SLOTS:
     void serverErrorReply_isLoggedAndShown();
     void emptyRecipient_refusesTest();
     void addresses_surviveRestartButTogglesDoNot();
+    void localMailAlert_reachesSendmail();
+    void localMailFailures_forceLogoffAndOneRelogon();
 
 private:
     static QString foundList(const ConsoleProgram& program);
+    // A sendmail stand-in first on PATH: it saves what it is given, or fails.
+    static void addFakeSendmail(ConsoleProgram& program, const QTemporaryDir& bin, bool fails);
 };
 
 QString MailAlertsEndToEndTest::foundList(const ConsoleProgram& program)
@@ -147,6 +151,78 @@ void MailAlertsEndToEndTest::addresses_surviveRestartButTogglesDoNot()
              QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm OFF\""));
     again.send(QStringLiteral("exit"));
     QVERIFY(again.waitForExit());
+}
+
+void MailAlertsEndToEndTest::addFakeSendmail(ConsoleProgram& program, const QTemporaryDir& bin, bool fails)
+{
+    QFile script(bin.filePath(QStringLiteral("sendmail")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    if (fails)
+        script.write("#!/bin/sh\ncat > /dev/null\necho 'mail hub unreachable' >&2\nexit 75\n");
+    else
+        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\ncat > '%1/message'\n").arg(bin.path()).toUtf8());
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    program.setEnvironmentValue(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+}
+
+void MailAlertsEndToEndTest::localMailAlert_reachesSendmail()
+{
+    QTemporaryDir bin;
+    ConsoleProgram program;
+    addFakeSendmail(program, bin, false);
+    QVERIFY(program.start({QStringLiteral("--demo")}));
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    program.send(QStringLiteral("mapi toggle")); // refused while logged off
+    program.send(QStringLiteral("mapi to pager.42@pager.example"));
+    program.send(QStringLiteral("mapi logon"));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: logon OK")));
+    program.send(QStringLiteral("mapi toggle"));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: ON")));
+    program.send(QStringLiteral("start"));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: sent mapi")));
+    QVERIFY(program.standardError().contains(
+        QStringLiteral("You cannot toggle email to active until you are logged in.")));
+
+    QFile message(bin.filePath(QStringLiteral("message")));
+    QVERIFY(message.open(QIODevice::ReadOnly));
+    const QByteArray sent = message.readAll();
+    QVERIFY(sent.contains("To: pager.42@pager.example"));
+    QVERIFY(sent.contains("Subject: IPO: "));
+    QVERIFY(sent.contains(foundList(program).trimmed().toUtf8()));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+}
+
+void MailAlertsEndToEndTest::localMailFailures_forceLogoffAndOneRelogon()
+{
+    QTemporaryDir bin;
+    ConsoleProgram program;
+    addFakeSendmail(program, bin, true);
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    program.send(QStringLiteral("mapi logon"));
+    program.send(QStringLiteral("mapi toggle"));
+    for (int i = 0; i < 3; ++i)
+        program.send(QStringLiteral("mapi test"));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: re-logon OK")));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: test email sent")));
+
+    const QStringList all = program.messages();
+    const qsizetype third = all.lastIndexOf(QStringLiteral("email: timeout"));
+    QVERIFY(third > 0);
+    const QStringList tail = all.mid(third);
+    QCOMPARE(tail.size(), 7);
+    QVERIFY2(tail[1].startsWith(QStringLiteral("Error # ")) && tail[1].contains(QStringLiteral("status 75")),
+             qPrintable(tail[1]));
+    QCOMPARE(tail.mid(2), (QStringList{QStringLiteral("email: 3 send errors-triggering logoff"),
+                                       QStringLiteral("email: logoff OK"), QStringLiteral("email: attempting to re-logon"),
+                                       QStringLiteral("email: re-logon OK"), QStringLiteral("email: test email sent")}));
+    program.send(QStringLiteral("show"));
+    QCOMPARE(program.waitForLineStartingWith(QStringLiteral("status:")),
+             QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm OFF\""));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
 }
 
 QTEST_GUILESS_MAIN(MailAlertsEndToEndTest)
