@@ -1,6 +1,8 @@
 #include "app/Program.h"
 
+#include "about/FrmAbout.h"
 #include "app/ConsoleSession.h"
+#include "browser/BrowserHost.h"
 #include "monitor/DemoOfferingsServer.h"
 #include "monitor/FrmMain.h"
 #include "monitor/Monitor.h"
@@ -72,6 +74,15 @@ bool Program::start()
 
 void Program::wireBrowserAndAbout()
 {
+    m_browser = std::make_unique<BrowserHost>(m_mainWindow.get(), m_windows->windowsVisible());
+    m_windows->setBrowserHost(m_browser.get());
+    Monitor* monitor = m_monitor.get();
+    m_windows->setAboutBoxFactory([monitor] {
+        auto* about = new FrmAbout(monitor->state().BuildInfo,
+                                   [monitor](const QString& message) { monitor->LogAction(message); });
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        return about;
+    });
 }
 
 QString Program::statusLine() const

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class BrowserHost;
 class ConsoleSession;
 class DemoOfferingsServer;
 class FrmMain;
@@ -41,5 +42,6 @@ private:
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<WindowManager> m_windows;
     std::unique_ptr<FrmMain> m_mainWindow;
+    std::unique_ptr<BrowserHost> m_browser;
     ConsoleSession* m_console = nullptr;
 };
