@@ -1,5 +1,11 @@
 #include "app/Program.h"
 
+#include "alerts/Alerts.h"
+#include "alerts/FrmMAPI.h"
+#include "alerts/FrmMail.h"
+#include "alerts/FrmSmtp.h"
+#include "alerts/MapiChannel.h"
+#include "alerts/SmtpChannel.h"
 #include "about/FrmAbout.h"
 #include "app/ConsoleSession.h"
 #include "browser/BrowserHost.h"
@@ -7,7 +13,10 @@
 #include "monitor/FrmMain.h"
 #include "monitor/Monitor.h"
 #include "monitor/WindowManager.h"
+#include "platform/MessagingSession.h"
 #include "platform/NetworkPageClient.h"
+#include "platform/SettingsStore.h"
+#include "platform/SoundPlayer.h"
 #include "platform/UserPrompt.h"
 #include "platform/widgets/MessageBoxPrompt.h"
 
@@ -55,10 +64,12 @@ bool Program::start()
     if (m_options.console) {
         connect(&m_monitor->actionLog(), &ActionLog::lineLogged, this, &ConsoleSession::printLine);
         addConsoleCommands();
+        addMailConsoleCommands();
     }
 
     m_mainWindow = std::make_unique<FrmMain>(*m_monitor);
     wireBrowserAndAbout();
+    wireAlerts();
     m_monitor->Form_Load(QDir::currentPath());
     if (m_options.console) {
         // Nothing is shown, but the log reads as if the window had appeared.
@@ -83,6 +94,99 @@ void Program::wireBrowserAndAbout()
         about->setAttribute(Qt::WA_DeleteOnClose);
         return about;
     });
+}
+
+void Program::wireAlerts()
+{
+    m_settings = std::make_unique<IniSettingsStore>();
+    m_sound = std::make_unique<QtSoundPlayer>();
+    m_smtp = std::make_unique<SmtpChannel>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt,
+                                           *m_settings);
+    m_mapi = std::make_unique<MapiChannel>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt,
+                                           *m_settings, SendmailSession::factory());
+    m_alerts = std::make_unique<Alerts>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_sound,
+                                        *m_smtp);
+    m_alerts->setMapiSender([this](const QString& subject, const QString& text, bool showDialog) {
+        m_mapi->setMapiSubject(subject);
+        m_mapi->setMapiText(text);
+        m_mapi->setMapiShowDialog(showDialog);
+        m_mapi->SendMapiMail();
+    });
+    m_alerts->setMapiLogoff([this] { m_mapi->logoffAtExit(); });
+    m_monitor->setAlertHooks(m_alerts.get());
+
+    m_windows->setMailWizardFactory([this]() -> QWidget* {
+        FrmMail::Actions actions;
+        actions.openSmtpWindow = [this] { openSmtpWindow(); };
+        actions.openMapiWindow = [this] { openMapiWindow(); };
+        actions.soundAlarm = [this] { m_alerts->SoundAlarm(); };
+        auto* wizard = new FrmMail(m_monitor->actionLog(), std::move(actions));
+        wizard->setAttribute(Qt::WA_DeleteOnClose);
+        return wizard;
+    });
+    // Windows that were only loaded for an alert have no window to close; they are
+    // unloaded here, after the visible ones, so their boxes reach the settings too.
+    connect(m_monitor.get(), &Monitor::exitRequested, this, [this] {
+        m_mapi->unload();
+        m_smtp->Form_Unload();
+    });
+}
+
+void Program::openSmtpWindow()
+{
+    if (!m_windows->windowsVisible()) {
+        m_smtp->Form_Load();
+        return;
+    }
+    if (!m_smtpWindow)
+        m_smtpWindow = new FrmSmtp(*m_smtp, m_mainWindow->frameGeometry());
+    m_windows->present(m_smtpWindow);
+}
+
+void Program::openMapiWindow()
+{
+    if (!m_windows->windowsVisible()) {
+        m_mapi->load();
+        return;
+    }
+    if (!m_mapiWindow)
+        m_mapiWindow = new FrmMAPI(*m_mapi, m_mainWindow->frameGeometry());
+    m_windows->present(m_mapiWindow);
+}
+
+void Program::addMailConsoleCommands()
+{
+    ConsoleSession& c = *m_console;
+    c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
+    c.addCommand(QStringLiteral("smtp server"), true, [this](const QString& text) {
+        m_smtp->Form_Load();
+        m_smtp->setText2(text);
+    });
+    c.addCommand(QStringLiteral("smtp from"), true, [this](const QString& text) {
+        m_smtp->Form_Load();
+        m_smtp->setText3(text);
+    });
+    c.addCommand(QStringLiteral("smtp to"), true, [this](const QString& text) {
+        m_smtp->Form_Load();
+        m_smtp->setText1(text);
+    });
+    c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { m_smtp->SendCommand_Click(); });
+    c.addCommand(QStringLiteral("smtp toggle"), false, [this](const QString&) { m_smtp->Command2_Click(); });
+    c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { m_smtp->Command5_Click(); });
+
+    c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { m_mapi->setText1(text); });
+    const auto mapiButton = [this, &c](const QString& command, MapiChannel::Button button) {
+        c.addCommand(command, false, [this, command, button](const QString&) {
+            if (!m_mapi->press(button))
+                ConsoleSession::printError(
+                    QStringLiteral("'%1': that button is disabled just now; nothing changed").arg(command));
+        });
+    };
+    mapiButton(QStringLiteral("mapi logon"), MapiChannel::Button::Command1);
+    mapiButton(QStringLiteral("mapi logoff"), MapiChannel::Button::Command4);
+    mapiButton(QStringLiteral("mapi test"), MapiChannel::Button::Command3);
+    mapiButton(QStringLiteral("mapi toggle"), MapiChannel::Button::Command2);
+    mapiButton(QStringLiteral("mapi finish"), MapiChannel::Button::Command5);
 }
 
 QString Program::statusLine() const

@@ -4,11 +4,19 @@
 #include "platform/Clock.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
+class Alerts;
 class BrowserHost;
 class ConsoleSession;
+class FrmMAPI;
+class FrmSmtp;
+class MapiChannel;
+class SettingsStore;
+class SmtpChannel;
+class SoundPlayer;
 class DemoOfferingsServer;
 class FrmMain;
 class Monitor;
@@ -30,6 +38,11 @@ public:
 
 private:
     void addConsoleCommands();
+    void addMailConsoleCommands();
+    // The alarm, the e-mail channels and the setup windows.
+    void wireAlerts();
+    void openSmtpWindow();
+    void openMapiWindow();
     // The browser view and the About box, opened from the main window.
     void wireBrowserAndAbout();
     QString statusLine() const;
@@ -43,5 +56,12 @@ private:
     std::unique_ptr<WindowManager> m_windows;
     std::unique_ptr<FrmMain> m_mainWindow;
     std::unique_ptr<BrowserHost> m_browser;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<SoundPlayer> m_sound;
+    std::unique_ptr<SmtpChannel> m_smtp;
+    std::unique_ptr<Alerts> m_alerts;
+    QPointer<FrmSmtp> m_smtpWindow;
+    std::unique_ptr<MapiChannel> m_mapi;
+    QPointer<FrmMAPI> m_mapiWindow;
     ConsoleSession* m_console = nullptr;
 };
