@@ -17,6 +17,7 @@ FrmSmtp::FrmSmtp(SmtpChannel& channel, const QRect& mainWindow, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     move(mainWindow.width() + 1, 0);
     resize(width(), qMax(height(), mainWindow.height()));
+    m_ui->Frame1->resize(size());
 
     m_channel.Form_Load();
     placeFace();

@@ -117,15 +117,3 @@ QString ConsoleProgram::standardError()
     m_stderr += m_process.readAllStandardError();
     return QString::fromUtf8(m_stderr);
 }
-
-QStringList startUpMessages()
-{
-    return {QStringLiteral("main: Program Started.  Last Compile: April 2, 2000 - Build 179"),
-            QStringLiteral("poll: stopped"),
-            QStringLiteral("email: OFF"),
-            QStringLiteral("alarm: OFF"),
-            QStringLiteral("interval:15"),
-            QStringLiteral("exclude: ON"),
-            QStringLiteral("browser: ON"),
-            QStringLiteral("window: normal")};
-}

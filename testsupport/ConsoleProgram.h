@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testsupport/LogLines.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -45,6 +47,3 @@ private:
     qsizetype m_searchFrom = 0;
     bool m_consoleOption = true;
 };
-
-// The start-up lines of every run, after the banner of a new log.
-QStringList startUpMessages();

@@ -16,19 +16,6 @@ private Q_SLOTS:
 };
 
 namespace {
-QStringList fileMessages(const QString& path)
-{
-    QFile file(path);
-    QStringList messages;
-    if (!file.open(QIODevice::ReadOnly))
-        return messages;
-    for (const QByteArray& record : file.readAll().split('\n')) {
-        if (record.endsWith('\r'))
-            messages << QString::fromUtf8(record.chopped(2).mid(1)).section(QLatin1Char(' '), 3);
-    }
-    return messages;
-}
-
 // Presses START and waits until that cycle has finished; returns its report line.
 QString runCycle(ConsoleProgram& program)
 {

@@ -7,18 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-const QStringList StartUpLines{
-    QStringLiteral("main: Program Started.  Last Compile: April 2, 2000 - Build 179"),
-    QStringLiteral("poll: stopped"),
-    QStringLiteral("email: OFF"),
-    QStringLiteral("alarm: OFF"),
-    QStringLiteral("interval:15"),
-    QStringLiteral("exclude: ON"),
-    QStringLiteral("browser: ON"),
-    QStringLiteral("window: normal"),
-};
-}
 
 class MonitorTest : public QObject {
     Q_OBJECT
@@ -96,7 +84,7 @@ void MonitorTest::startUp_logsBannerOnlyForNewLog()
     }
     startMonitor();
 
-    QStringList expected = StartUpLines;
+    QStringList expected = startUpMessages();
     if (banner)
         expected.prepend(QStringLiteral("OFFERWATCH LOG CREATED"));
     QCOMPARE(screenMessages(*m_monitor->actionLog().screen()), expected);
