@@ -12,25 +12,25 @@ class SmtpEventLog final : public QObject {
 public:
     explicit SmtpEventLog(Smtp& control)
     {
-        connect(&control, &Smtp::BusyState, this,
-                [this](bool busy) { events.append(busy ? QStringLiteral("BusyState(true)") : QStringLiteral("BusyState(false)")); });
-        connect(&control, &Smtp::DisconnectedFromSMTPServer, this,
-                [this](bool disconnected) { events.append(disconnected ? QStringLiteral("Disconnected") : QStringLiteral("Disconnected(false)")); });
-        connect(&control, &Smtp::Error, this, [this](const QString& text) { events.append(QStringLiteral("Error:") + text); });
-        connect(&control, &Smtp::MailHasBeenSent, this,
-                [this](bool sent) { events.append(sent ? QStringLiteral("Sent") : QStringLiteral("Sent(false)")); });
-        connect(&control, &Smtp::ConnectionStatus, this, [this](const QString& text) { events.append(QStringLiteral("Status:") + text); });
-        connect(&control, &Smtp::propertyChanged, this, [this](const QString& name) { events.append(QStringLiteral("Notice:") + name); });
+        const auto flag = [this](const char* on, const char* off) {
+            return [this, on, off](bool value) { events.append(QString::fromLatin1(value ? on : off)); };
+        };
+        const auto text = [this](const char* prefix) {
+            return [this, prefix](const QString& value) { events.append(QString::fromLatin1(prefix) + value); };
+        };
+        connect(&control, &Smtp::BusyState, this, flag("BusyState(true)", "BusyState(false)"));
+        connect(&control, &Smtp::DisconnectedFromSMTPServer, this, flag("Disconnected", "Disconnected(false)"));
+        connect(&control, &Smtp::MailHasBeenSent, this, flag("Sent", "Sent(false)"));
+        connect(&control, &Smtp::Error, this, text("Error:"));
+        connect(&control, &Smtp::ConnectionStatus, this, text("Status:"));
+        connect(&control, &Smtp::propertyChanged, this, text("Notice:"));
     }
 
     // The events without the status reports and notices.
     QStringList mainEvents() const
     {
-        QStringList result;
-        for (const QString& event : events) {
-            if (!event.startsWith(QLatin1String("Status:")) && !event.startsWith(QLatin1String("Notice:")))
-                result.append(event);
-        }
+        QStringList result = events;
+        result.removeIf([](const QString& e) { return e.startsWith(u"Status:") || e.startsWith(u"Notice:"); });
         return result;
     }
     QStringList withPrefix(const QString& prefix) const
@@ -42,13 +42,10 @@ public:
         }
         return result;
     }
-    bool waitFor(const QString& event, int timeoutMs = 10000)
+    // Waits (running the event loop) for an event that starts with this text.
+    bool waitFor(const QString& start, int timeoutMs = 10000)
     {
-        return QTest::qWaitFor([&] { return events.contains(event); }, timeoutMs);
-    }
-    bool waitForPrefix(const QString& prefix, int timeoutMs = 10000)
-    {
-        return QTest::qWaitFor([&] { return !withPrefix(prefix).isEmpty(); }, timeoutMs);
+        return QTest::qWaitFor([&] { return !withPrefix(start).isEmpty(); }, timeoutMs);
     }
 
     QStringList events;

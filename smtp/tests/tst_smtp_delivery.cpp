@@ -13,28 +13,50 @@
 using SizeList = QList<int>;
 
 namespace {
-// What Python's email package makes of a saved message.
+// What Python's email package makes of a saved message; nothing if it finds the message defective.
 QJsonObject parsed(const AiosmtpdServer::Message& message)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(SMTP_TESTS_DIR "/mime_parts.py"), message.path});
-    if (!python.waitForFinished(30000) || python.exitCode() != 0)
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        qWarning() << python.readAllStandardError();
         return {};
+    }
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
-
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(QRandomGenerator::global()->bounded(256));
-    return bytes;
 }
 
 QString sha256(const QByteArray& bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
+
+// Writes a file of random bytes; its path, or nothing on failure.
+QString randomFile(const QTemporaryDir& dir, const QString& name, int size, QStringList* hashes)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(QRandomGenerator::global()->bounded(256));
+    hashes->append(sha256(bytes));
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == size ? file.fileName() : QString();
+}
+
+// Compares a parsed mail's text and attachments with what was sent.
+void checkMail(const QJsonObject& mail, const QString& text, const QStringList& files, const QStringList& hashes)
+{
+    QCOMPARE(mail[u"text"].toString(), text);
+    const QJsonArray parts = mail[u"parts"].toArray();
+    QCOMPARE(parts.size(), files.size());
+    for (int i = 0; i < parts.size(); ++i) {
+        const QJsonObject part = parts[i].toObject();
+        QCOMPARE(part[u"filename"].toString(), QFileInfo(files[i]).fileName());
+        QCOMPARE(part[u"disposition"].toString(), QLatin1String(files.size() == 1 ? "inline" : "attachment"));
+        QCOMPARE(part[u"sha256"].toString(), hashes[i]);
+    }
+}
+
+const QString Body = QStringLiteral("IPO: test - this is the message body");
+const QString Text = Body + QStringLiteral("\r\n");
 } // namespace
 
 class TestSmtpDelivery final : public QObject {
@@ -44,7 +66,7 @@ private Q_SLOTS:
     void plainMail_arrivesWithBodyAndHeaders();
     void attachments_decodeToTheOriginalBytes_data();
     void attachments_decodeToTheOriginalBytes();
-    void copyRecipients_eachGetOneDecodableCopy();
+    void copyRecipients_oneConnectionAndOneDecodableCopyEach();
     void dotLinesAndBareLineEnds_arriveUnchanged();
     void smtpsend_deliversAttachmentsAndCopies();
     void smtpsend_reportsFailureWithExitStatus();
@@ -52,10 +74,12 @@ private Q_SLOTS:
 private:
     void prepare(Smtp& control) const;
     bool send(Smtp& control, int copies = 1);
+    int runSmtpsend(const QStringList& arguments, const QByteArray& text, QByteArray* errors = nullptr);
 
     AiosmtpdServer m_server;
     QTemporaryDir m_files;
-    int m_seen = 0; // messages of earlier test functions
+    std::unique_ptr<SmtpEventLog> m_log; // of the last send
+    int m_seen = 0;                      // messages of earlier test functions
 };
 
 void TestSmtpDelivery::initTestCase()
@@ -71,19 +95,36 @@ void TestSmtpDelivery::prepare(Smtp& control) const
     control.setMailFrom(QStringLiteral("alerts@example.org"));
     control.setMailTo(QStringLiteral("investor@example.org"));
     control.setSubject(QStringLiteral("IPO: test - this is the subject"));
-    control.setMessage(QStringLiteral("IPO: test - this is the message body"));
+    control.setMessage(Body);
 }
 
 bool TestSmtpDelivery::send(Smtp& control, int copies)
 {
-    SmtpEventLog log(control);
+    m_log = std::make_unique<SmtpEventLog>(control);
     control.setSendMail(true);
-    if (!log.waitFor(QStringLiteral("Disconnected"), 30000)) {
-        qWarning() << log.mainEvents();
+    if (!m_log->waitFor(QStringLiteral("Disconnected"), 30000)) {
+        qWarning() << m_log->mainEvents();
         return false;
     }
     m_seen += copies;
-    return m_server.waitForMessages(m_seen, 10000) && log.withPrefix(QStringLiteral("Error:")).isEmpty();
+    return m_server.waitForMessages(m_seen, 10000) && m_log->withPrefix(QStringLiteral("Error:")).isEmpty();
+}
+
+int TestSmtpDelivery::runSmtpsend(const QStringList& arguments, const QByteArray& text, QByteArray* errors)
+{
+    QProcess smtpsend;
+    smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
+                   QStringList{QStringLiteral("--server"), QStringLiteral("127.0.0.1:%1").arg(m_server.port()),
+                               QStringLiteral("--from"), QStringLiteral("alerts@example.org"), QStringLiteral("--to"),
+                               QStringLiteral("investor@example.org")}
+                       + arguments);
+    smtpsend.write(text);
+    smtpsend.closeWriteChannel();
+    if (!smtpsend.waitForFinished(60000))
+        return -1;
+    if (errors)
+        *errors = smtpsend.readAllStandardError();
+    return smtpsend.exitCode();
 }
 
 void TestSmtpDelivery::plainMail_arrivesWithBodyAndHeaders()
@@ -95,10 +136,10 @@ void TestSmtpDelivery::plainMail_arrivesWithBodyAndHeaders()
     QCOMPARE(message.mailFrom, QStringLiteral("alerts@example.org"));
     QCOMPARE(message.rcptTos, QStringList{QStringLiteral("investor@example.org")});
     const QJsonObject mail = parsed(message);
-    QCOMPARE(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("IPO: test - this is the subject"));
-    QCOMPARE(mail.value(QStringLiteral("text")).toString(), QStringLiteral("IPO: test - this is the message body\r\n"));
-    QVERIFY(!mail.value(QStringLiteral("date")).toString().isEmpty());
-    QVERIFY(mail.value(QStringLiteral("message_id")).toString().endsWith(QLatin1String("@example.org>")));
+    QCOMPARE(mail[u"subject"].toString(), QStringLiteral("IPO: test - this is the subject"));
+    QVERIFY(!mail[u"date"].toString().isEmpty());
+    QVERIFY(mail[u"message_id"].toString().endsWith(QLatin1String("@example.org>")));
+    checkMail(mail, Text, {}, {});
 }
 
 void TestSmtpDelivery::attachments_decodeToTheOriginalBytes_data()
@@ -118,60 +159,44 @@ void TestSmtpDelivery::attachments_decodeToTheOriginalBytes_data()
 void TestSmtpDelivery::attachments_decodeToTheOriginalBytes()
 {
     QFETCH(SizeList, sizes);
-    QStringList paths;
+    QStringList files;
     QStringList hashes;
-    for (int i = 0; i < sizes.size(); ++i) {
-        const QByteArray bytes = randomBytes(sizes[i]);
-        QFile file(m_files.filePath(QStringLiteral("%1-%2.bin").arg(QTest::currentDataTag()).arg(i).replace(QLatin1Char(' '), QLatin1Char('_')).replace(QLatin1Char(','), QLatin1Char('_'))));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        paths.append(file.fileName());
-        hashes.append(sha256(bytes));
-    }
+    for (int i = 0; i < sizes.size(); ++i)
+        files.append(randomFile(m_files, QStringLiteral("%1-%2.bin").arg(m_seen).arg(i), sizes[i], &hashes));
     Smtp control;
     prepare(control);
-    control.setAttachmentFile(paths.join(QLatin1Char(';')));
+    control.setAttachmentFile(files.join(QLatin1Char(';')));
     QVERIFY(send(control));
-    const QJsonObject mail = parsed(m_server.messages().at(m_seen - 1));
-    QVERIFY(mail.value(QStringLiteral("multipart")).toBool());
-    QCOMPARE(mail.value(QStringLiteral("text")).toString(), QStringLiteral("IPO: test - this is the message body\r\n"));
-    const QJsonArray parts = mail.value(QStringLiteral("parts")).toArray();
-    QCOMPARE(parts.size(), sizes.size());
-    for (int i = 0; i < sizes.size(); ++i) {
-        const QJsonObject part = parts[i].toObject();
-        QCOMPARE(part.value(QStringLiteral("filename")).toString(), QFileInfo(paths[i]).fileName());
-        QCOMPARE(part.value(QStringLiteral("disposition")).toString(),
-                 sizes.size() == 1 ? QStringLiteral("inline") : QStringLiteral("attachment"));
-        QCOMPARE(part.value(QStringLiteral("size")).toInt(), sizes[i]);
-        QCOMPARE(part.value(QStringLiteral("sha256")).toString(), hashes[i]);
-    }
+    checkMail(parsed(m_server.messages().at(m_seen - 1)), Text, files, hashes);
 }
 
-void TestSmtpDelivery::copyRecipients_eachGetOneDecodableCopy()
+// The sender in the copy list gets no copy of its own.
+void TestSmtpDelivery::copyRecipients_oneConnectionAndOneDecodableCopyEach()
 {
-    const QByteArray bytes = randomBytes(5000);
-    QFile file(m_files.filePath(QStringLiteral("copied.bin")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    QStringList hashes;
+    const QString file = randomFile(m_files, QStringLiteral("copied.bin"), 5000, &hashes);
+    const QString copyList = QStringLiteral("first@example.org;alerts@example.org;second@example.org");
     Smtp control;
     prepare(control);
-    control.setCCAddress(QStringLiteral("first@example.org;alerts@example.org;second@example.org"));
-    control.setAttachmentFile(file.fileName());
+    control.setCCAddress(copyList);
+    control.setAttachmentFile(file);
     QVERIFY(send(control, 3));
-    const QList<AiosmtpdServer::Message> messages = m_server.messages().mid(m_seen - 3);
+    const QString busy = QStringLiteral("BusyState(true)");
+    const QString sent = QStringLiteral("Sent");
+    QCOMPARE(m_log->mainEvents(), (QStringList{busy, busy, sent, busy, busy, sent, busy, busy, sent,
+                                              QStringLiteral("BusyState(false)"), QStringLiteral("Disconnected")}));
+    QCOMPARE(m_log->withPrefix(QStringLiteral("Status:Connecting to ")).size(), 1);
+    QCOMPARE(control.MailTo(), QStringLiteral("second@example.org"));
+    QCOMPARE(m_server.messages().size(), m_seen);
     const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("first@example.org"),
                                  QStringLiteral("second@example.org")};
     for (int i = 0; i < 3; ++i) {
-        QCOMPARE(messages[i].rcptTos, QStringList{recipients[i]});
-        const QJsonObject mail = parsed(messages[i]);
-        QCOMPARE(mail.value(QStringLiteral("to")).toString(), recipients[i]);
-        QCOMPARE(mail.value(QStringLiteral("cc")).toString(),
-                 QStringLiteral("first@example.org;alerts@example.org;second@example.org"));
-        QCOMPARE(mail.value(QStringLiteral("prelude_count")).toInt(), 1);
-        const QJsonArray parts = mail.value(QStringLiteral("parts")).toArray();
-        QCOMPARE(parts.size(), 1);
-        QCOMPARE(parts[0].toObject().value(QStringLiteral("sha256")).toString(), sha256(bytes));
+        const AiosmtpdServer::Message message = m_server.messages().at(m_seen - 3 + i);
+        QCOMPARE(message.rcptTos, QStringList{recipients[i]});
+        const QJsonObject mail = parsed(message);
+        QCOMPARE(mail[u"to"].toString(), recipients[i]);
+        QCOMPARE(mail[u"cc"].toString(), copyList);
+        checkMail(mail, Text, {file}, hashes);
     }
 }
 
@@ -181,60 +206,33 @@ void TestSmtpDelivery::dotLinesAndBareLineEnds_arriveUnchanged()
     prepare(control);
     control.setMessage(QStringLiteral(".\n..two\r\nmiddle . dot\r.\r\nend"));
     QVERIFY(send(control));
-    const QJsonObject mail = parsed(m_server.messages().at(m_seen - 1));
-    QCOMPARE(mail.value(QStringLiteral("text")).toString(), QStringLiteral(".\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n"));
+    checkMail(parsed(m_server.messages().at(m_seen - 1)), QStringLiteral(".\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n"), {}, {});
 }
 
 void TestSmtpDelivery::smtpsend_deliversAttachmentsAndCopies()
 {
-    QStringList paths;
     QStringList hashes;
-    for (int size : {1234, 57 * 3}) {
-        const QByteArray bytes = randomBytes(size);
-        QFile file(m_files.filePath(QStringLiteral("send-%1.dat").arg(size)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        paths.append(file.fileName());
-        hashes.append(sha256(bytes));
-    }
-    QProcess smtpsend;
-    smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
-                   {QStringLiteral("--server"), QStringLiteral("127.0.0.1:%1").arg(m_server.port()),
-                    QStringLiteral("--from"), QStringLiteral("alerts@example.org"), QStringLiteral("--to"),
-                    QStringLiteral("investor@example.org"), QStringLiteral("--cc"), QStringLiteral("copy@example.org"),
-                    QStringLiteral("--subject"), QStringLiteral("Report"), QStringLiteral("--attach"), paths[0],
-                    QStringLiteral("--attach"), paths[1], QStringLiteral("--timeout"), QStringLiteral("20")});
-    smtpsend.write("Two files.\n");
-    smtpsend.closeWriteChannel();
-    QVERIFY(smtpsend.waitForFinished(60000));
-    QCOMPARE(smtpsend.exitCode(), 0);
+    const QStringList files{randomFile(m_files, QStringLiteral("send-1.dat"), 1234, &hashes),
+                            randomFile(m_files, QStringLiteral("send-2.dat"), 57 * 3, &hashes)};
+    QCOMPARE(runSmtpsend({QStringLiteral("--cc"), QStringLiteral("copy@example.org"), QStringLiteral("--attach"), files[0],
+                          QStringLiteral("--attach"), files[1], QStringLiteral("--timeout"), QStringLiteral("20")},
+                         "Two files.\n"),
+             0);
     m_seen += 2;
     QVERIFY(m_server.waitForMessages(m_seen, 10000));
-    const QList<AiosmtpdServer::Message> messages = m_server.messages().mid(m_seen - 2);
-    QCOMPARE(messages[0].rcptTos, QStringList{QStringLiteral("investor@example.org")});
-    QCOMPARE(messages[1].rcptTos, QStringList{QStringLiteral("copy@example.org")});
-    for (const AiosmtpdServer::Message& message : messages) {
-        const QJsonObject mail = parsed(message);
-        QCOMPARE(mail.value(QStringLiteral("text")).toString(), QStringLiteral("Two files.\r\n\r\n"));
-        const QJsonArray parts = mail.value(QStringLiteral("parts")).toArray();
-        QCOMPARE(parts.size(), 2);
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(parts[i].toObject().value(QStringLiteral("sha256")).toString(), hashes[i]);
+    const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("copy@example.org")};
+    for (int i = 0; i < 2; ++i) {
+        const AiosmtpdServer::Message message = m_server.messages().at(m_seen - 2 + i);
+        QCOMPARE(message.rcptTos, QStringList{recipients[i]});
+        checkMail(parsed(message), QStringLiteral("Two files.\r\n\r\n"), files, hashes);
     }
 }
 
 void TestSmtpDelivery::smtpsend_reportsFailureWithExitStatus()
 {
-    QProcess smtpsend;
-    smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
-                   {QStringLiteral("--server"), QStringLiteral("127.0.0.1:%1").arg(m_server.port()),
-                    QStringLiteral("--from"), QStringLiteral("alerts@example.org"), QStringLiteral("--to"),
-                    QStringLiteral("investor@example.org"), QStringLiteral("--attach"),
-                    m_files.filePath(QStringLiteral("does-not-exist"))});
-    smtpsend.closeWriteChannel();
-    QVERIFY(smtpsend.waitForFinished(30000));
-    QCOMPARE(smtpsend.exitCode(), 1);
-    QVERIFY(smtpsend.readAllStandardError().contains("Error occured during encoding process"));
+    QByteArray errors;
+    QCOMPARE(runSmtpsend({QStringLiteral("--attach"), m_files.filePath(QStringLiteral("does-not-exist"))}, {}, &errors), 1);
+    QVERIFY2(errors.contains("Error occured during encoding process"), errors.constData());
     QTest::qWait(300);
     QCOMPARE(m_server.messages().size(), m_seen);
 }
