@@ -28,6 +28,7 @@ public:
     RunState& state() { return m_state; }
     MainPanel& panel() { return m_panel; }
     ActionLog& actionLog() { return m_log; }
+    const ActionLog& actionLog() const { return m_log; }
     PollCycle& poll() { return m_poll; }
     ChangeDetector& changeDetector() { return m_detector; }
     const QString& tickerList() const { return m_tickerList; }

@@ -1,10 +1,5 @@
-#include "monitor/Monitor.h"
-#include "testsupport/FakeClock.h"
-#include "testsupport/FakePageClient.h"
-#include "testsupport/LogLines.h"
-#include "testsupport/MonitorFakes.h"
+#include "testsupport/MonitorFixture.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 
@@ -12,7 +7,6 @@ class MonitorTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void startUp_logsBannerOnlyForNewLog_data();
     void startUp_logsBannerOnlyForNewLog();
     void startUp_leavesMonitoringStoppedWithDefaults();
@@ -26,41 +20,15 @@ private Q_SLOTS:
     void exit_logsLogsOffUnloadsOnce();
 
 private:
-    void startMonitor();
-    QStringList messagesSinceStartUp() const { return screenMessages(*m_monitor->actionLog().screen()).mid(m_startLines); }
+    void startMonitor() { m_f->start(); }
+    QStringList messagesSinceStartUp() const { return m_f->messagesSinceMark(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    FakeClock m_clock;
-    std::unique_ptr<FakePageClient> m_client;
-    std::unique_ptr<Monitor> m_monitor;
-    RecordingWindowHost m_windows;
-    RecordingAlertHooks m_alerts;
-    qsizetype m_startLines = 0;
+    std::unique_ptr<MonitorFixture> m_f;
 };
 
 void MonitorTest::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_client = std::make_unique<FakePageClient>();
-    m_monitor = std::make_unique<Monitor>(m_clock, *m_client);
-    m_monitor->setWindowHost(&m_windows);
-    m_monitor->setAlertHooks(&m_alerts);
-    m_windows.calls.clear();
-    m_alerts.calls.clear();
-}
-
-void MonitorTest::cleanup()
-{
-    m_monitor.reset();
-    m_client.reset();
-    m_dir.reset();
-}
-
-void MonitorTest::startMonitor()
-{
-    m_monitor->Form_Load(m_dir->path());
-    m_monitor->Form_Resize(Monitor::WindowState::Normal);
-    m_startLines = m_monitor->actionLog().screen()->rowCount();
+    m_f = std::make_unique<MonitorFixture>();
 }
 
 void MonitorTest::startUp_logsBannerOnlyForNewLog_data()
@@ -76,7 +44,7 @@ void MonitorTest::startUp_logsBannerOnlyForNewLog()
 {
     QFETCH(QByteArray, existingLog);
     QFETCH(bool, banner);
-    const QString path = m_dir->filePath(QStringLiteral("ipolog.txt"));
+    const QString path = m_f->dir.filePath(QStringLiteral("ipolog.txt"));
     if (existingLog != "-") {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -87,7 +55,7 @@ void MonitorTest::startUp_logsBannerOnlyForNewLog()
     QStringList expected = startUpMessages();
     if (banner)
         expected.prepend(QStringLiteral("OFFERWATCH LOG CREATED"));
-    QCOMPARE(screenMessages(*m_monitor->actionLog().screen()), expected);
+    QCOMPARE(m_f->allMessages(), expected);
     QStringList inFile = fileMessages(path);
     if (!existingLog.isEmpty() && existingLog != "-")
         inFile.removeFirst();
@@ -97,84 +65,84 @@ void MonitorTest::startUp_logsBannerOnlyForNewLog()
 void MonitorTest::startUp_leavesMonitoringStoppedWithDefaults()
 {
     startMonitor();
-    const MainPanel& panel = m_monitor->panel();
+    const MainPanel& panel = m_f->monitor.panel();
     QVERIFY(panel.startEnabled());
     QVERIFY(!panel.stopEnabled());
-    QVERIFY(m_monitor->poll().stopRequested());
-    QVERIFY(!m_monitor->poll().timerActive());
+    QVERIFY(m_f->monitor.poll().stopRequested());
+    QVERIFY(!m_f->monitor.poll().timerActive());
     QCOMPARE(panel.intervalMinutes(), 15);
     QVERIFY(panel.excludeClosed());
     QCOMPARE(panel.alarmCaption(), QStringLiteral("Alarm OFF"));
     QCOMPARE(panel.browserCaption(), QStringLiteral("Browser ON"));
     QCOMPARE(panel.emailCaption(), QStringLiteral("Email OFF"));
-    QCOMPARE(m_monitor->tickerList(), QStringLiteral(" "));
-    QVERIFY(m_client->requested().isEmpty());
+    QCOMPARE(m_f->monitor.tickerList(), QStringLiteral(" "));
+    QVERIFY(m_f->client.requested().isEmpty());
     // No page has been fetched, so switching the browser on shows nothing yet.
-    QVERIFY(m_windows.calls.isEmpty());
+    QVERIFY(m_f->windows.calls.isEmpty());
 }
 
 void MonitorTest::alarmButton_togglesByCaption()
 {
     startMonitor();
-    m_monitor->Command5_Click();
-    QVERIFY(m_monitor->state().AlarmOn);
-    QCOMPARE(m_monitor->panel().alarmCaption(), QStringLiteral("Alarm ON"));
-    m_monitor->Command5_Click();
-    QVERIFY(!m_monitor->state().AlarmOn);
-    QCOMPARE(m_monitor->panel().alarmCaption(), QStringLiteral("Alarm OFF"));
+    m_f->monitor.Command5_Click();
+    QVERIFY(m_f->monitor.state().AlarmOn);
+    QCOMPARE(m_f->monitor.panel().alarmCaption(), QStringLiteral("Alarm ON"));
+    m_f->monitor.Command5_Click();
+    QVERIFY(!m_f->monitor.state().AlarmOn);
+    QCOMPARE(m_f->monitor.panel().alarmCaption(), QStringLiteral("Alarm OFF"));
     QCOMPARE(messagesSinceStartUp(), (QStringList{QStringLiteral("alarm: ON"), QStringLiteral("alarm: OFF")}));
 }
 
 void MonitorTest::browserButton_showsOrHidesViewOnlyOncePageFetched()
 {
     startMonitor();
-    m_monitor->Command4_Click();
-    m_monitor->Command4_Click();
-    QVERIFY(m_windows.calls.isEmpty());
+    m_f->monitor.Command4_Click();
+    m_f->monitor.Command4_Click();
+    QVERIFY(m_f->windows.calls.isEmpty());
     QCOMPARE(messagesSinceStartUp(), (QStringList{QStringLiteral("browser: OFF"), QStringLiteral("browser: ON")}));
 
-    m_monitor->state().PageFetched = true;
-    m_monitor->Command4_Click();
-    QCOMPARE(m_monitor->panel().browserCaption(), QStringLiteral("Browser OFF"));
-    QVERIFY(!m_monitor->state().BrowserOn);
-    m_monitor->Command4_Click();
-    QCOMPARE(m_monitor->panel().browserCaption(), QStringLiteral("Browser ON"));
-    QCOMPARE(m_windows.calls, (QStringList{QStringLiteral("hide browser"), QStringLiteral("show browser")}));
+    m_f->monitor.state().PageFetched = true;
+    m_f->monitor.Command4_Click();
+    QCOMPARE(m_f->monitor.panel().browserCaption(), QStringLiteral("Browser OFF"));
+    QVERIFY(!m_f->monitor.state().BrowserOn);
+    m_f->monitor.Command4_Click();
+    QCOMPARE(m_f->monitor.panel().browserCaption(), QStringLiteral("Browser ON"));
+    QCOMPARE(m_f->windows.calls, (QStringList{QStringLiteral("hide browser"), QStringLiteral("show browser")}));
 }
 
 void MonitorTest::minimizeAndRestore_rememberBrowserWish()
 {
     startMonitor();
-    m_monitor->Form_Resize(Monitor::WindowState::Minimized);
+    m_f->monitor.Form_Resize(Monitor::WindowState::Minimized);
     QCOMPARE(messagesSinceStartUp(), (QStringList{QStringLiteral("browser: OFF"), QStringLiteral("window: minimized")}));
     // Minimizing forces a hide even before any page was fetched.
-    QCOMPARE(m_windows.calls, QStringList{QStringLiteral("hide browser")});
-    QVERIFY(!m_monitor->state().BrowserOn);
+    QCOMPARE(m_f->windows.calls, QStringList{QStringLiteral("hide browser")});
+    QVERIFY(!m_f->monitor.state().BrowserOn);
 
-    m_windows.calls.clear();
-    m_monitor->Form_Resize(Monitor::WindowState::Normal);
+    m_f->windows.calls.clear();
+    m_f->monitor.Form_Resize(Monitor::WindowState::Normal);
     QCOMPARE(messagesSinceStartUp().mid(2), (QStringList{QStringLiteral("browser: ON"), QStringLiteral("window: normal")}));
-    QVERIFY(m_monitor->state().BrowserOn);
-    QVERIFY(!m_monitor->state().PageFetched);
-    QVERIFY(m_windows.calls.isEmpty());
+    QVERIFY(m_f->monitor.state().BrowserOn);
+    QVERIFY(!m_f->monitor.state().PageFetched);
+    QVERIFY(m_f->windows.calls.isEmpty());
 
     // With the browser switched off by the user, restoring keeps it off.
-    m_monitor->Command4_Click();
-    m_monitor->Form_Resize(Monitor::WindowState::Minimized);
-    m_monitor->Form_Resize(Monitor::WindowState::Maximized);
+    m_f->monitor.Command4_Click();
+    m_f->monitor.Form_Resize(Monitor::WindowState::Minimized);
+    m_f->monitor.Form_Resize(Monitor::WindowState::Maximized);
     QCOMPARE(messagesSinceStartUp().mid(4), (QStringList{QStringLiteral("browser: OFF"), QStringLiteral("browser: OFF"),
                                                           QStringLiteral("window: minimized"), QStringLiteral("window: normal")}));
-    QVERIFY(!m_monitor->state().BrowserOn);
+    QVERIFY(!m_f->monitor.state().BrowserOn);
 }
 
 void MonitorTest::intervalAndExclude_logTheChoice()
 {
     startMonitor();
-    m_monitor->List2_Click(90);
-    m_monitor->List2_Click(7); // not a listed choice: ignored
-    m_monitor->Check1_Click(false);
-    m_monitor->Check1_Click(true);
-    QCOMPARE(m_monitor->panel().intervalMinutes(), 90);
+    m_f->monitor.List2_Click(90);
+    m_f->monitor.List2_Click(7); // not a listed choice: ignored
+    m_f->monitor.Check1_Click(false);
+    m_f->monitor.Check1_Click(true);
+    QCOMPARE(m_f->monitor.panel().intervalMinutes(), 90);
     QCOMPARE(messagesSinceStartUp(), (QStringList{QStringLiteral("interval:90"), QStringLiteral("exclude: OFF"),
                                                   QStringLiteral("exclude: ON")}));
 }
@@ -190,14 +158,14 @@ void MonitorTest::deleteLog_startsNewFileWithBanner()
 {
     QFETCH(bool, removeFirst);
     startMonitor();
-    const QString path = m_monitor->state().LogFilePath;
+    const QString path = m_f->monitor.state().LogFilePath;
     if (removeFirst)
         QVERIFY(QFile::remove(path));
-    m_monitor->mnuDelLog_Click();
+    m_f->monitor.mnuDelLog_Click();
     QCOMPARE(fileMessages(path), (QStringList{QStringLiteral("OFFERWATCH LOG CREATED"),
                                               QStringLiteral("menu: previous ipolog.txt was deleted ")}));
     // The screen keeps every earlier line.
-    QCOMPARE(m_monitor->actionLog().screen()->rowCount(), m_startLines + 2);
+    QCOMPARE(m_f->monitor.actionLog().screen()->rowCount(), m_f->mark + 2);
 }
 
 void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
@@ -212,11 +180,11 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
     const QByteArray oldPath = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
 
-    const QString spaced = m_dir->filePath(QStringLiteral("my docs"));
+    const QString spaced = m_f->dir.filePath(QStringLiteral("my docs"));
     QVERIFY(QDir().mkpath(spaced));
     startMonitor();
-    m_monitor->mnuIPOlog_Click();
-    m_monitor->mnuOfferwatch_Click(spaced);
+    m_f->monitor.mnuIPOlog_Click();
+    m_f->monitor.mnuOfferwatch_Click(spaced);
     qputenv("PATH", oldPath);
 
     const auto openedPaths = [&record] {
@@ -229,7 +197,7 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
     };
     QTRY_COMPARE(openedPaths().size(), 2);
     QStringList expected{QStringLiteral("1|") + spaced + QStringLiteral("/Offerwatch.txt"),
-                         QStringLiteral("1|") + m_monitor->state().LogFilePath};
+                         QStringLiteral("1|") + m_f->monitor.state().LogFilePath};
     expected.sort();
     QCOMPARE(openedPaths(), expected);
     QCOMPARE(messagesSinceStartUp(), (QStringList{QStringLiteral("menu: viewed ipolog.txt"),
@@ -239,13 +207,13 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
 void MonitorTest::exit_logsLogsOffUnloadsOnce()
 {
     startMonitor();
-    QSignalSpy exiting(m_monitor.get(), &Monitor::exitRequested);
-    m_monitor->Form_Unload();
-    m_monitor->Form_Unload();
+    QSignalSpy exiting(&m_f->monitor, &Monitor::exitRequested);
+    m_f->monitor.Form_Unload();
+    m_f->monitor.Form_Unload();
     QCOMPARE(exiting.size(), 1);
     QCOMPARE(messagesSinceStartUp(), QStringList{QStringLiteral("main: Exit Program.")});
-    QCOMPARE(m_alerts.calls, QStringList{QStringLiteral("logoff")});
-    QCOMPARE(m_windows.calls, QStringList{QStringLiteral("unload all")});
+    QCOMPARE(m_f->alerts.calls, QStringList{QStringLiteral("logoff")});
+    QCOMPARE(m_f->windows.calls, QStringList{QStringLiteral("unload all")});
 }
 
 QTEST_GUILESS_MAIN(MonitorTest)

@@ -1,10 +1,5 @@
-#include "monitor/Monitor.h"
-#include "testsupport/FakeClock.h"
-#include "testsupport/FakePageClient.h"
-#include "testsupport/LogLines.h"
-#include "testsupport/MonitorFakes.h"
+#include "testsupport/MonitorFixture.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -30,31 +25,16 @@ private Q_SLOTS:
     void intervalChangeWhileWaiting_appliesFromNextCycle();
 
 private:
-    QStringList cycleMessages() const { return screenMessages(*m_monitor->actionLog().screen()).mid(m_mark); }
-    void mark() { m_mark = m_monitor->actionLog().screen()->rowCount(); }
+    QStringList cycleMessages() const { return m_f->messagesSinceMark(); }
+    void mark() { m_f->markLog(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    FakeClock m_clock;
-    std::unique_ptr<FakePageClient> m_client;
-    std::unique_ptr<Monitor> m_monitor;
-    RecordingWindowHost m_windows;
-    RecordingAlertHooks m_alerts;
-    qsizetype m_mark = 0;
+    std::unique_ptr<MonitorFixture> m_f;
 };
 
 void PollCycleTest::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_client = std::make_unique<FakePageClient>();
-    m_monitor = std::make_unique<Monitor>(m_clock, *m_client);
-    m_monitor->setWindowHost(&m_windows);
-    m_monitor->setAlertHooks(&m_alerts);
-    m_monitor->setOfferingsUrl(QUrl(QStringLiteral("http://127.0.0.1:9/offerings")));
-    m_monitor->Form_Load(m_dir->path());
-    m_monitor->Form_Resize(Monitor::WindowState::Normal);
-    m_windows.calls.clear();
-    m_alerts.calls.clear();
-    mark();
+    m_f = std::make_unique<MonitorFixture>();
+    m_f->start();
 }
 
 void PollCycleTest::cycle_logsItsOutcome_data()
@@ -100,116 +80,116 @@ void PollCycleTest::cycle_logsItsOutcome()
 
     for (const QString& page : pages) {
         mark();
-        m_monitor->Command1_Click();
-        QCOMPARE(StatusColour::name(m_monitor->panel().statusColour()), QStringLiteral("running"));
-        QVERIFY(!m_monitor->panel().startEnabled());
-        QVERIFY(m_monitor->panel().stopEnabled());
+        m_f->monitor.Command1_Click();
+        QCOMPARE(StatusColour::name(m_f->monitor.panel().statusColour()), QStringLiteral("running"));
+        QVERIFY(!m_f->monitor.panel().startEnabled());
+        QVERIFY(m_f->monitor.panel().stopEnabled());
         if (page == QLatin1String("!"))
-            m_client->finishWithError(1, QStringLiteral("Connection refused"));
+            m_f->client.finishWithError(1, QStringLiteral("Connection refused"));
         else
-            m_client->finishWithPage(page);
+            m_f->client.finishWithPage(page);
     }
     QCOMPARE(cycleMessages(), lastCycle);
-    QCOMPARE(StatusColour::name(m_monitor->panel().statusColour()), colour);
-    QCOMPARE(m_monitor->panel().tickerText(), text3);
-    QVERIFY(m_monitor->poll().timerActive());
-    QVERIFY(!m_monitor->panel().startEnabled());
-    QCOMPARE(m_client->requested().last(), QUrl(QStringLiteral("http://127.0.0.1:9/offerings")));
+    QCOMPARE(StatusColour::name(m_f->monitor.panel().statusColour()), colour);
+    QCOMPARE(m_f->monitor.panel().tickerText(), text3);
+    QVERIFY(m_f->monitor.poll().timerActive());
+    QVERIFY(!m_f->monitor.panel().startEnabled());
+    QCOMPARE(m_f->client.requested().last(), QUrl(QStringLiteral("http://127.0.0.1:9/offerings")));
 }
 
 void PollCycleTest::failedFetch_keepsListAndHistory()
 {
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
-    const auto historyBefore = m_monitor->changeDetector().history();
-    m_monitor->Command1_Click();
-    m_client->finishWithError(3, QStringLiteral("Host not found"));
-    QCOMPARE(m_monitor->tickerList(), TwoOpenList);
-    QVERIFY(m_monitor->changeDetector().history() == historyBefore);
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
+    const auto historyBefore = m_f->monitor.changeDetector().history();
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithError(3, QStringLiteral("Host not found"));
+    QCOMPARE(m_f->monitor.tickerList(), TwoOpenList);
+    QVERIFY(m_f->monitor.changeDetector().history() == historyBefore);
     // The next good fetch of the same page is no news.
     mark();
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
     QCOMPARE(cycleMessages().at(1), QStringLiteral("poll: OK, no changes- ") + TwoOpenList);
 }
 
 void PollCycleTest::foundTickers_soundAlarmOnlyWhenOnAndAlwaysOfferEmail()
 {
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
-    QCOMPARE(m_alerts.calls, QStringList{QStringLiteral("email ") + TwoOpenList});
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
+    QCOMPARE(m_f->alerts.calls, QStringList{QStringLiteral("email ") + TwoOpenList});
 
-    m_alerts.calls.clear();
-    m_monitor->Command5_Click();
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(offering(QStringLiteral("NEWW"), QStringLiteral("go")));
-    QCOMPARE(m_alerts.calls, (QStringList{QStringLiteral("alarm"), QStringLiteral("email  NEWW (go-now)  ")}));
+    m_f->alerts.calls.clear();
+    m_f->monitor.Command5_Click();
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(offering(QStringLiteral("NEWW"), QStringLiteral("go")));
+    QCOMPARE(m_f->alerts.calls, (QStringList{QStringLiteral("alarm"), QStringLiteral("email  NEWW (go-now)  ")}));
     // After a good fetch the browser view reloads the page when it is on.
-    QVERIFY(m_windows.calls.contains(QStringLiteral("reload http://127.0.0.1:9/offerings")));
+    QVERIFY(m_f->windows.calls.contains(QStringLiteral("reload http://127.0.0.1:9/offerings")));
 }
 
 void PollCycleTest::stopDuringFetch_finishesCycleWithoutRearming()
 {
-    m_monitor->Command1_Click();
-    m_monitor->Command2_Click();
-    QVERIFY(m_monitor->panel().startEnabled());
-    m_client->finishWithPage(TwoOpen);
+    m_f->monitor.Command1_Click();
+    m_f->monitor.Command2_Click();
+    QVERIFY(m_f->monitor.panel().startEnabled());
+    m_f->client.finishWithPage(TwoOpen);
     QCOMPARE(cycleMessages(), (QStringList{QStringLiteral("poll: started"), QStringLiteral("poll: stopped"),
                                            QStringLiteral("poll: ticker(s) found- ") + TwoOpenList}));
-    QVERIFY(!m_monitor->poll().timerActive());
-    QVERIFY(m_monitor->panel().startEnabled());
-    QVERIFY(!m_monitor->panel().stopEnabled());
+    QVERIFY(!m_f->monitor.poll().timerActive());
+    QVERIFY(m_f->monitor.panel().startEnabled());
+    QVERIFY(!m_f->monitor.panel().stopEnabled());
 }
 
 void PollCycleTest::stopWhileWaiting_stopsTimerAndStartRunsAtOnce()
 {
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
-    QVERIFY(m_monitor->poll().timerActive());
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
+    QVERIFY(m_f->monitor.poll().timerActive());
     mark();
-    m_monitor->Command2_Click();
-    QVERIFY(!m_monitor->poll().timerActive());
+    m_f->monitor.Command2_Click();
+    QVERIFY(!m_f->monitor.poll().timerActive());
     QCOMPARE(cycleMessages(), QStringList{QStringLiteral("poll: stopped")});
     // Long past the due time nothing runs while stopped.
-    m_clock.advanceMs(3600 * 1000);
+    m_f->clock.advanceMs(3600 * 1000);
     QTest::qWait(300);
-    QCOMPARE(m_client->requested().size(), 1);
-    m_monitor->Command1_Click();
-    QCOMPARE(m_client->requested().size(), 2);
+    QCOMPARE(m_f->client.requested().size(), 1);
+    m_f->monitor.Command1_Click();
+    QCOMPARE(m_f->client.requested().size(), 2);
 }
 
 void PollCycleTest::dueTime_isStrictlyLaterInWholeSeconds()
 {
-    m_clock.set(QDateTime(QDate(2000, 4, 6), QTime(21, 0, 0, 700)));
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
+    m_f->clock.set(QDateTime(QDate(2000, 4, 6), QTime(21, 0, 0, 700)));
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
     const QDateTime due(QDate(2000, 4, 6), QTime(21, 15, 0));
-    QCOMPARE(m_monitor->poll().nextPollTime(), due);
-    QCOMPARE(m_monitor->poll().pollSeconds(), 900.0);
+    QCOMPARE(m_f->monitor.poll().nextPollTime(), due);
+    QCOMPARE(m_f->monitor.poll().pollSeconds(), 900.0);
 
-    m_clock.set(due.addMSecs(999)); // still the due second itself
-    m_monitor->poll().Timer1_Timer();
-    QCOMPARE(m_client->requested().size(), 1);
-    m_clock.set(due.addSecs(1));
-    m_monitor->poll().Timer1_Timer();
-    QCOMPARE(m_client->requested().size(), 2);
-    QVERIFY(!m_monitor->poll().timerActive()); // a running cycle is never joined by another
+    m_f->clock.set(due.addMSecs(999)); // still the due second itself
+    m_f->monitor.poll().Timer1_Timer();
+    QCOMPARE(m_f->client.requested().size(), 1);
+    m_f->clock.set(due.addSecs(1));
+    m_f->monitor.poll().Timer1_Timer();
+    QCOMPARE(m_f->client.requested().size(), 2);
+    QVERIFY(!m_f->monitor.poll().timerActive()); // a running cycle is never joined by another
 }
 
 void PollCycleTest::intervalChangeWhileWaiting_appliesFromNextCycle()
 {
-    m_monitor->Command1_Click();
-    m_client->finishWithPage(TwoOpen);
-    const QDateTime due = m_monitor->poll().nextPollTime();
-    m_monitor->List2_Click(90);
-    QCOMPARE(m_monitor->poll().nextPollTime(), due);
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
+    const QDateTime due = m_f->monitor.poll().nextPollTime();
+    m_f->monitor.List2_Click(90);
+    QCOMPARE(m_f->monitor.poll().nextPollTime(), due);
 
-    m_clock.set(due.addSecs(1));
-    m_monitor->poll().Timer1_Timer();
-    m_clock.advanceMs(2000);
-    m_client->finishWithPage(TwoOpen);
-    QCOMPARE(m_monitor->poll().pollSeconds(), 5400.0);
-    QCOMPARE(m_monitor->poll().nextPollTime(), due.addSecs(3 + 5400));
+    m_f->clock.set(due.addSecs(1));
+    m_f->monitor.poll().Timer1_Timer();
+    m_f->clock.advanceMs(2000);
+    m_f->client.finishWithPage(TwoOpen);
+    QCOMPARE(m_f->monitor.poll().pollSeconds(), 5400.0);
+    QCOMPARE(m_f->monitor.poll().nextPollTime(), due.addSecs(3 + 5400));
 }
 
 QTEST_GUILESS_MAIN(PollCycleTest)

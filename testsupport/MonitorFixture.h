@@ -1,0 +1,41 @@
+#pragma once
+
+#include "monitor/Monitor.h"
+#include "testsupport/FakeClock.h"
+#include "testsupport/FakePageClient.h"
+#include "testsupport/LogLines.h"
+#include "testsupport/MonitorFakes.h"
+
+#include <QTemporaryDir>
+
+// The main window's logic on a scratch directory, a clock that stands still, a page
+// client the test finishes by hand, and recorders for windows and alerts.
+struct MonitorFixture {
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakePageClient client;
+    Monitor monitor{clock, client};
+    RecordingWindowHost windows;
+    RecordingAlertHooks alerts;
+    qsizetype mark = 0;
+
+    MonitorFixture()
+    {
+        monitor.setWindowHost(&windows);
+        monitor.setAlertHooks(&alerts);
+        monitor.setOfferingsUrl(QUrl(QStringLiteral("http://127.0.0.1:9/offerings")));
+    }
+
+    // Start-up as when the window is first shown; later messages count from here.
+    void start()
+    {
+        monitor.Form_Load(dir.path());
+        monitor.Form_Resize(Monitor::WindowState::Normal);
+        windows.calls.clear();
+        alerts.calls.clear();
+        markLog();
+    }
+    void markLog() { mark = monitor.actionLog().screen()->rowCount(); }
+    QStringList allMessages() const { return screenMessages(*monitor.actionLog().screen()); }
+    QStringList messagesSinceMark() const { return allMessages().mid(mark); }
+};
