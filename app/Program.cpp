@@ -132,26 +132,27 @@ void Program::wireAlerts()
     });
 }
 
-void Program::openSmtpWindow()
+// A setup window loads its channel; without windows only the channel is loaded.
+template <typename Window, typename Channel>
+void Program::openSetupWindow(QPointer<Window>& window, Channel& channel, void (Channel::*load)())
 {
     if (!m_windows->windowsVisible()) {
-        m_smtp->Form_Load();
+        (channel.*load)();
         return;
     }
-    if (!m_smtpWindow)
-        m_smtpWindow = new FrmSmtp(*m_smtp, m_mainWindow->frameGeometry());
-    m_windows->present(m_smtpWindow);
+    if (!window)
+        window = new Window(channel, m_mainWindow->frameGeometry());
+    m_windows->present(window);
+}
+
+void Program::openSmtpWindow()
+{
+    openSetupWindow(m_smtpWindow, *m_smtp, &SmtpChannel::Form_Load);
 }
 
 void Program::openMapiWindow()
 {
-    if (!m_windows->windowsVisible()) {
-        m_mapi->load();
-        return;
-    }
-    if (!m_mapiWindow)
-        m_mapiWindow = new FrmMAPI(*m_mapi, m_mainWindow->frameGeometry());
-    m_windows->present(m_mapiWindow);
+    openSetupWindow(m_mapiWindow, *m_mapi, &MapiChannel::load);
 }
 
 void Program::addMailConsoleCommands()

@@ -41,6 +41,8 @@ private:
     void addMailConsoleCommands();
     // The alarm, the e-mail channels and the setup windows.
     void wireAlerts();
+    template <typename Window, typename Channel>
+    void openSetupWindow(QPointer<Window>& window, Channel& channel, void (Channel::*load)());
     void openSmtpWindow();
     void openMapiWindow();
     // The browser view and the About box, opened from the main window.
