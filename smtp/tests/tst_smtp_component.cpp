@@ -103,17 +103,11 @@ void TestSmtpComponent::adapter_forwardsPropertiesMethodsAndEvents()
     control.setMailTo(QStringLiteral("   "));
     QCOMPARE(errors.size(), 1);
     QCOMPARE(errors.first().first().toString(), QStringLiteral("Please fill MailTo property"));
-    control.setSubject(QStringLiteral("S"));
     control.setAttachmentFile(QStringLiteral(" /tmp/x "));
-    control.setMailServerPort(2525);
-    QCOMPARE(control.subject(), QStringLiteral("S"));
     QCOMPARE(control.attachmentFile(), QStringLiteral("/tmp/x"));
-    QCOMPARE(control.mailServerPort(), 2525);
-    QCOMPARE(notices.size(), 3);
-
-    QCOMPARE(control.writeProperties().value(QStringLiteral("Subject")).toString(), QStringLiteral("S"));
+    QCOMPARE(notices.size(), 1);
     QVERIFY(control.readProperties({{QStringLiteral("MailFrom"), QStringLiteral("me@x.org")}}));
-    QCOMPARE(control.mailFrom(), QStringLiteral("me@x.org"));
+    QCOMPARE(control.writeProperties().value(QStringLiteral("MailFrom")).toString(), QStringLiteral("me@x.org"));
     QVERIFY(!control.readProperties({{QStringLiteral("SendMail"), QStringLiteral("maybe")}}));
 
     // A send to a closed port fails through the adapter's own signals.

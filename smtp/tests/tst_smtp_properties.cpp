@@ -1,4 +1,3 @@
-#include "ListSplitter.h"
 #include "SmtpEventLog.h"
 #include "smtp/Smtp.h"
 
@@ -21,8 +20,6 @@ QString numberedList(int entries)
 class TestSmtpProperties final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void splitList_keepsEntriesAsGivenInOrder_data();
-    void splitList_keepsEntriesAsGivenInOrder();
     void setters_storeAndReport_data();
     void setters_storeAndReport();
     void sendMail_unsafeOrBlankValue_isRefusedBeforeConnecting_data();
@@ -30,37 +27,6 @@ private Q_SLOTS:
     void readProperties_loadsStraightOrNothing();
     void initProperties_showsAboutBoxBeforeBusyFalse();
 };
-
-void TestSmtpProperties::splitList_keepsEntriesAsGivenInOrder_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("sender");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<bool>("overflow");
-    const QStringList three{QStringLiteral("a@x.org"), QStringLiteral("b@y.org"), QStringLiteral("c@z.org")};
-    QTest::newRow("trailing separator") << "a@x.org;b@y.org;c@z.org;" << "" << three << false;
-    QTest::newRow("blanks stay next to separators") << "a@x.org ; b@y.org" << "" << QStringList{"a@x.org ", " b@y.org"} << false;
-    QTest::newRow("sender dropped") << "a@x.org;me@x.org;c@z.org" << "me@x.org" << QStringList{"a@x.org", "c@z.org"} << false;
-    QTest::newRow("sender comparison is exact") << "Me@x.org" << "me@x.org" << QStringList{"Me@x.org"} << false;
-    QTest::newRow("only the sender") << "me@x.org" << "me@x.org" << QStringList{} << false;
-    QTest::newRow("empty entries dropped") << ";a@x.org;;b@y.org" << "" << QStringList{"a@x.org", "b@y.org"} << false;
-    QStringList withoutSender = numberedList(101).split(u';');
-    withoutSender.removeOne(QStringLiteral("entry7"));
-    QTest::newRow("100 entries") << numberedList(100) << "" << numberedList(100).split(u';') << false;
-    QTest::newRow("101 entries") << numberedList(101) << "" << numberedList(100).split(u';') << true;
-    QTest::newRow("101 with the sender") << numberedList(101) << "entry7" << withoutSender << false;
-}
-
-void TestSmtpProperties::splitList_keepsEntriesAsGivenInOrder()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, sender);
-    QFETCH(QStringList, expected);
-    QFETCH(bool, overflow);
-    const SplitResult result = splitList(text, Smtp::MaxListEntries, sender);
-    QCOMPARE(result.entries, expected);
-    QCOMPARE(result.overflow, overflow);
-}
 
 void TestSmtpProperties::setters_storeAndReport_data()
 {
