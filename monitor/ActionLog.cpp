@@ -73,8 +73,24 @@ QByteArray ActionLog::fileRecord(const QDateTime& when, const QString& message)
     return record.toUtf8() + "\r\n";
 }
 
-void ActionLog::LogAction(const QString& message)
+QString ActionLog::singleLine(const QString& message)
 {
+    // A server reply quoted in a message brings its own line ends; inside the log
+    // they would split one record over several lines of the file.
+    if (!message.contains(QLatin1Char('\r')) && !message.contains(QLatin1Char('\n')))
+        return message;
+    QString folded = message;
+    while (folded.endsWith(QLatin1Char('\n')) || folded.endsWith(QLatin1Char('\r')))
+        folded.chop(1);
+    folded.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    folded.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    folded.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return folded;
+}
+
+void ActionLog::LogAction(const QString& rawMessage)
+{
+    const QString message = singleLine(rawMessage);
     const QString line = screenLine(m_clock.now(), message);
     m_screen.addLine(line);
     appendToFile(fileRecord(m_clock.now(), message));

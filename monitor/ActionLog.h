@@ -51,6 +51,8 @@ public:
     static QString longTime(const QDateTime& when);
     static QString screenLine(const QDateTime& when, const QString& message);
     static QByteArray fileRecord(const QDateTime& when, const QString& message);
+    // The message with its line breaks folded to blanks: one record is one line.
+    static QString singleLine(const QString& message);
 
 Q_SIGNALS:
     void lineLogged(const QString& screenLine);

@@ -94,9 +94,7 @@ void MailAlertsEndToEndTest::serverErrorReply_isLoggedAndShown()
     QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
     program.send(QStringLiteral("smtp server 127.0.0.1:%1").arg(server.port()));
     program.send(QStringLiteral("smtp test"));
-    const QString expected = QStringLiteral("email: smtp error, Error from SMTP Server : 550 5.1.1 no such mailbox\r");
-    // The reply keeps its CR LF; the log line carries it as the control reported it.
-    QVERIFY(program.waitForMessage(expected) || program.waitForMessage(expected.chopped(1)));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: smtp error, Error from SMTP Server : 550 5.1.1 no such mailbox")));
     QVERIFY(program.standardError().contains(QStringLiteral("offerwatch: Error: email: smtp error, Error from SMTP Server : 550")));
     program.send(QStringLiteral("exit"));
     QVERIFY(program.waitForExit());

@@ -34,6 +34,12 @@ void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
     QTest::newRow("quotes inside the message are not escaped")
         << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0)) << QStringLiteral("a \"quoted\" word")
         << QByteArray("\"4/6/2000 9:00:00 AM a \"quoted\" word\"\r\n") << QStringLiteral("9:00:00  a \"quoted\" word");
+    QTest::newRow("a quoted server reply keeps its record on one line")
+        << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0))
+        << QStringLiteral("email: smtp error, Error from SMTP Server : 550-No such user\r\n550 mailbox unavailable\r\n")
+        << QByteArray("\"4/6/2000 9:00:00 AM email: smtp error, Error from SMTP Server : 550-No such user 550 mailbox "
+                      "unavailable\"\r\n")
+        << QStringLiteral("9:00:00  email: smtp error, Error from SMTP Server : 550-No such user 550 mailbox unavailable");
 }
 
 void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf()
