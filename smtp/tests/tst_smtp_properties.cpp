@@ -1,3 +1,4 @@
+#include "TestLists.h"
 #include "SmtpEventLog.h"
 #include "smtp/Smtp.h"
 
@@ -6,16 +7,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-
-namespace {
-QString numberedList(int entries)
-{
-    QStringList list;
-    for (int i = 0; i < entries; ++i)
-        list.append(QStringLiteral("entry%1").arg(i));
-    return list.join(QLatin1Char(';'));
-}
-} // namespace
 
 class TestSmtpProperties final : public QObject {
     Q_OBJECT

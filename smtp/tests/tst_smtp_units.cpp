@@ -1,3 +1,4 @@
+#include "TestLists.h"
 #include "ListSplitter.h"
 #include "MessageWriter.h"
 #include "SmtpReply.h"
@@ -9,16 +10,6 @@
 #include <QTest>
 
 using ByteList = QList<QByteArray>;
-
-namespace {
-QString numberedList(int entries)
-{
-    QStringList list;
-    for (int i = 0; i < entries; ++i)
-        list.append(QStringLiteral("entry%1").arg(i));
-    return list.join(QLatin1Char(';'));
-}
-} // namespace
 
 // The control's pieces that need no connection: Base64, list splitting, reply
 // assembly and the text put on the wire.
