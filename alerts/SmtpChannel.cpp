@@ -171,11 +171,11 @@ void SmtpChannel::SendCommand_Click()
     SendSmtpMail();
 }
 
-void SmtpChannel::Command2_Click()
+bool SmtpChannel::Command2_Click()
 {
     Form_Load();
     if (!m_command2Enabled)
-        return;
+        return false;
     if (m_command2Caption != QLatin1String("SMTP Email ON")) {
         m_state.MailSystem = QStringLiteral("SMTP");
         m_command2Caption = QStringLiteral("SMTP Email ON");
@@ -190,6 +190,7 @@ void SmtpChannel::Command2_Click()
         m_log.LogAction(QStringLiteral("email: OFF"));
     }
     Q_EMIT changed();
+    return true;
 }
 
 void SmtpChannel::Command5_Click()

@@ -51,7 +51,7 @@ public:
     // Starts a send of the control's Subject and Message; false when there is no control.
     bool SendSmtpMail();
     void SendCommand_Click(); // "Test"
-    void Command2_Click();    // ON/OFF
+    bool Command2_Click();    // ON/OFF; false while disabled after a refused test
     void Command5_Click();    // FINISH
 
     // Smtp1, loading the window unseen when it is not loaded.

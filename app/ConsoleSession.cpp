@@ -31,6 +31,8 @@ void ConsoleSession::addCommand(const QString& name, bool takesArgument, Handler
 
 bool ConsoleSession::execute(const QString& rawLine)
 {
+    if (m_stopped)
+        return false;
     QString line = rawLine;
     if (line.endsWith(QLatin1Char('\r')))
         line.chop(1);
@@ -72,6 +74,14 @@ void ConsoleSession::listenToStandardInput()
     connect(m_input, &QSocketNotifier::activated, this, &ConsoleSession::readInput);
 }
 
+void ConsoleSession::stopListening()
+{
+    m_stopped = true;
+    m_pending.clear();
+    if (m_input)
+        m_input->setEnabled(false);
+}
+
 void ConsoleSession::readInput()
 {
     char buffer[4096];
@@ -85,7 +95,7 @@ void ConsoleSession::readInput()
     }
     m_pending.append(buffer, n);
     qsizetype end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
+    while (!m_stopped && (end = m_pending.indexOf('\n')) >= 0) {
         const QByteArray line = m_pending.left(end);
         m_pending.remove(0, end + 1);
         execute(QString::fromLocal8Bit(line));

@@ -25,6 +25,8 @@ public:
     // Runs one line as typed; returns false (and says why on standard error) when refused.
     bool execute(const QString& line);
     void listenToStandardInput();
+    // Takes no more commands, not even those already typed.
+    void stopListening();
     void catchTerminationSignals(std::function<void()> onSignal);
 
     static void printLine(const QString& line);
@@ -43,4 +45,5 @@ private:
     QSocketNotifier* m_signals = nullptr;
     std::function<void()> m_onSignal;
     QByteArray m_pending;
+    bool m_stopped = false;
 };

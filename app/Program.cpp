@@ -65,6 +65,7 @@ bool Program::start()
         connect(&m_monitor->actionLog(), &ActionLog::lineLogged, this, &ConsoleSession::printLine);
         addConsoleCommands();
         addMailConsoleCommands();
+        connect(m_monitor.get(), &Monitor::exitRequested, m_console, &ConsoleSession::stopListening);
     }
 
     m_mainWindow = std::make_unique<FrmMain>(*m_monitor);
@@ -172,7 +173,10 @@ void Program::addMailConsoleCommands()
         m_smtp->setText1(text);
     });
     c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { m_smtp->SendCommand_Click(); });
-    c.addCommand(QStringLiteral("smtp toggle"), false, [this](const QString&) { m_smtp->Command2_Click(); });
+    c.addCommand(QStringLiteral("smtp toggle"), false, [this](const QString&) {
+        if (!m_smtp->Command2_Click())
+            ConsoleSession::printError(QStringLiteral("'smtp toggle': that button is disabled just now; nothing changed"));
+    });
     c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { m_smtp->Command5_Click(); });
 
     c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { m_mapi->setText1(text); });

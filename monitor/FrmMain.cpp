@@ -61,8 +61,11 @@ void FrmMain::connectControls()
     connect(m_ui->Command4, &QPushButton::clicked, this, [&m] { m.Command4_Click(); });
     connect(m_ui->Command5, &QPushButton::clicked, this, [&m] { m.Command5_Click(); });
     connect(m_ui->Check1, &QCheckBox::clicked, this, [&m](bool ticked) { m.Check1_Click(ticked); });
-    connect(m_ui->List2, &QListWidget::itemClicked, this,
-            [&m](QListWidgetItem* item) { m.List2_Click(item->text().toInt()); });
+    // A choice by mouse or by keyboard is the same choice.
+    connect(m_ui->List2, &QListWidget::currentRowChanged, this, [this, &m](int row) {
+        if (const QListWidgetItem* item = m_ui->List2->item(row))
+            m.List2_Click(item->text().toInt());
+    });
     connect(m_ui->mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->mnuEmail, &QAction::triggered, this, [&m] { m.mnuEmail_Click(); });
     connect(m_ui->mnuIPOlog, &QAction::triggered, this, [&m] { m.mnuIPOlog_Click(); });

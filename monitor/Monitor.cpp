@@ -87,6 +87,8 @@ void Monitor::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // The exit line is the last line of a run: nothing polled later may follow it.
+    m_poll.shutDown();
     LogAction(QStringLiteral("main: Exit Program."));
     if (m_alerts)
         m_alerts->logoffMessagingSession();

@@ -31,6 +31,15 @@ PollCycle::PollCycle(ActionLog& log, MainPanel& panel, RunState& state, PageClie
 
 void PollCycle::Command1_Click()
 {
+    if (m_cycleRunning) {
+        // STOP then START while the page is still coming: the running cycle goes on
+        // and schedules the next one, rather than being dropped for a second fetch.
+        m_stopRequested = false;
+        m_panel.setStartEnabled(false);
+        m_panel.setStopEnabled(true);
+        m_panel.setDefaultButton(MainPanel::DefaultButton::Stop);
+        return;
+    }
     m_stopRequested = false;
     m_timer.stop();
     m_log.LogAction(QStringLiteral("poll: started"));
@@ -91,6 +100,13 @@ void PollCycle::Command2_Click()
     m_stopRequested = true;
     m_timer.stop();
     m_log.LogAction(QStringLiteral("poll: stopped"));
+}
+
+void PollCycle::shutDown()
+{
+    m_timer.stop();
+    m_cycleRunning = false;
+    m_client.abort();
 }
 
 void PollCycle::Timer1_Timer()

@@ -34,6 +34,8 @@ public:
     void Command1_Click(); // START, and every due cycle
     void Command2_Click(); // STOP
     void Timer1_Timer();
+    // At exit: no further tick, and a fetch under way never reports.
+    void shutDown();
 
     bool stopRequested() const { return m_stopRequested; }
     bool cycleRunning() const { return m_cycleRunning; }

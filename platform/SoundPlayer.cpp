@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QAudioDevice>
 #include <QMediaDevices>
@@ -27,10 +28,21 @@ QString QtSoundPlayer::locate(const QString& bareName)
     return {};
 }
 
+bool QtSoundPlayer::isWaveFile(const QString& path)
+{
+    // The effect loads in the background and would only later find that a file is
+    // no sound at all; a RIFF/WAVE header is what it needs, so look for that now.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+}
+
 bool QtSoundPlayer::play(const QString& bareName)
 {
     const QString path = locate(bareName);
-    if (path.isEmpty() || QMediaDevices::audioOutputs().isEmpty())
+    if (path.isEmpty() || !isWaveFile(path) || QMediaDevices::audioOutputs().isEmpty())
         return false;
     // One effect at a time: a new alarm restarts the sound rather than stacking copies.
     m_effect = std::make_unique<QSoundEffect>();

@@ -25,6 +25,7 @@ public:
 
     // Where play() finds the file, or an empty text.
     static QString locate(const QString& bareName);
+    static bool isWaveFile(const QString& path);
 
 private:
     std::unique_ptr<QSoundEffect> m_effect;

@@ -114,6 +114,7 @@ void MailAlertsEndToEndTest::emptyRecipient_refusesTest()
     QVERIFY(program.standardError().contains(
         QStringLiteral("offerwatch: Offerwatch: You must setup steps 1 & 2 & 3 prior to testing")));
     QVERIFY(!program.messages().contains(QStringLiteral("email: ON")));
+    QVERIFY(program.standardError().contains(QStringLiteral("'smtp toggle': that button is disabled just now")));
     program.send(QStringLiteral("exit"));
     QVERIFY(program.waitForExit());
 }

@@ -286,9 +286,16 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
     QCOMPARE(m_panel->statusColour(), StatusColour::Orange);
     QCOMPARE(messages(), QStringList{QStringLiteral("alarm: error # 0 ")});
 
-    // The real player reports a file it cannot find as not started.
+    // The real player reports a file it cannot find, or one that is no sound, as not started.
     QtSoundPlayer player;
     QVERIFY(!player.play(QStringLiteral("no-such-alarm-sound.wav")));
+    QTemporaryDir dir;
+    QFile garbage(dir.filePath(QStringLiteral("Offerwatch.wav")));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write("RIFF\0\0\0\0TEXT not a sound at all");
+    garbage.close();
+    QVERIFY(!QtSoundPlayer::isWaveFile(garbage.fileName()));
+    QVERIFY(QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") + QStringLiteral("/alerts/sound/Offerwatch.wav")));
 }
 
 QTEST_MAIN(SmtpChannelTest)

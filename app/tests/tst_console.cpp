@@ -59,7 +59,7 @@ void ConsoleTest::commands_actLikeTheControls()
     QVERIFY(program.start());
     QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
     for (const char* command : {"alarm", "interval 30", "interval 7", "exclude off", "minimize", "restore", "bogus",
-                                "delete log", "show", "exit"})
+                                "delete log", "show", "exit", "alarm", "start"})
         program.send(QString::fromLatin1(command));
     QVERIFY(program.waitForExit());
     QCOMPARE(program.process().exitCode(), 0);

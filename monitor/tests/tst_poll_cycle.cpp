@@ -21,6 +21,8 @@ private Q_SLOTS:
     void foundTickers_soundAlarmOnlyWhenOnAndAlwaysOfferEmail();
     void stopDuringFetch_finishesCycleWithoutRearming();
     void stopWhileWaiting_stopsTimerAndStartRunsAtOnce();
+    void stopThenStartDuringFetch_keepsTheRunningCycle();
+    void exitDuringFetch_logsNothingAfterExitLine();
     void dueTime_isStrictlyLaterInWholeSeconds();
     void intervalChangeWhileWaiting_appliesFromNextCycle();
 
@@ -156,6 +158,29 @@ void PollCycleTest::stopWhileWaiting_stopsTimerAndStartRunsAtOnce()
     QCOMPARE(m_f->client.requested().size(), 1);
     m_f->monitor.Command1_Click();
     QCOMPARE(m_f->client.requested().size(), 2);
+}
+
+void PollCycleTest::stopThenStartDuringFetch_keepsTheRunningCycle()
+{
+    m_f->monitor.Command1_Click();
+    m_f->monitor.Command2_Click();
+    m_f->monitor.Command1_Click();
+    QCOMPARE(m_f->client.requested().size(), 1);
+    QVERIFY(!m_f->monitor.panel().startEnabled());
+    m_f->client.finishWithPage(TwoOpen);
+    QCOMPARE(cycleMessages(), (QStringList{QStringLiteral("poll: started"), QStringLiteral("poll: stopped"),
+                                           QStringLiteral("poll: ticker(s) found- ") + TwoOpenList,
+                                           QStringLiteral("poll: waiting for next cycle")}));
+    QVERIFY(m_f->monitor.poll().timerActive());
+}
+
+void PollCycleTest::exitDuringFetch_logsNothingAfterExitLine()
+{
+    m_f->monitor.Command1_Click();
+    m_f->monitor.Form_Unload();
+    m_f->client.finishWithPage(TwoOpen);
+    QCOMPARE(cycleMessages(), (QStringList{QStringLiteral("poll: started"), QStringLiteral("main: Exit Program.")}));
+    QVERIFY(!m_f->monitor.poll().timerActive());
 }
 
 void PollCycleTest::dueTime_isStrictlyLaterInWholeSeconds()

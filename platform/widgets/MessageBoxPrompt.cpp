@@ -4,5 +4,10 @@
 
 void MessageBoxPrompt::critical(const QString& title, const QString& text)
 {
-    QMessageBox::critical(m_parent, title, text);
+    // Shown without a nested event loop: boxes are raised from inside socket and timer
+    // handlers, which must return before the user gets round to pressing OK.
+    auto* box = new QMessageBox(QMessageBox::Critical, title, text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
 }

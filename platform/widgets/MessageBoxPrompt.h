@@ -4,7 +4,7 @@
 
 class QWidget;
 
-// Shows a real message box and waits for the user, as the windowed program should.
+// Shows a real message box that stays up until the user presses OK.
 class MessageBoxPrompt final : public UserPrompt {
 public:
     explicit MessageBoxPrompt(QWidget* parent = nullptr)
