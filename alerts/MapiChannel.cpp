@@ -14,14 +14,13 @@ const QString CaptionOn = QStringLiteral("MAPI Email ON");
 const QString CaptionOff = QStringLiteral("MAPI Email OFF");
 } // namespace
 
-MapiChannel::MapiChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt,
-                         SettingsStore& settings, MessagingSessionFactory createSession, QObject* parent)
+MapiChannel::MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent)
     : QObject(parent)
-    , m_state(state)
-    , m_mainPanel(mainPanel)
-    , m_log(log)
-    , m_prompt(prompt)
-    , m_settings(settings)
+    , m_state(context.state)
+    , m_mainPanel(context.mainPanel)
+    , m_log(context.log)
+    , m_prompt(context.prompt)
+    , m_settings(context.settings)
     , m_createSession(std::move(createSession))
 {
 }

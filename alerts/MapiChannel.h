@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/MailContext.h"
 #include "platform/MessagingSession.h"
 
 #include <QObject>
@@ -7,11 +8,6 @@
 
 #include <memory>
 
-class ActionLog;
-class MainPanel;
-class SettingsStore;
-class UserPrompt;
-struct RunState;
 
 // The local-mail alert channel: the logic of the setup window frmMAPI (logon, logoff,
 // recipient, test, ON/OFF, finish) and SendMapiMail, which sends one message through
@@ -24,8 +20,7 @@ class MapiChannel final : public QObject {
 public:
     enum class Button { Command1, Command2, Command3, Command4, Command5 };
 
-    MapiChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt, SettingsStore& settings,
-                MessagingSessionFactory createSession, QObject* parent = nullptr);
+    MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent = nullptr);
     ~MapiChannel() override;
 
     // Loading runs the window's start-up unless it is loaded already; unloading

@@ -16,14 +16,13 @@ constexpr int DefaultSmtpPort = 25;
 const QString ProgramTitle = QStringLiteral("Offerwatch");
 } // namespace
 
-SmtpChannel::SmtpChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt,
-                         SettingsStore& settings, QObject* parent)
+SmtpChannel::SmtpChannel(const MailContext& context, QObject* parent)
     : QObject(parent)
-    , m_state(state)
-    , m_mainPanel(mainPanel)
-    , m_log(log)
-    , m_prompt(prompt)
-    , m_settings(settings)
+    , m_state(context.state)
+    , m_mainPanel(context.mainPanel)
+    , m_log(context.log)
+    , m_prompt(context.prompt)
+    , m_settings(context.settings)
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
 {
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alerts/MailContext.h"
 #include "platform/SmtpControl.h"
 
 #include <QObject>
@@ -8,11 +9,6 @@
 #include <functional>
 #include <memory>
 
-class ActionLog;
-class MainPanel;
-class SettingsStore;
-class UserPrompt;
-struct RunState;
 
 // The SMTP setup window's logic and the engine of every SMTP alert: it hosts the
 // mail-sending control, keeps the recipient, server and sender boxes, and starts
@@ -24,8 +20,7 @@ public:
     // Creates and binds the mail-sending control; false with the reason when it cannot.
     using ControlFactory = std::function<bool(SmtpControl& control, QString* error)>;
 
-    SmtpChannel(RunState& state, MainPanel& mainPanel, ActionLog& log, UserPrompt& prompt, SettingsStore& settings,
-                QObject* parent = nullptr);
+    explicit SmtpChannel(const MailContext& context, QObject* parent = nullptr);
     ~SmtpChannel() override;
 
     void setControlFactory(ControlFactory factory) { m_controlFactory = std::move(factory); }

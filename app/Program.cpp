@@ -101,10 +101,9 @@ void Program::wireAlerts()
 {
     m_settings = std::make_unique<IniSettingsStore>();
     m_sound = std::make_unique<QtSoundPlayer>();
-    m_smtp = std::make_unique<SmtpChannel>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt,
-                                           *m_settings);
-    m_mapi = std::make_unique<MapiChannel>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt,
-                                           *m_settings, SendmailSession::factory());
+    const MailContext mail{m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt, *m_settings};
+    m_smtp = std::make_unique<SmtpChannel>(mail);
+    m_mapi = std::make_unique<MapiChannel>(mail, SendmailSession::factory());
     m_alerts = std::make_unique<Alerts>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_sound,
                                         *m_smtp);
     m_alerts->setMapiSender([this](const QString& subject, const QString& text, bool showDialog) {

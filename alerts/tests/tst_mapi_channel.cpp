@@ -79,7 +79,7 @@ struct Fixture {
     ActionLog log{clock};
     RecordingPrompt prompt;
     MemorySettingsStore settings;
-    MapiChannel channel{state, panel, log, prompt, settings, [this]() -> std::unique_ptr<MessagingSession> {
+    MapiChannel channel{{state, panel, log, prompt, settings}, [this]() -> std::unique_ptr<MessagingSession> {
                             fake.calls << u"create"_s;
                             return fake.createNothing ? nullptr : std::make_unique<FakeSession>(fake);
                         }};

@@ -362,7 +362,7 @@ private Q_SLOTS:
         NoPrompt prompt;
         MemorySettingsStore settings;
         settings.write(u"MAPI.to"_s, recipient);
-        MapiChannel channel(state, panel, log, prompt, settings,
+        MapiChannel channel({state, panel, log, prompt, settings},
                             SendmailSession::factory({u"/nonexistent/sendmail"_s, 2000}));
         QElapsedTimer timer;
         timer.start();

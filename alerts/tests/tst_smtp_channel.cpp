@@ -73,7 +73,7 @@ void SmtpChannelTest::init()
     m_sound = ScriptedSound();
     m_panel = std::make_unique<MainPanel>();
     m_log = std::make_unique<ActionLog>(m_clock);
-    m_channel = std::make_unique<SmtpChannel>(m_state, *m_panel, *m_log, m_prompt, m_settings);
+    m_channel = std::make_unique<SmtpChannel>(MailContext{m_state, *m_panel, *m_log, m_prompt, m_settings});
     m_alerts = std::make_unique<Alerts>(m_state, *m_panel, *m_log, m_sound, *m_channel);
 }
 
