@@ -8,7 +8,6 @@
 
 #include <memory>
 
-
 // The local-mail alert channel: the logic of the setup window frmMAPI (logon, logoff,
 // recipient, test, ON/OFF, finish) and SendMapiMail, which sends one message through
 // the logged-on session and forces a logoff and one re-logon at the third failure.

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-
 // The SMTP setup window's logic and the engine of every SMTP alert: it hosts the
 // mail-sending control, keeps the recipient, server and sender boxes, and starts
 // each send. It is "loaded" while its window would be, seen or not.
