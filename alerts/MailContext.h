@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class ActionLog;
 class MainPanel;
 class SettingsStore;
@@ -15,3 +17,11 @@ struct MailContext {
     UserPrompt& prompt;
     SettingsStore& settings;
 };
+
+// A setup window's start-up rule: true when e-mail alerts are on through channel
+// ("SMTP" or "MAPI"), and then the main window's e-mail button reads "Email ON".
+bool emailAlertsOnThrough(const MailContext& mail, const QString& channel);
+
+// A setup window's ON/OFF button: alerts on through channel, or off for every channel,
+// with the main window's caption and the log line.
+void switchEmailAlerts(const MailContext& mail, const QString& channel, bool on);

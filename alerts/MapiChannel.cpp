@@ -16,11 +16,7 @@ const QString CaptionOff = QStringLiteral("MAPI Email OFF");
 
 MapiChannel::MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent)
     : QObject(parent)
-    , m_state(context.state)
-    , m_mainPanel(context.mainPanel)
-    , m_log(context.log)
-    , m_prompt(context.prompt)
-    , m_settings(context.settings)
+    , m_mail(context)
     , m_createSession(std::move(createSession))
 {
 }
@@ -60,22 +56,17 @@ void MapiChannel::unload()
 void MapiChannel::Form_Load()
 {
     m_loaded = true;
-    set(m_text1, m_settings.read(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
-    set(m_logonEnabled, !m_state.MapiLoggedOn);
-    set(m_logoffEnabled, m_state.MapiLoggedOn);
-    set(m_testEnabled, m_state.MapiLoggedOn);
-    if (m_state.MailSystem == ChannelName && m_state.EmailOn) {
-        set(m_onOffCaption, CaptionOn);
-        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
-    } else {
-        set(m_onOffCaption, CaptionOff);
-    }
+    set(m_text1, m_mail.settings.read(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
+    set(m_logonEnabled, !m_mail.state.MapiLoggedOn);
+    set(m_logoffEnabled, m_mail.state.MapiLoggedOn);
+    set(m_testEnabled, m_mail.state.MapiLoggedOn);
+    set(m_onOffCaption, emailAlertsOnThrough(m_mail, ChannelName) ? CaptionOn : CaptionOff);
     Q_EMIT loaded();
 }
 
 void MapiChannel::Form_Unload()
 {
-    m_settings.write(MailSettings::MapiTo, m_text1);
+    m_mail.settings.write(MailSettings::MapiTo, m_text1);
     m_loaded = false;
     Q_EMIT unloaded();
 }
@@ -119,7 +110,7 @@ void MapiChannel::Command1_Click()
 {
     load();
     set(m_logonEnabled, false);
-    m_state.MapiLoggedOn = true;
+    m_mail.state.MapiLoggedOn = true;
     set(m_logoffEnabled, true);
     set(m_testEnabled, true);
 
@@ -127,23 +118,23 @@ void MapiChannel::Command1_Click()
     m_session = m_createSession ? m_createSession() : nullptr;
     MessagingError error;
     if (m_session && !m_session->Logon(true, true, &error)) {
-        m_log.LogAction(QStringLiteral("email: logon error"));
+        m_mail.log.LogAction(QStringLiteral("email: logon error"));
         logError(error);
         Command4_Click();
         return;
     }
-    m_log.LogAction(QStringLiteral("email: logon OK"));
+    m_mail.log.LogAction(QStringLiteral("email: logon OK"));
 }
 
 void MapiChannel::Command4_Click()
 {
     load();
     set(m_logoffEnabled, false);
-    m_state.MapiLoggedOn = false;
+    m_mail.state.MapiLoggedOn = false;
 
     set(m_onOffCaption, CaptionOff);
-    m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
-    m_state.EmailOn = false;
+    m_mail.mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
+    m_mail.state.EmailOn = false;
 
     set(m_logonEnabled, true);
     set(m_testEnabled, false);
@@ -152,30 +143,21 @@ void MapiChannel::Command4_Click()
     if (!m_session || !m_session->Logoff(nullptr))
         return;
     m_session.reset();
-    m_log.LogAction(QStringLiteral("email: logoff OK"));
+    m_mail.log.LogAction(QStringLiteral("email: logoff OK"));
 }
 
 void MapiChannel::Command2_Click()
 {
     load();
-    if (!m_state.MapiLoggedOn) {
-        m_prompt.critical(QStringLiteral("Offerwatch"), QStringLiteral("You cannot toggle email to active until you are")
-                                                            + QStringLiteral(" logged in."));
+    if (!m_mail.state.MapiLoggedOn) {
+        m_mail.prompt.critical(QStringLiteral("Offerwatch"),
+                               QStringLiteral("You cannot toggle email to active until you are") +
+                                   QStringLiteral(" logged in."));
         return;
     }
-    if (m_onOffCaption != CaptionOn) {
-        m_state.MailSystem = ChannelName;
-        set(m_onOffCaption, CaptionOn);
-        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
-        m_state.EmailOn = true;
-        m_log.LogAction(QStringLiteral("email: ON"));
-    } else {
-        m_state.MailSystem = QStringLiteral("NOTHING");
-        set(m_onOffCaption, CaptionOff);
-        m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
-        m_state.EmailOn = false;
-        m_log.LogAction(QStringLiteral("email: OFF"));
-    }
+    const bool on = m_onOffCaption != CaptionOn;
+    set(m_onOffCaption, on ? CaptionOn : CaptionOff);
+    switchEmailAlerts(m_mail, ChannelName, on);
 }
 
 void MapiChannel::Command3_Click()
@@ -185,7 +167,7 @@ void MapiChannel::Command3_Click()
     m_mapiText = QStringLiteral("This is the text of the Offerwatch email test");
     m_mapiShowDialog = true;
     SendMapiMail();
-    m_log.LogAction(QStringLiteral("email: test email sent"));
+    m_mail.log.LogAction(QStringLiteral("email: test email sent"));
 }
 
 void MapiChannel::Command5_Click()
@@ -226,15 +208,15 @@ void MapiChannel::SendMapiMail()
 // Every kind of send failure is logged as a "timeout"; the error line tells them apart.
 void MapiChannel::sendFailed(const MessagingError& error)
 {
-    m_log.LogAction(QStringLiteral("email: timeout"));
+    m_mail.log.LogAction(QStringLiteral("email: timeout"));
     logError(error);
     ++m_mapiSendErrors;
     if (m_mapiSendErrors < 3)
         return;
     m_mapiSendErrors = 0;
-    m_log.LogAction(QStringLiteral("email: 3 send errors") + QStringLiteral("-triggering logoff"));
+    m_mail.log.LogAction(QStringLiteral("email: 3 send errors") + QStringLiteral("-triggering logoff"));
     Command4_Click();
-    m_log.LogAction(QStringLiteral("email: attempting to re-logon"));
+    m_mail.log.LogAction(QStringLiteral("email: attempting to re-logon"));
     relogon();
 }
 
@@ -246,17 +228,17 @@ void MapiChannel::relogon()
         return;
     MessagingError error;
     if (!m_session->Logon(false, false, &error)) {
-        m_log.LogAction(QStringLiteral("email: re-logon failed!"));
+        m_mail.log.LogAction(QStringLiteral("email: re-logon failed!"));
         logError(error);
         Command4_Click();
         return;
     }
-    m_log.LogAction(QStringLiteral("email: re-logon OK"));
+    m_mail.log.LogAction(QStringLiteral("email: re-logon OK"));
 }
 
 void MapiChannel::logError(const MessagingError& error)
 {
-    m_log.LogAction(errorDetailLine(QStringLiteral("Error #"), error.number, error.description));
+    m_mail.log.LogAction(errorDetailLine(QStringLiteral("Error #"), error.number, error.description));
 }
 
 void MapiChannel::logoffAtExit()

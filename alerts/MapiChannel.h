@@ -29,12 +29,12 @@ public:
     bool isLoaded() const { return m_loaded; }
 
     // What the window's controls show.
-    bool logonEnabled() const { return m_logonEnabled; }   // Command1 "LOGON"
-    bool logoffEnabled() const { return m_logoffEnabled; } // Command4 "LOGOFF"
-    bool testEnabled() const { return m_testEnabled; }     // Command3 "TEST"
+    bool logonEnabled() const { return m_logonEnabled; }           // Command1 "LOGON"
+    bool logoffEnabled() const { return m_logoffEnabled; }         // Command4 "LOGOFF"
+    bool testEnabled() const { return m_testEnabled; }             // Command3 "TEST"
     const QString& onOffCaption() const { return m_onOffCaption; } // Command2
-    const QString& text1() const { return m_text1; }       // recipient box
-    static QString caption(Button button);                 // the fixed captions; Command2's is onOffCaption()
+    const QString& text1() const { return m_text1; }               // recipient box
+    static QString caption(Button button);                         // the fixed captions; Command2's is onOffCaption()
 
     // The user typed into the recipient box (loads the window unseen first if needed).
     void setText1(const QString& text);
@@ -84,11 +84,7 @@ private:
         Q_EMIT changed();
     }
 
-    RunState& m_state;
-    MainPanel& m_mainPanel;
-    ActionLog& m_log;
-    UserPrompt& m_prompt;
-    SettingsStore& m_settings;
+    const MailContext m_mail;
     MessagingSessionFactory m_createSession;
 
     std::unique_ptr<MessagingSession> m_session;

@@ -14,15 +14,12 @@ const QString SmtpChannel::FallbackSender = QStringLiteral("offerwatch-alert@fre
 namespace {
 constexpr int DefaultSmtpPort = 25;
 const QString ProgramTitle = QStringLiteral("Offerwatch");
+const QString ChannelName = QStringLiteral("SMTP");
 } // namespace
 
 SmtpChannel::SmtpChannel(const MailContext& context, QObject* parent)
     : QObject(parent)
-    , m_state(context.state)
-    , m_mainPanel(context.mainPanel)
-    , m_log(context.log)
-    , m_prompt(context.prompt)
-    , m_settings(context.settings)
+    , m_mail(context)
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
 {
 }
@@ -68,16 +65,12 @@ void SmtpChannel::Form_Load()
     else
         m_control->readProperties({});
 
-    setText1(m_settings.read(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
-    setText2(m_settings.read(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
-    setText3(m_settings.read(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
+    setText1(m_mail.settings.read(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
+    setText2(m_mail.settings.read(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
+    setText3(m_mail.settings.read(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
 
-    if (m_state.MailSystem == QLatin1String("SMTP") && m_state.EmailOn) {
-        m_command2Caption = QStringLiteral("SMTP Email ON");
-        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
-    } else {
-        m_command2Caption = QStringLiteral("SMTP Email OFF");
-    }
+    m_command2Caption =
+        emailAlertsOnThrough(m_mail, ChannelName) ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
     Q_EMIT loaded();
     Q_EMIT changed();
 }
@@ -86,9 +79,9 @@ void SmtpChannel::Form_Unload()
 {
     if (!m_loaded)
         return;
-    m_settings.write(MailSettings::SmtpTo, m_text1);
-    m_settings.write(MailSettings::SmtpGateway, m_text2);
-    m_settings.write(MailSettings::SmtpFrom, m_text3);
+    m_mail.settings.write(MailSettings::SmtpTo, m_text1);
+    m_mail.settings.write(MailSettings::SmtpGateway, m_text2);
+    m_mail.settings.write(MailSettings::SmtpFrom, m_text3);
     m_loaded = false;
     // A send still under way ends with the control, as it ends with its window. The
     // control may be in the middle of raising an event, so it goes once that returns.
@@ -160,7 +153,7 @@ void SmtpChannel::SendCommand_Click()
 {
     Form_Load();
     if (m_text1.isEmpty() || m_text2.isEmpty()) {
-        m_prompt.critical(ProgramTitle, QStringLiteral("You must setup steps 1 & 2 & 3 prior to testing"));
+        m_mail.prompt.critical(ProgramTitle, QStringLiteral("You must setup steps 1 & 2 & 3 prior to testing"));
         m_command2Enabled = false;
         Q_EMIT changed();
         return;
@@ -175,19 +168,9 @@ bool SmtpChannel::Command2_Click()
     Form_Load();
     if (!m_command2Enabled)
         return false;
-    if (m_command2Caption != QLatin1String("SMTP Email ON")) {
-        m_state.MailSystem = QStringLiteral("SMTP");
-        m_command2Caption = QStringLiteral("SMTP Email ON");
-        m_mainPanel.setEmailCaption(QStringLiteral("Email ON"));
-        m_state.EmailOn = true;
-        m_log.LogAction(QStringLiteral("email: ON"));
-    } else {
-        m_state.MailSystem = QStringLiteral("NOTHING");
-        m_command2Caption = QStringLiteral("SMTP Email OFF");
-        m_mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
-        m_state.EmailOn = false;
-        m_log.LogAction(QStringLiteral("email: OFF"));
-    }
+    const bool on = m_command2Caption != QLatin1String("SMTP Email ON");
+    m_command2Caption = on ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
+    switchEmailAlerts(m_mail, ChannelName, on);
     Q_EMIT changed();
     return true;
 }
@@ -206,6 +189,6 @@ void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
 void SmtpChannel::Smtp1_Error(const QString& description)
 {
     const QString text = QStringLiteral("email: smtp error, ") + description;
-    m_log.LogAction(text);
-    m_prompt.critical(QStringLiteral("Error"), text);
+    m_mail.log.LogAction(text);
+    m_mail.prompt.critical(QStringLiteral("Error"), text);
 }

@@ -67,11 +67,7 @@ private:
     void Text1_Change();
     void Text2_Change();
 
-    RunState& m_state;
-    MainPanel& m_mainPanel;
-    ActionLog& m_log;
-    UserPrompt& m_prompt;
-    SettingsStore& m_settings;
+    const MailContext m_mail;
     ControlFactory m_controlFactory;
     std::unique_ptr<SmtpControl> m_control;
     bool m_loaded = false;
