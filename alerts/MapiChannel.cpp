@@ -3,7 +3,6 @@
 #include "alerts/MailSettings.h"
 #include "monitor/ActionLog.h"
 #include "monitor/MainPanel.h"
-#include "monitor/PollCycle.h"
 #include "monitor/RunState.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompt.h"

@@ -109,3 +109,9 @@ void ActionLog::appendToFile(const QByteArray& record)
     file.write(record);
     file.close();
 }
+
+QString errorDetailLine(const QString& prefix, int number, const QString& description)
+{
+    const QString digits = number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
+    return prefix + digits + QLatin1Char(' ') + description;
+}

@@ -64,3 +64,7 @@ private:
     QString m_filePath;
     ActionLogModel m_screen;
 };
+
+// "Error #" and the number, with a leading blank when it is not negative, a blank
+// and the description: the detail line after every failure.
+QString errorDetailLine(const QString& prefix, int number, const QString& description);

@@ -9,12 +9,6 @@ constexpr int TickMilliseconds = 250;
 constexpr int SecondsPerIntervalUnit = 60;
 } // namespace
 
-QString errorDetailLine(const QString& prefix, int number, const QString& description)
-{
-    const QString digits = number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);
-    return prefix + digits + QLatin1Char(' ') + description;
-}
-
 PollCycle::PollCycle(ActionLog& log, MainPanel& panel, RunState& state, PageClient& client, const Clock& clock,
                      QObject* parent)
     : QObject(parent)

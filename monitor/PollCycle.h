@@ -66,7 +66,3 @@ private:
     QDateTime m_nextPollTime;
     double m_pollSeconds = 0;
 };
-
-// "Error #" and the number, with a leading blank when it is not negative, a blank
-// and the description: the detail line after every failure.
-QString errorDetailLine(const QString& prefix, int number, const QString& description);
