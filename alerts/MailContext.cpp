@@ -1,22 +1,25 @@
 #include "alerts/MailContext.h"
 
+#include "alerts/AlertChannel.h"
 #include "monitor/ActionLog.h"
-#include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
 
-bool emailAlertsOnThrough(const MailContext& mail, const QString& channel)
+bool emailAlertsOnThrough(const MailContext& mail, const AlertChannel& channel)
 {
-    if (mail.state.MailSystem != channel || !mail.state.EmailOn)
-        return false;
-    mail.mainPanel.setEmailCaption(QStringLiteral("Email ON"));
-    return true;
+    return mail.state.EmailOn && mail.state.MailSystem == channel.name();
 }
 
-void switchEmailAlerts(const MailContext& mail, const QString& channel, bool on)
+void switchEmailAlerts(const MailContext& mail, AlertChannel& channel, bool on)
 {
     // One channel at a time: switching one on replaces the other's choice.
-    mail.state.MailSystem = on ? channel : QStringLiteral("NOTHING");
-    mail.mainPanel.setEmailCaption(on ? QStringLiteral("Email ON") : QStringLiteral("Email OFF"));
+    mail.state.MailSystem = on ? channel.name() : QStringLiteral("NOTHING");
     mail.state.EmailOn = on;
+    Q_EMIT channel.switched();
     mail.log.LogAction(on ? QStringLiteral("email: ON") : QStringLiteral("email: OFF"));
+}
+
+void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
+{
+    mail.state.EmailOn = false;
+    Q_EMIT channel.switched();
 }

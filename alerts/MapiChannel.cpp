@@ -2,25 +2,55 @@
 
 #include "alerts/MailSettings.h"
 #include "monitor/ActionLog.h"
-#include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
-#include "platform/SettingsStore.h"
+#include "platform/ConsoleCommands.h"
+#include "platform/Settings.h"
 #include "platform/UserPrompt.h"
 
 namespace {
-const QString ChannelName = QStringLiteral("MAPI");
 const QString CaptionOn = QStringLiteral("MAPI Email ON");
 const QString CaptionOff = QStringLiteral("MAPI Email OFF");
 } // namespace
 
 MapiChannel::MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent)
-    : QObject(parent)
+    : AlertChannel(parent)
     , m_mail(context)
     , m_createSession(std::move(createSession))
 {
 }
 
 MapiChannel::~MapiChannel() = default;
+
+bool MapiChannel::isOn() const
+{
+    return m_mail.state.EmailOn && m_mail.state.MailSystem == name();
+}
+
+void MapiChannel::send(const Alert& alert)
+{
+    m_mapiSubject = alert.subject;
+    m_mapiText = alert.text;
+    m_mapiShowDialog = false;
+    SendMapiMail();
+    // Failures were logged by the send itself; this line follows them too.
+    m_mail.log.LogAction(QStringLiteral("email: sent mapi"));
+}
+
+void MapiChannel::addConsoleCommands(ConsoleCommands& c)
+{
+    c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { setText1(text); });
+    const auto button = [this, &c](const QString& command, Button which) {
+        c.addCommand(command, false, [this, &c, command, which](const QString&) {
+            if (!press(which))
+                c.refuse(QStringLiteral("'%1': that button is disabled just now; nothing changed").arg(command));
+        });
+    };
+    button(QStringLiteral("mapi logon"), Button::Command1);
+    button(QStringLiteral("mapi logoff"), Button::Command4);
+    button(QStringLiteral("mapi test"), Button::Command3);
+    button(QStringLiteral("mapi toggle"), Button::Command2);
+    button(QStringLiteral("mapi finish"), Button::Command5);
+}
 
 QString MapiChannel::caption(Button button)
 {
@@ -55,17 +85,17 @@ void MapiChannel::unload()
 void MapiChannel::Form_Load()
 {
     m_loaded = true;
-    set(m_text1, m_mail.settings.read(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
+    set(m_text1, m_mail.settings.value(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
     set(m_logonEnabled, !m_mail.state.MapiLoggedOn);
     set(m_logoffEnabled, m_mail.state.MapiLoggedOn);
     set(m_testEnabled, m_mail.state.MapiLoggedOn);
-    set(m_onOffCaption, emailAlertsOnThrough(m_mail, ChannelName) ? CaptionOn : CaptionOff);
+    set(m_onOffCaption, emailAlertsOnThrough(m_mail, *this) ? CaptionOn : CaptionOff);
     Q_EMIT loaded();
 }
 
 void MapiChannel::Form_Unload()
 {
-    m_mail.settings.write(MailSettings::MapiTo, m_text1);
+    m_mail.settings.setValue(MailSettings::MapiTo, m_text1);
     m_loaded = false;
     Q_EMIT unloaded();
 }
@@ -132,8 +162,7 @@ void MapiChannel::Command4_Click()
     m_mail.state.MapiLoggedOn = false;
 
     set(m_onOffCaption, CaptionOff);
-    m_mail.mainPanel.setEmailCaption(QStringLiteral("Email OFF"));
-    m_mail.state.EmailOn = false;
+    stopEmailAlerts(m_mail, *this);
 
     set(m_logonEnabled, true);
     set(m_testEnabled, false);
@@ -156,7 +185,7 @@ void MapiChannel::Command2_Click()
     }
     const bool on = m_onOffCaption != CaptionOn;
     set(m_onOffCaption, on ? CaptionOn : CaptionOff);
-    switchEmailAlerts(m_mail, ChannelName, on);
+    switchEmailAlerts(m_mail, *this, on);
 }
 
 void MapiChannel::Command3_Click()

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "alerts/AlertChannel.h"
 #include "alerts/MailContext.h"
 #include "platform/MessagingSession.h"
 
-#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -13,7 +13,7 @@
 // the logged-on session and forces a logoff and one re-logon at the third failure.
 // The window, when there is one, only copies its controls to and from this object;
 // code that needs the window's controls loads it unseen, as the alert path does.
-class MapiChannel final : public QObject {
+class MapiChannel final : public AlertChannel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MapiChannel)
 public:
@@ -21,6 +21,14 @@ public:
 
     MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent = nullptr);
     ~MapiChannel() override;
+
+    QString name() const override { return QStringLiteral("MAPI"); }
+    bool isOn() const override;
+    void send(const Alert& alert) override;
+    void loadSetup() override { load(); }
+    void unloadSetup() override { unload(); }
+    void closeSession() override { logoffAtExit(); }
+    void addConsoleCommands(ConsoleCommands& commands) override;
 
     // Loading runs the window's start-up unless it is loaded already; unloading
     // writes the recipient to the settings. Both may be called at any time.

@@ -2,9 +2,9 @@
 
 #include "alerts/MailSettings.h"
 #include "monitor/ActionLog.h"
-#include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
-#include "platform/SettingsStore.h"
+#include "platform/ConsoleCommands.h"
+#include "platform/Settings.h"
 #include "platform/UserPrompt.h"
 
 #include <QRegularExpression>
@@ -14,17 +14,53 @@ const QString SmtpChannel::FallbackSender = QStringLiteral("offerwatch-alert@fre
 namespace {
 constexpr int DefaultSmtpPort = 25;
 const QString ProgramTitle = QStringLiteral("Offerwatch");
-const QString ChannelName = QStringLiteral("SMTP");
 } // namespace
 
 SmtpChannel::SmtpChannel(const MailContext& context, QObject* parent)
-    : QObject(parent)
+    : AlertChannel(parent)
     , m_mail(context)
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
 {
 }
 
 SmtpChannel::~SmtpChannel() = default;
+
+bool SmtpChannel::isOn() const
+{
+    return m_mail.state.EmailOn && m_mail.state.MailSystem != QLatin1String("MAPI");
+}
+
+void SmtpChannel::send(const Alert& alert)
+{
+    SmtpControl& control = Smtp1();
+    control.setSubject(alert.subject);
+    // Unlike local mail, the SMTP body carries the list in double quotes.
+    control.setMessage(QLatin1Char('"') + alert.text + QLatin1Char('"'));
+    if (SendSmtpMail())
+        m_mail.log.LogAction(QStringLiteral("email: sent smtp"));
+}
+
+void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
+{
+    c.addCommand(QStringLiteral("smtp server"), true, [this](const QString& text) {
+        Form_Load();
+        setText2(text);
+    });
+    c.addCommand(QStringLiteral("smtp from"), true, [this](const QString& text) {
+        Form_Load();
+        setText3(text);
+    });
+    c.addCommand(QStringLiteral("smtp to"), true, [this](const QString& text) {
+        Form_Load();
+        setText1(text);
+    });
+    c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { SendCommand_Click(); });
+    c.addCommand(QStringLiteral("smtp toggle"), false, [this, &c](const QString&) {
+        if (!Command2_Click())
+            c.refuse(QStringLiteral("'smtp toggle': that button is disabled just now; nothing changed"));
+    });
+    c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { Command5_Click(); });
+}
 
 std::pair<QString, int> SmtpChannel::splitServer(const QString& text)
 {
@@ -65,12 +101,12 @@ void SmtpChannel::Form_Load()
     else
         m_control->readProperties({});
 
-    setText1(m_mail.settings.read(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
-    setText2(m_mail.settings.read(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
-    setText3(m_mail.settings.read(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
+    setText1(m_mail.settings.value(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
+    setText2(m_mail.settings.value(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
+    setText3(m_mail.settings.value(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
 
     m_command2Caption =
-        emailAlertsOnThrough(m_mail, ChannelName) ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
+        emailAlertsOnThrough(m_mail, *this) ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
     Q_EMIT loaded();
     Q_EMIT changed();
 }
@@ -79,9 +115,9 @@ void SmtpChannel::Form_Unload()
 {
     if (!m_loaded)
         return;
-    m_mail.settings.write(MailSettings::SmtpTo, m_text1);
-    m_mail.settings.write(MailSettings::SmtpGateway, m_text2);
-    m_mail.settings.write(MailSettings::SmtpFrom, m_text3);
+    m_mail.settings.setValue(MailSettings::SmtpTo, m_text1);
+    m_mail.settings.setValue(MailSettings::SmtpGateway, m_text2);
+    m_mail.settings.setValue(MailSettings::SmtpFrom, m_text3);
     m_loaded = false;
     // A send still under way ends with the control, as it ends with its window. The
     // control may be in the middle of raising an event, so it goes once that returns.
@@ -170,7 +206,7 @@ bool SmtpChannel::Command2_Click()
         return false;
     const bool on = m_command2Caption != QLatin1String("SMTP Email ON");
     m_command2Caption = on ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
-    switchEmailAlerts(m_mail, ChannelName, on);
+    switchEmailAlerts(m_mail, *this, on);
     Q_EMIT changed();
     return true;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "alerts/AlertChannel.h"
 #include "alerts/MailContext.h"
 #include "platform/SmtpControl.h"
 
-#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -12,7 +12,7 @@
 // The SMTP setup window's logic and the engine of every SMTP alert: it hosts the
 // mail-sending control, keeps the recipient, server and sender boxes, and starts
 // each send. It is "loaded" while its window would be, seen or not.
-class SmtpChannel final : public QObject {
+class SmtpChannel final : public AlertChannel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SmtpChannel)
 public:
@@ -21,6 +21,14 @@ public:
 
     explicit SmtpChannel(const MailContext& context, QObject* parent = nullptr);
     ~SmtpChannel() override;
+
+    QString name() const override { return QStringLiteral("SMTP"); }
+    // Every mail system but local mail goes out here.
+    bool isOn() const override;
+    void send(const Alert& alert) override;
+    void loadSetup() override { Form_Load(); }
+    void unloadSetup() override { Form_Unload(); }
+    void addConsoleCommands(ConsoleCommands& commands) override;
 
     void setControlFactory(ControlFactory factory) { m_controlFactory = std::move(factory); }
     // An alert sent from the setup window's sender box when that box is empty.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ConsoleCommands.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,18 +12,15 @@ class QSocketNotifier;
 
 // Reads one command per line from standard input and runs the action a user would
 // take on the matching control. SIGINT and SIGTERM run the normal shut-down.
-class ConsoleSession final : public QObject {
+class ConsoleSession final : public QObject, public ConsoleCommands {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ConsoleSession)
 public:
-    // Gets the text after the command word(s), possibly empty.
-    using Handler = std::function<void(const QString& argument)>;
-
     explicit ConsoleSession(QObject* parent = nullptr);
     ~ConsoleSession() override;
 
-    // A command that takes no argument refuses one.
-    void addCommand(const QString& name, bool takesArgument, Handler handler);
+    void addCommand(const QString& name, bool takesArgument, Handler handler) override;
+    void refuse(const QString& text) override { printError(text); }
     // Runs one line as typed; returns false (and says why on standard error) when refused.
     bool execute(const QString& line);
     void listenToStandardInput();

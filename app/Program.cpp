@@ -1,28 +1,23 @@
 #include "app/Program.h"
 
-#include "alerts/Alerts.h"
-#include "alerts/FrmMAPI.h"
-#include "alerts/FrmMail.h"
-#include "alerts/FrmSmtp.h"
-#include "alerts/MapiChannel.h"
-#include "alerts/SmtpChannel.h"
 #include "about/FrmAbout.h"
+#include "alerts/AlertDispatch.h"
+#include "alerts/widgets/AlertChannels.h"
+#include "alerts/widgets/FrmMail.h"
 #include "app/ConsoleSession.h"
 #include "browser/BrowserHost.h"
 #include "monitor/DemoOfferingsServer.h"
-#include "monitor/FrmMain.h"
 #include "monitor/Monitor.h"
-#include "monitor/WindowManager.h"
-#include "platform/MessagingSession.h"
+#include "monitor/widgets/FrmMain.h"
+#include "monitor/widgets/WindowManager.h"
 #include "platform/NetworkPageClient.h"
-#include "platform/SettingsStore.h"
+#include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
 #include "platform/UserPrompt.h"
 #include "platform/widgets/MessageBoxPrompt.h"
 
 #include <QCoreApplication>
 #include <QDir>
-
 namespace {
 // The broker's page is not ours to name; users point the program at theirs with --url.
 const QUrl OfferingsUrl(QStringLiteral("https://trading.broker.example/cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings"));
@@ -31,6 +26,7 @@ const QUrl OfferingsUrl(QStringLiteral("https://trading.broker.example/cgi-bin/g
 Program::Program(const CommandLine& options, QObject* parent)
     : QObject(parent)
     , m_options(options)
+    , m_settings(std::make_unique<Settings>())
     , m_pageClient(std::make_unique<NetworkPageClient>())
     , m_monitor(std::make_unique<Monitor>(m_clock, *m_pageClient))
     , m_windows(std::make_unique<WindowManager>(!options.console))
@@ -64,7 +60,6 @@ bool Program::start()
     if (m_options.console) {
         connect(&m_monitor->actionLog(), &ActionLog::lineLogged, this, &ConsoleSession::printLine);
         addConsoleCommands();
-        addMailConsoleCommands();
         connect(m_monitor.get(), &Monitor::exitRequested, m_console, &ConsoleSession::stopListening);
     }
 
@@ -72,6 +67,11 @@ bool Program::start()
     wireBrowserAndAbout();
     wireAlerts();
     m_monitor->Form_Load(QDir::currentPath());
+    // Said once the log is open, so the record of the run shows why settings were lost.
+    if (!m_settings->loadProblem().isEmpty())
+        m_monitor->LogAction(QStringLiteral("settings: ") + m_settings->loadProblem());
+    connect(m_settings.get(), &Settings::saveFailed, m_monitor.get(),
+            [this](const QString& reason) { m_monitor->LogAction(QStringLiteral("settings: ") + reason); });
     if (m_options.console) {
         // Nothing is shown, but the log reads as if the window had appeared.
         m_monitor->Form_Resize(Monitor::WindowState::Normal);
@@ -99,112 +99,62 @@ void Program::wireBrowserAndAbout()
 
 void Program::wireAlerts()
 {
-    m_settings = std::make_unique<IniSettingsStore>();
     m_sound = std::make_unique<QtSoundPlayer>();
-    const MailContext mail{m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_prompt, *m_settings};
-    m_smtp = std::make_unique<SmtpChannel>(mail);
-    m_mapi = std::make_unique<MapiChannel>(mail, SendmailSession::factory());
-    m_alerts = std::make_unique<Alerts>(m_monitor->state(), m_monitor->panel(), m_monitor->actionLog(), *m_sound,
-                                        *m_smtp);
-    m_alerts->setMapiSender([this](const QString& subject, const QString& text, bool showDialog) {
-        m_mapi->setMapiSubject(subject);
-        m_mapi->setMapiText(text);
-        m_mapi->setMapiShowDialog(showDialog);
-        m_mapi->SendMapiMail();
-    });
-    m_alerts->setMapiLogoff([this] { m_mapi->logoffAtExit(); });
+    m_alerts = std::make_unique<AlertDispatch>(m_monitor->panel(), m_monitor->actionLog(), *m_sound);
+    m_channels = registerAlertChannels(MailContext{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings});
+    for (const RegisteredChannel& registered : m_channels) {
+        m_alerts->addChannel(*registered.channel);
+        if (m_options.console)
+            registered.channel->addConsoleCommands(*m_console);
+    }
     m_monitor->setAlertHooks(m_alerts.get());
 
     m_windows->setMailWizardFactory([this]() -> QWidget* {
         FrmMail::Actions actions;
-        actions.openSmtpWindow = [this] { openSmtpWindow(); };
-        actions.openMapiWindow = [this] { openMapiWindow(); };
+        actions.openSmtpWindow = [this] { openSetupWindow(QStringLiteral("SMTP")); };
+        actions.openMapiWindow = [this] { openSetupWindow(QStringLiteral("MAPI")); };
         actions.soundAlarm = [this] { m_alerts->SoundAlarm(); };
         auto* wizard = new FrmMail(m_monitor->actionLog(), std::move(actions));
         wizard->setAttribute(Qt::WA_DeleteOnClose);
         return wizard;
     });
     // Windows that were only loaded for an alert have no window to close; they are
-    // unloaded here, after the visible ones, so their boxes reach the settings too.
+    // unloaded here, after the visible ones and newest first, so their boxes reach the
+    // settings too.
     connect(m_monitor.get(), &Monitor::exitRequested, this, [this] {
-        m_mapi->unload();
-        m_smtp->Form_Unload();
+        for (auto it = m_channels.rbegin(); it != m_channels.rend(); ++it)
+            it->channel->unloadSetup();
     });
 }
 
-// A setup window loads its channel; without windows only the channel is loaded.
-template <typename Window, typename Channel>
-void Program::openSetupWindow(QPointer<Window>& window, Channel& channel, void (Channel::*load)())
+void Program::openSetupWindow(const QString& channelName)
 {
-    if (!m_windows->windowsVisible()) {
-        (channel.*load)();
+    const auto registered = std::find_if(m_channels.begin(), m_channels.end(),
+                                         [&](const RegisteredChannel& r) { return r.channel->name() == channelName; });
+    if (registered == m_channels.end())
+        return;
+    if (!m_windows->windowsVisible() || !registered->createSetupWindow) {
+        registered->channel->loadSetup();
         return;
     }
+    QPointer<QWidget>& window = m_setupWindows[channelName];
     if (!window)
-        window = new Window(channel, m_mainWindow->frameGeometry());
+        window = registered->createSetupWindow(m_mainWindow->frameGeometry());
     m_windows->present(window);
-}
-
-void Program::openSmtpWindow()
-{
-    openSetupWindow(m_smtpWindow, *m_smtp, &SmtpChannel::Form_Load);
-}
-
-void Program::openMapiWindow()
-{
-    openSetupWindow(m_mapiWindow, *m_mapi, &MapiChannel::load);
-}
-
-void Program::addMailConsoleCommands()
-{
-    ConsoleSession& c = *m_console;
-    c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
-    c.addCommand(QStringLiteral("smtp server"), true, [this](const QString& text) {
-        m_smtp->Form_Load();
-        m_smtp->setText2(text);
-    });
-    c.addCommand(QStringLiteral("smtp from"), true, [this](const QString& text) {
-        m_smtp->Form_Load();
-        m_smtp->setText3(text);
-    });
-    c.addCommand(QStringLiteral("smtp to"), true, [this](const QString& text) {
-        m_smtp->Form_Load();
-        m_smtp->setText1(text);
-    });
-    c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { m_smtp->SendCommand_Click(); });
-    c.addCommand(QStringLiteral("smtp toggle"), false, [this](const QString&) {
-        if (!m_smtp->Command2_Click())
-            ConsoleSession::printError(QStringLiteral("'smtp toggle': that button is disabled just now; nothing changed"));
-    });
-    c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { m_smtp->Command5_Click(); });
-
-    c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { m_mapi->setText1(text); });
-    const auto mapiButton = [this, &c](const QString& command, MapiChannel::Button button) {
-        c.addCommand(command, false, [this, command, button](const QString&) {
-            if (!m_mapi->press(button))
-                ConsoleSession::printError(
-                    QStringLiteral("'%1': that button is disabled just now; nothing changed").arg(command));
-        });
-    };
-    mapiButton(QStringLiteral("mapi logon"), MapiChannel::Button::Command1);
-    mapiButton(QStringLiteral("mapi logoff"), MapiChannel::Button::Command4);
-    mapiButton(QStringLiteral("mapi test"), MapiChannel::Button::Command3);
-    mapiButton(QStringLiteral("mapi toggle"), MapiChannel::Button::Command2);
-    mapiButton(QStringLiteral("mapi finish"), MapiChannel::Button::Command5);
 }
 
 QString Program::statusLine() const
 {
     const MainPanel& panel = m_monitor->panel();
     return QStringLiteral("status: colour=%1 tickers=\"%2\" email=\"%3\" alarm=\"%4\"")
-        .arg(StatusColour::name(panel.statusColour()), panel.tickerText(), panel.emailCaption(),
-             panel.alarmCaption());
+        .arg(StatusColour::name(panel.statusColour()), panel.tickerText(), panel.emailCaption(), panel.alarmCaption());
 }
 
 void Program::addConsoleCommands()
 {
     Monitor& m = *m_monitor;
     ConsoleSession& c = *m_console;
+    c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
     c.addCommand(QStringLiteral("start"), false, [&m](const QString&) { m.Command1_Click(); });
     c.addCommand(QStringLiteral("stop"), false, [&m](const QString&) { m.Command2_Click(); });
     c.addCommand(QStringLiteral("alarm"), false, [&m](const QString&) { m.Command5_Click(); });
@@ -213,7 +163,8 @@ void Program::addConsoleCommands()
         bool ok = false;
         const int minutes = arg.trimmed().toInt(&ok);
         if (!ok || !Monitor::intervalChoices().contains(minutes)) {
-            ConsoleSession::printError(QStringLiteral("interval must be one of 90, 75, 60, 45, 30, 15; nothing changed"));
+            ConsoleSession::printError(
+                QStringLiteral("interval must be one of 90, 75, 60, 45, 30, 15; nothing changed"));
             return;
         }
         m.List2_Click(minutes);

@@ -3,26 +3,26 @@
 #include "app/CommandLine.h"
 #include "platform/Clock.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <memory>
+#include <vector>
 
-class Alerts;
+class AlertDispatch;
 class BrowserHost;
 class ConsoleSession;
-class FrmMAPI;
-class FrmSmtp;
-class MapiChannel;
-class SettingsStore;
-class SmtpChannel;
-class SoundPlayer;
 class DemoOfferingsServer;
 class FrmMain;
 class Monitor;
 class NetworkPageClient;
+class Settings;
+class SoundPlayer;
 class UserPrompt;
 class WindowManager;
+struct RegisteredChannel;
 
 // Puts the program together: the monitor and its page client, the windows (shown,
 // or only loaded when running in the console), and the console's commands.
@@ -38,19 +38,17 @@ public:
 
 private:
     void addConsoleCommands();
-    void addMailConsoleCommands();
-    // The alarm, the e-mail channels and the setup windows.
+    // The alarm, the alert channels and their setup windows.
     void wireAlerts();
-    template <typename Window, typename Channel>
-    void openSetupWindow(QPointer<Window>& window, Channel& channel, void (Channel::*load)());
-    void openSmtpWindow();
-    void openMapiWindow();
+    // Opens the setup window of the channel so named; without windows only its logic loads.
+    void openSetupWindow(const QString& channelName);
     // The browser view and the About box, opened from the main window.
     void wireBrowserAndAbout();
     QString statusLine() const;
 
     CommandLine m_options;
     SystemClock m_clock;
+    std::unique_ptr<Settings> m_settings;
     std::unique_ptr<NetworkPageClient> m_pageClient;
     std::unique_ptr<DemoOfferingsServer> m_demo;
     std::unique_ptr<UserPrompt> m_prompt;
@@ -58,12 +56,9 @@ private:
     std::unique_ptr<WindowManager> m_windows;
     std::unique_ptr<FrmMain> m_mainWindow;
     std::unique_ptr<BrowserHost> m_browser;
-    std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SoundPlayer> m_sound;
-    std::unique_ptr<SmtpChannel> m_smtp;
-    std::unique_ptr<Alerts> m_alerts;
-    QPointer<FrmSmtp> m_smtpWindow;
-    std::unique_ptr<MapiChannel> m_mapi;
-    QPointer<FrmMAPI> m_mapiWindow;
+    std::unique_ptr<AlertDispatch> m_alerts;
+    std::vector<RegisteredChannel> m_channels;
+    QHash<QString, QPointer<QWidget>> m_setupWindows;
     ConsoleSession* m_console = nullptr;
 };

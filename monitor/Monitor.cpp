@@ -202,8 +202,9 @@ void Monitor::handlePage(const QString& page)
     const ParsedOfferings parsed = parseOfferings(page);
     m_tickerList = parsed.tickerList;
     m_tickerEntry = parsed.lastEntry;
+    const QString previousList = m_detector.history().front();
     if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::TickersFound)
-        ReportTickersFound();
+        ReportTickersFound(previousList);
     else
         ReportNoChange();
 }
@@ -220,7 +221,7 @@ void Monitor::ReportNoChange()
     }
 }
 
-void Monitor::ReportTickersFound()
+void Monitor::ReportTickersFound(const QString& previousList)
 {
     m_panel.setStatusColour(StatusColour::DarkRed);
     m_panel.setTickerText(m_tickerList);
@@ -229,5 +230,14 @@ void Monitor::ReportTickersFound()
         return;
     if (m_state.AlarmOn)
         m_alerts->SoundAlarm();
-    m_alerts->DispatchEmailAlert(m_tickerList);
+    Alert alert;
+    alert.subject = Alert::TickersSubject;
+    alert.text = m_tickerList;
+    alert.entries = Alert::entriesOf(m_tickerList);
+    const QStringList previous = Alert::entriesOf(previousList);
+    for (const QString& entry : std::as_const(alert.entries))
+        if (!previous.contains(entry))
+            alert.newEntries << entry;
+    alert.source = m_poll.offeringsUrl();
+    m_alerts->DispatchEmailAlert(alert);
 }

@@ -67,7 +67,8 @@ Q_SIGNALS:
 private:
     void handlePage(const QString& page);
     void ReportNoChange();
-    void ReportTickersFound();
+    // previousList: the newest list before this one, to tell which entries are new.
+    void ReportTickersFound(const QString& previousList);
 
     RunState m_state;
     MainPanel m_panel;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/Alert.h"
+
 #include <QString>
 
 // The windows that the main window opens. A run without windows leaves them out;
@@ -25,7 +27,7 @@ public:
     virtual ~AlertHooks() = default;
 
     virtual void SoundAlarm() = 0;
-    // Sends TickerList as an e-mail alert when e-mail alerts are on.
-    virtual void DispatchEmailAlert(const QString& tickerList) = 0;
+    // Hands the alert to every alert channel that is on.
+    virtual void DispatchEmailAlert(const Alert& alert) = 0;
     virtual void logoffMessagingSession() = 0;
 };

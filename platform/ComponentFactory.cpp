@@ -1,7 +1,7 @@
 #include "ComponentFactory.h"
 
-#include "smtp/include/smtp/ComponentRegistry.h"
-#include "smtp/include/smtp/ComponentServer.h"
+#include <smtp/ComponentRegistry.h>
+#include <smtp/ComponentServer.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,10 +50,10 @@ QObject* ComponentFactory::create(const QString& progId, QObject* parent, QStrin
     // Not registered, or registered to a library that no longer loads.
     const QString fileName = m_knownLibraries.value(progId);
     if (fileName.isEmpty()) {
-        fail(error, registeredError.isEmpty()
-                        ? QStringLiteral("Component %1 is not registered and no library is known to serve it")
-                              .arg(progId)
-                        : registeredError);
+        fail(error,
+             registeredError.isEmpty()
+                 ? QStringLiteral("Component %1 is not registered and no library is known to serve it").arg(progId)
+                 : registeredError);
         return nullptr;
     }
     QStringList tried;

@@ -20,8 +20,13 @@ public:
 class RecordingAlertHooks final : public AlertHooks {
 public:
     void SoundAlarm() override { calls << QStringLiteral("alarm"); }
-    void DispatchEmailAlert(const QString& tickerList) override { calls << QStringLiteral("email ") + tickerList; }
+    void DispatchEmailAlert(const Alert& alert) override
+    {
+        calls << QStringLiteral("email ") + alert.text;
+        alerts << alert;
+    }
     void logoffMessagingSession() override { calls << QStringLiteral("logoff"); }
 
     QStringList calls;
+    QList<Alert> alerts;
 };

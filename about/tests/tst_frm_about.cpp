@@ -1,6 +1,6 @@
 #include "about/FrmAbout.h"
 #include "monitor/Monitor.h"
-#include "monitor/WindowManager.h"
+#include "monitor/widgets/WindowManager.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/FakePageClient.h"
 

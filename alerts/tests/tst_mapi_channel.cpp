@@ -1,11 +1,14 @@
+#include "alerts/AlertDispatch.h"
 #include "alerts/MailSettings.h"
 #include "alerts/MapiChannel.h"
+#include "alerts/SmtpChannel.h"
 #include "monitor/ActionLog.h"
 #include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
-#include "platform/SettingsStore.h"
-#include "platform/UserPrompt.h"
+#include "platform/SoundPlayer.h"
 #include "testsupport/FakeClock.h"
+#include "testsupport/RecordingPrompt.h"
+#include "testsupport/ScratchSettings.h"
 
 #include <QtTest>
 
@@ -13,7 +16,10 @@ using namespace Qt::StringLiterals;
 using Button = MapiChannel::Button;
 
 namespace {
-QString yesNo(bool value) { return value ? u"true"_s : u"false"_s; }
+QString yesNo(bool value)
+{
+    return value ? u"true"_s : u"false"_s;
+}
 
 // What the fake objects were asked and what the log said, in one list in order. An operation
 // ("Logon", "Resolve", "Send", ...) listed in failing fails until the test removes it.
@@ -33,10 +39,16 @@ struct FakeMessaging {
 
 // A message is its own one recipient; that is all the channel needs of it.
 struct FakeMessage final : MessagingMessage, MessagingRecipient {
-    explicit FakeMessage(FakeMessaging& fake) : m_fake(fake) {}
+    explicit FakeMessage(FakeMessaging& fake)
+        : m_fake(fake)
+    {
+    }
     void setSubject(const QString& subject) override { m_fake.calls << u"Subject="_s + subject; }
     void setText(const QString& text) override { m_fake.calls << u"Text="_s + text; }
-    MessagingRecipient* addRecipient(MessagingError* e) override { return m_fake.call(u"addRecipient"_s, e) ? this : nullptr; }
+    MessagingRecipient* addRecipient(MessagingError* e) override
+    {
+        return m_fake.call(u"addRecipient"_s, e) ? this : nullptr;
+    }
     bool Update(MessagingError* e) override { return m_fake.call(u"Update"_s, e); }
     bool Send(bool dialog, MessagingError* e) override { return m_fake.call(u"Send(%1)"_s.arg(yesNo(dialog)), e); }
     void setName(const QString& name) override { m_fake.calls << u"Name="_s + (m_name = name); }
@@ -48,7 +60,10 @@ struct FakeMessage final : MessagingMessage, MessagingRecipient {
 
 // Logoff of a session that is not logged on fails, as a real messaging system's does.
 struct FakeSession final : MessagingSession {
-    explicit FakeSession(FakeMessaging& fake) : m_fake(fake) {}
+    explicit FakeSession(FakeMessaging& fake)
+        : m_fake(fake)
+    {
+    }
     bool Logon(bool dialog, bool newSession, MessagingError* e) override
     {
         return m_loggedOn = m_fake.call(u"Logon(%1,%2)"_s.arg(yesNo(dialog), yesNo(newSession)), e);
@@ -62,11 +77,6 @@ struct FakeSession final : MessagingSession {
     bool m_loggedOn = false;
 };
 
-struct RecordingPrompt final : UserPrompt {
-    void critical(const QString& title, const QString& text) override { boxes << title + u" | "_s + text; }
-    QStringList boxes;
-};
-
 const QString Sent = u"email: sent mapi"_s;
 const QString LoggedOff = u"MAPI false false | MAPI Email OFF | Email OFF | LOGON"_s;
 
@@ -78,13 +88,22 @@ struct Fixture {
     MainPanel panel;
     ActionLog log{clock};
     RecordingPrompt prompt;
-    MemorySettingsStore settings;
-    MapiChannel channel{{state, panel, log, prompt, settings}, [this]() -> std::unique_ptr<MessagingSession> {
+    ScratchSettings settings;
+    MapiChannel channel{{state, log, prompt, *settings}, [this]() -> std::unique_ptr<MessagingSession> {
                             fake.calls << u"create"_s;
                             return fake.createNothing ? nullptr : std::make_unique<FakeSession>(fake);
                         }};
-    const QMetaObject::Connection logged = QObject::connect(
-        &log, &ActionLog::lineLogged, &log, [this](const QString& line) { fake.calls << line.mid(9); });
+    // The main window's e-mail caption follows both mail channels, as in the program.
+    SmtpChannel smtp{{state, log, prompt, *settings}};
+    QtSoundPlayer sound;
+    AlertDispatch dispatch{panel, log, sound};
+    const bool dispatching = [this] {
+        dispatch.addChannel(smtp);
+        dispatch.addChannel(channel);
+        return true;
+    }();
+    const QMetaObject::Connection logged = QObject::connect(&log, &ActionLog::lineLogged, &log,
+                                                            [this](const QString& line) { fake.calls << line.mid(9); });
 
     QStringList take() { return std::exchange(fake.calls, {}); }
     // From the first failure line on: what a failed send did after building its message.
@@ -98,7 +117,8 @@ struct Fixture {
     {
         QStringList on;
         for (const auto& [enabled, name] : {std::pair{channel.logonEnabled(), u"LOGON"_s},
-                                            {channel.logoffEnabled(), u"LOGOFF"_s}, {channel.testEnabled(), u"TEST"_s}})
+                                            {channel.logoffEnabled(), u"LOGOFF"_s},
+                                            {channel.testEnabled(), u"TEST"_s}})
             if (enabled)
                 on << name;
         return u"%1 %2 %3 | %4 | %5 | %6"_s.arg(state.MailSystem, yesNo(state.EmailOn), yesNo(state.MapiLoggedOn),
@@ -109,7 +129,7 @@ struct Fixture {
         state.MailSystem = system;
         state.EmailOn = on;
         state.MapiLoggedOn = loggedOn;
-        panel.setEmailCaption(on ? u"Email ON"_s : u"Email OFF"_s);
+        Q_EMIT channel.switched();
     }
     void logOn()
     {
@@ -142,7 +162,8 @@ private Q_SLOTS:
         QTest::newRow("refused") << 1003 << false
                                  << QStringList{create, logon, refused, u"Error # 1003 no mail"_s, u"Logoff"_s};
         QTest::newRow("negative number") << -2147221231 << false
-                                         << QStringList{create, logon, refused, u"Error #-2147221231 no mail"_s, u"Logoff"_s};
+                                         << QStringList{create, logon, refused, u"Error #-2147221231 no mail"_s,
+                                                        u"Logoff"_s};
     }
     void logon()
     {
@@ -173,9 +194,9 @@ private Q_SLOTS:
         // An edit reaches the next send at once, long before it reaches the store.
         f.channel.setText1(u"pager@paging.example"_s);
         f.sendAlert();
-        QCOMPARE(f.take().mid(4), (QStringList{u"Name=pager@paging.example"_s, u"Resolve"_s, u"Update"_s,
-                                               u"Send(false)"_s, Sent}));
-        QVERIFY(!f.settings.contains(MailSettings::MapiTo));
+        QCOMPARE(f.take().mid(4),
+                 (QStringList{u"Name=pager@paging.example"_s, u"Resolve"_s, u"Update"_s, u"Send(false)"_s, Sent}));
+        QVERIFY(!f.settings->contains(MailSettings::MapiTo));
 
         QCOMPARE(f.shown(), u"SMTP true true | MAPI Email OFF | Email ON | LOGOFF TEST"_s);
         const QString mapiOn = u"MAPI true true | MAPI Email ON | Email ON | LOGOFF TEST"_s;
@@ -188,7 +209,8 @@ private Q_SLOTS:
         // LOGOFF switches alerts off but leaves MAPI the chosen channel.
         QVERIFY(f.channel.press(Button::Command4));
         QCOMPARE(f.shown(), LoggedOff);
-        QCOMPARE(f.take(), (QStringList{u"email: ON"_s, u"email: OFF"_s, u"email: ON"_s, u"Logoff"_s, u"email: logoff OK"_s}));
+        QCOMPARE(f.take(),
+                 (QStringList{u"email: ON"_s, u"email: OFF"_s, u"email: ON"_s, u"Logoff"_s, u"email: logoff OK"_s}));
         QVERIFY(!f.channel.hasSession());
         QVERIFY(f.prompt.boxes.isEmpty());
     }
@@ -200,10 +222,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mailSystem");
         QTest::addColumn<bool>("emailOn");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("MAPI on") << true << u"MAPI"_s << true << u"MAPI true true | MAPI Email ON | Email ON | LOGOFF TEST"_s;
-        QTest::newRow("MAPI, alerts off") << true << u"MAPI"_s << false << u"MAPI false true | MAPI Email OFF | untouched | LOGOFF TEST"_s;
-        QTest::newRow("SMTP on") << false << u"SMTP"_s << true << u"SMTP true false | MAPI Email OFF | untouched | LOGON"_s;
-        QTest::newRow("case matters") << false << u"mapi"_s << true << u"mapi true false | MAPI Email OFF | untouched | LOGON"_s;
+        QTest::newRow("MAPI on") << true << u"MAPI"_s << true
+                                 << u"MAPI true true | MAPI Email ON | Email ON | LOGOFF TEST"_s;
+        QTest::newRow("MAPI, alerts off")
+            << true << u"MAPI"_s << false << u"MAPI false true | MAPI Email OFF | Email OFF | LOGOFF TEST"_s;
+        QTest::newRow("SMTP on") << false << u"SMTP"_s << true
+                                 << u"SMTP true false | MAPI Email OFF | Email ON | LOGON"_s;
+        QTest::newRow("case matters") << false << u"mapi"_s << true
+                                      << u"mapi true false | MAPI Email OFF | Email ON | LOGON"_s;
     }
     void load_showsStateAndLoggedOffRefuses()
     {
@@ -213,7 +239,6 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         Fixture f;
         f.setMailSystem(mailSystem, emailOn, loggedOn);
-        f.panel.setEmailCaption(u"untouched"_s);
         QSignalSpy loaded(&f.channel, &MapiChannel::loaded);
         f.channel.load();
         f.channel.load();
@@ -226,7 +251,8 @@ private Q_SLOTS:
         QVERIFY(f.channel.press(Button::Command2));
         QVERIFY(!f.channel.press(Button::Command3));
         QVERIFY(!f.channel.press(Button::Command4));
-        QCOMPARE(f.prompt.boxes, QStringList{u"Offerwatch | You cannot toggle email to active until you are logged in."_s});
+        QCOMPARE(f.prompt.boxes,
+                 QStringList{u"Offerwatch: You cannot toggle email to active until you are logged in."_s});
         QCOMPARE(f.shown(), shown);
         QCOMPARE(changed.count(), 0);
         QVERIFY(f.take().isEmpty());
@@ -271,8 +297,14 @@ private Q_SLOTS:
             f.fake.failing.insert(u"Logon"_s, {1003, u"no sendmail"_s});
         f.sendAlert();
 
-        QStringList transcript{u"email: timeout"_s, errorLine, u"email: 3 send errors-triggering logoff"_s, u"Logoff"_s,
-                               u"email: logoff OK"_s, u"email: attempting to re-logon"_s, u"create"_s, u"Logon(false,false)"_s};
+        QStringList transcript{u"email: timeout"_s,
+                               errorLine,
+                               u"email: 3 send errors-triggering logoff"_s,
+                               u"Logoff"_s,
+                               u"email: logoff OK"_s,
+                               u"email: attempting to re-logon"_s,
+                               u"create"_s,
+                               u"Logon(false,false)"_s};
         if (relogonWorks)
             transcript << u"email: re-logon OK"_s;
         else
@@ -300,9 +332,9 @@ private Q_SLOTS:
         }
         f.channel.SendMapiMail();
         // No session to log off: LOGOFF stops before its line; the re-logon still runs.
-        QCOMPARE(f.take(), failed + QStringList({u"email: 3 send errors-triggering logoff"_s,
-                                                 u"email: attempting to re-logon"_s, u"create"_s,
-                                                 u"Logon(false,false)"_s, u"email: re-logon OK"_s}));
+        QCOMPARE(f.take(),
+                 failed + QStringList({u"email: 3 send errors-triggering logoff"_s, u"email: attempting to re-logon"_s,
+                                       u"create"_s, u"Logon(false,false)"_s, u"email: re-logon OK"_s}));
         QVERIFY(f.channel.isLoaded());
         QVERIFY(f.channel.hasSession());
         QVERIFY(!f.state.MapiLoggedOn);
@@ -316,13 +348,13 @@ private Q_SLOTS:
         f.channel.load();
         QCOMPARE(f.channel.text1(), MailSettings::DefaultMapiTo);
         f.channel.setText1(u" edited@example.com "_s);
-        QVERIFY(!f.settings.contains(key));
+        QVERIFY(!f.settings->contains(key));
         QVERIFY(f.channel.press(Button::Command5));
         QCOMPARE(unloaded.count(), 1);
         QVERIFY(!f.channel.isLoaded());
-        QCOMPARE(f.settings.read(key, QString()), u" edited@example.com "_s);
+        QCOMPARE(f.settings->value(key, QString()), u" edited@example.com "_s);
         // Unloading an unloaded window writes nothing; the next load reads the store again.
-        f.settings.write(key, u"changed elsewhere"_s);
+        f.settings->setValue(key, u"changed elsewhere"_s);
         f.channel.unload();
         QCOMPARE(unloaded.count(), 1);
         f.channel.load();
@@ -330,7 +362,7 @@ private Q_SLOTS:
         // An emptied box is saved empty and read back empty, not as the default.
         f.channel.setText1(QString());
         f.channel.unload();
-        QCOMPARE(f.settings.read(key, u"default"_s), QString());
+        QCOMPARE(f.settings->value(key, u"default"_s), QString());
         f.channel.load();
         QCOMPARE(f.channel.text1(), QString());
     }

@@ -2,10 +2,11 @@
 #include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
 #include "platform/MessagingSession.h"
-#include "platform/SettingsStore.h"
 #include "platform/UserPrompt.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/LogLines.h"
+#include "testsupport/RecordingPrompt.h"
+#include "testsupport/ScratchSettings.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -103,9 +104,6 @@ struct Outgoing {
     MessagingRecipient* recipient = nullptr;
 };
 
-struct NoPrompt final : UserPrompt {
-    void critical(const QString&, const QString&) override {}
-};
 } // namespace
 
 class MessagingSessionTest : public QObject {
@@ -136,10 +134,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("onPath");   // "", "executable", "plain file"
         QTest::addColumn<QString>("fallback"); // the same, at the fallback path
         QTest::addColumn<QString>("found");    // "path", "fallback", or an error number
-        QTest::newRow("on PATH") << "executable" << "executable" << "path";
-        QTest::newRow("PATH entry not executable, fallback used") << "plain file" << "executable" << "fallback";
-        QTest::newRow("nowhere") << "" << "" << "1003";
-        QTest::newRow("fallback not executable") << "" << "plain file" << "1004";
+        QTest::newRow("on PATH") << "executable"
+                                 << "executable"
+                                 << "path";
+        QTest::newRow("PATH entry not executable, fallback used") << "plain file"
+                                                                  << "executable"
+                                                                  << "fallback";
+        QTest::newRow("nowhere") << ""
+                                 << ""
+                                 << "1003";
+        QTest::newRow("fallback not executable") << ""
+                                                 << "plain file"
+                                                 << "1004";
     }
     void logon_findsSendmail()
     {
@@ -181,11 +187,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expectedSubject");
         QTest::addColumn<QString>("expectedBody");
-        QTest::newRow("alert") << "IPO: " << " ABCD-O  EFGH-C  " << "IPO: " << " ABCD-O  EFGH-C  \n";
-        QTest::newRow("header injection") << "Hi\r\nBcc: victim@example.org\nX-Evil: 1" << "\nBcc: victim@example.org"
-                                          << "Hi Bcc: victim@example.org X-Evil: 1" << "\nBcc: victim@example.org\n";
-        QTest::newRow("line ends, non-ASCII, dot line") << u"B\u00f6rse \u20ac 1"_s << u"Gr\u00fc\u00dfe\r\nb\rc\n.\nd\r\n"_s
-                                                        << u"B\u00f6rse \u20ac 1"_s << u"Gr\u00fc\u00dfe\nb\nc\n.\nd\n"_s;
+        QTest::newRow("alert") << "IPO: "
+                               << " ABCD-O  EFGH-C  "
+                               << "IPO: "
+                               << " ABCD-O  EFGH-C  \n";
+        QTest::newRow("header injection") << "Hi\r\nBcc: victim@example.org\nX-Evil: 1"
+                                          << "\nBcc: victim@example.org"
+                                          << "Hi Bcc: victim@example.org X-Evil: 1"
+                                          << "\nBcc: victim@example.org\n";
+        QTest::newRow("line ends, non-ASCII, dot line")
+            << u"B\u00f6rse \u20ac 1"_s << u"Gr\u00fc\u00dfe\r\nb\rc\n.\nd\r\n"_s << u"B\u00f6rse \u20ac 1"_s
+            << u"Gr\u00fc\u00dfe\nb\nc\n.\nd\n"_s;
         QTest::newRow("long subject and body line") << QString(300, QChar(0x00e9)) << QString(1500, u'A')
                                                     << QString(300, QChar(0x00e9)) << QString(1500, u'A') + u'\n';
     }
@@ -216,7 +228,9 @@ private Q_SLOTS:
         QCOMPARE(header(raw, "MIME-Version"), QList<QByteArray>{"1.0"});
         QCOMPARE(header(raw, "Content-Type"), QList<QByteArray>{"text/plain; charset=UTF-8"});
         QVERIFY(QDateTime::fromString(QString::fromLatin1(header(raw, "Date").value(0)), Qt::RFC2822Date).isValid());
-        QVERIFY(QRegularExpression(u"^<[^<>@ ]+@[^<>@ ]+>$"_s).match(QString::fromLatin1(header(raw, "Message-ID").value(0))).hasMatch());
+        QVERIFY(QRegularExpression(u"^<[^<>@ ]+@[^<>@ ]+>$"_s)
+                    .match(QString::fromLatin1(header(raw, "Message-ID").value(0)))
+                    .hasMatch());
         QByteArray body = raw.mid(raw.indexOf("\n\n") + 2);
         if (header(raw, "Content-Transfer-Encoding") == QList<QByteArray>{"quoted-printable"}) {
             for (const QByteArray& line : body.split('\n'))
@@ -265,7 +279,8 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(error.number, int(MessagingErrorNumber::InvalidAddress));
-        QVERIFY(!error.description.isEmpty() && !error.description.contains(u'\n') && !error.description.contains(u'\r'));
+        QVERIFY(!error.description.isEmpty() && !error.description.contains(u'\n') &&
+                !error.description.contains(u'\r'));
         QVERIFY(!out.message->Send(false, &error));
         QCOMPARE(error.number, int(MessagingErrorNumber::RecipientNotResolved));
         QVERIFY(!QFile::exists(programs.path(u"sendmail.stdin"_s)));
@@ -318,7 +333,8 @@ private Q_SLOTS:
         QVERIFY2(out.message->Send(showDialog, &error), qPrintable(error.description));
         if (composer)
             QTRY_COMPARE_WITH_TIMEOUT(programs.recorded(u"xdg-email.args"_s),
-                                      QByteArray("--subject\nOfferwatch Test\n--body\nline 1\nline 2\na@example.com\n"), 10000);
+                                      QByteArray("--subject\nOfferwatch Test\n--body\nline 1\nline 2\na@example.com\n"),
+                                      10000);
         QCOMPARE(QFile::exists(programs.path(u"sendmail.stdin"_s)), !composer);
         QCOMPARE(QFile::exists(programs.path(u"xdg-email.args"_s)), composer);
     }
@@ -335,16 +351,29 @@ private Q_SLOTS:
         const QString pager = u"pager@paging.example"_s;
         QTest::newRow("delivered") << Recorder << pager << 0 << QStringList{ok, test};
         QTest::newRow("third failure") << FailingSendmail << pager << 2
-            << QStringList{ok, timeout, FailedLine, test, timeout, FailedLine, u"email: sent mapi"_s, timeout, FailedLine,
-                           u"email: 3 send errors-triggering logoff"_s, u"email: logoff OK"_s,
-                           u"email: attempting to re-logon"_s, u"email: re-logon OK"_s, u"email: sent mapi"_s};
-        QTest::newRow("sendmail hangs past the time limit") << u"exec sleep 30"_s << pager << 0
+                                       << QStringList{ok,
+                                                      timeout,
+                                                      FailedLine,
+                                                      test,
+                                                      timeout,
+                                                      FailedLine,
+                                                      u"email: sent mapi"_s,
+                                                      timeout,
+                                                      FailedLine,
+                                                      u"email: 3 send errors-triggering logoff"_s,
+                                                      u"email: logoff OK"_s,
+                                                      u"email: attempting to re-logon"_s,
+                                                      u"email: re-logon OK"_s,
+                                                      u"email: sent mapi"_s};
+        QTest::newRow("sendmail hangs past the time limit")
+            << u"exec sleep 30"_s << pager << 0
             << QStringList{ok, timeout, u"Error # 1010 sendmail did not finish within 2 s"_s, test};
         QTest::newRow("line break in the recipient")
             << Recorder << pager + u"\r\nBcc: victim@example.org"_s << 0
             << QStringList{ok, timeout, u"Error # 1008 the recipient address contains a line break"_s, test};
         QTest::newRow("no sendmail") << QString() << pager << 0
-            << QStringList{u"email: logon error"_s, u"Error # 1003 no sendmail program on PATH nor at "
+                                     << QStringList{u"email: logon error"_s,
+                                                    u"Error # 1003 no sendmail program on PATH nor at "
                                                     "/nonexistent/sendmail; install a mail transfer agent"_s};
     }
     void channel_logsNumbersAndDescriptions()
@@ -357,12 +386,11 @@ private Q_SLOTS:
         QVERIFY(script.isEmpty() || programs.write(u"sendmail"_s, script));
         FakeClock clock;
         RunState state;
-        MainPanel panel;
         ActionLog log(clock);
-        NoPrompt prompt;
-        MemorySettingsStore settings;
-        settings.write(u"MAPI.to"_s, recipient);
-        MapiChannel channel({state, panel, log, prompt, settings},
+        RecordingPrompt prompt;
+        ScratchSettings settings;
+        settings->setValue(u"MAPI.to"_s, recipient);
+        MapiChannel channel({state, log, prompt, *settings},
                             SendmailSession::factory({u"/nonexistent/sendmail"_s, 2000}));
         QElapsedTimer timer;
         timer.start();

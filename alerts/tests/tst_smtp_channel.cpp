@@ -1,24 +1,24 @@
-#include "alerts/Alerts.h"
+#include "alerts/AlertDispatch.h"
 #include "alerts/MailSettings.h"
+#include "alerts/MapiChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "monitor/ActionLog.h"
 #include "monitor/MainPanel.h"
 #include "monitor/RunState.h"
-#include "platform/SettingsStore.h"
 #include "platform/SoundPlayer.h"
-#include "platform/UserPrompt.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/FakeSmtpServer.h"
 #include "testsupport/LogLines.h"
+#include "testsupport/RecordingPrompt.h"
+#include "testsupport/ScratchSettings.h"
 
 #include <QtTest>
 
 namespace {
-class RecordingPrompt final : public UserPrompt {
-public:
-    void critical(const QString& title, const QString& text) override { boxes << title + QStringLiteral(": ") + text; }
-    QStringList boxes;
-};
+Alert tickersAlert(const QString& list)
+{
+    return {Alert::TickersSubject, list, {}, Alert::entriesOf(list), {}};
+}
 
 class ScriptedSound final : public SoundPlayer {
 public:
@@ -58,34 +58,41 @@ private:
     std::unique_ptr<MainPanel> m_panel;
     std::unique_ptr<ActionLog> m_log;
     RecordingPrompt m_prompt;
-    MemorySettingsStore m_settings;
+    ScratchSettings m_settings;
     ScriptedSound m_sound;
     std::unique_ptr<SmtpChannel> m_channel;
-    std::unique_ptr<Alerts> m_alerts;
+    // Without a session, so a local-mail alert fails and says so.
+    std::unique_ptr<MapiChannel> m_mapi;
+    std::unique_ptr<AlertDispatch> m_alerts;
 };
 
 void SmtpChannelTest::init()
 {
     qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("offerwatch-smtp-channel-test")).toUtf8());
     m_state = RunState();
-    m_settings = MemorySettingsStore();
+    m_settings.reset();
     m_prompt.boxes.clear();
     m_sound = ScriptedSound();
     m_panel = std::make_unique<MainPanel>();
     m_log = std::make_unique<ActionLog>(m_clock);
-    m_channel = std::make_unique<SmtpChannel>(MailContext{m_state, *m_panel, *m_log, m_prompt, m_settings});
-    m_alerts = std::make_unique<Alerts>(m_state, *m_panel, *m_log, m_sound, *m_channel);
+    const MailContext mail{m_state, *m_log, m_prompt, *m_settings};
+    m_channel = std::make_unique<SmtpChannel>(mail);
+    m_mapi = std::make_unique<MapiChannel>(mail, [] { return std::unique_ptr<MessagingSession>(); });
+    m_alerts = std::make_unique<AlertDispatch>(*m_panel, *m_log, m_sound);
+    m_alerts->addChannel(*m_channel);
+    m_alerts->addChannel(*m_mapi);
 }
 
 void SmtpChannelTest::cleanup()
 {
     m_alerts.reset();
+    m_mapi.reset();
     m_channel.reset();
 }
 
 void SmtpChannelTest::load_fillsBoxesFromStoreWithPlaceholders()
 {
-    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("relay.example:2525"));
+    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("relay.example:2525"));
     m_channel->Form_Load();
     QVERIFY(m_channel->hasControl());
     QCOMPARE(m_channel->text1(), MailSettings::DefaultSmtpTo);
@@ -98,7 +105,7 @@ void SmtpChannelTest::load_fillsBoxesFromStoreWithPlaceholders()
     QCOMPARE(control.mailServerPort(), 2525);
     QCOMPARE(m_channel->command2Caption(), QStringLiteral("SMTP Email OFF"));
     QVERIFY(m_prompt.boxes.isEmpty()); // loaded as a saved instance: no About box, no error
-    QVERIFY(!m_settings.contains(MailSettings::SmtpTo));
+    QVERIFY(!m_settings->contains(MailSettings::SmtpTo));
 }
 
 void SmtpChannelTest::settings_writtenOnlyAtUnloadAndEmptyStaysEmpty()
@@ -106,12 +113,12 @@ void SmtpChannelTest::settings_writtenOnlyAtUnloadAndEmptyStaysEmpty()
     m_channel->Form_Load();
     m_channel->setText3(QString());
     m_channel->setText1(QStringLiteral("pager.1234@pager.example"));
-    QVERIFY(!m_settings.contains(MailSettings::SmtpFrom));
+    QVERIFY(!m_settings->contains(MailSettings::SmtpFrom));
     m_channel->Command5_Click();
     QVERIFY(!m_channel->isLoaded());
-    QCOMPARE(m_settings.read(MailSettings::SmtpFrom, QStringLiteral("default")), QString());
-    QCOMPARE(m_settings.read(MailSettings::SmtpTo, QString()), QStringLiteral("pager.1234@pager.example"));
-    QCOMPARE(m_settings.read(MailSettings::SmtpGateway, QString()), MailSettings::DefaultSmtpGateway);
+    QCOMPARE(m_settings->value(MailSettings::SmtpFrom, QStringLiteral("default")), QString());
+    QCOMPARE(m_settings->value(MailSettings::SmtpTo, QString()), QStringLiteral("pager.1234@pager.example"));
+    QCOMPARE(m_settings->value(MailSettings::SmtpGateway, QString()), MailSettings::DefaultSmtpGateway);
 
     m_channel->Form_Load();
     QCOMPARE(m_channel->text3(), QString());
@@ -127,7 +134,8 @@ void SmtpChannelTest::serverBox_splitsHostAndPort_data()
     QTest::newRow("name and port") << QStringLiteral("mail.example:587") << QStringLiteral("mail.example") << 587;
     QTest::newRow("bracketed v6") << QStringLiteral("[::1]:2525") << QStringLiteral("::1") << 2525;
     QTest::newRow("bare v6 is all host") << QStringLiteral("fe80::1") << QStringLiteral("fe80::1") << 25;
-    QTest::newRow("port out of range") << QStringLiteral("mail.example:70000") << QStringLiteral("mail.example:70000") << 25;
+    QTest::newRow("port out of range") << QStringLiteral("mail.example:70000") << QStringLiteral("mail.example:70000")
+                                       << 25;
     QTest::newRow("port zero") << QStringLiteral("mail.example:0") << QStringLiteral("mail.example:0") << 25;
     QTest::newRow("trailing colon") << QStringLiteral("mail.example:") << QStringLiteral("mail.example:") << 25;
 }
@@ -157,10 +165,9 @@ void SmtpChannelTest::onOff_switchesChannelAndMainCaption()
     QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email OFF"));
     QCOMPARE(messages(), (QStringList{QStringLiteral("email: ON"), QStringLiteral("email: OFF")}));
 
-    // A reload while SMTP alerts are on shows the ON caption and sets the main button.
+    // A reload while SMTP alerts are on shows the ON caption.
     m_channel->Command2_Click();
     m_channel->Form_Unload();
-    m_panel->setEmailCaption(QStringLiteral("Email OFF"));
     m_channel->Form_Load();
     QCOMPARE(m_channel->command2Caption(), QStringLiteral("SMTP Email ON"));
     QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email ON"));
@@ -168,11 +175,12 @@ void SmtpChannelTest::onOff_switchesChannelAndMainCaption()
 
 void SmtpChannelTest::test_refusedWithoutRecipientDisablesOnOffUntilReload()
 {
-    m_settings.write(MailSettings::SmtpTo, QString());
+    m_settings->setValue(MailSettings::SmtpTo, QString());
     m_channel->Form_Load();
     QCOMPARE(m_channel->text1(), QString());
     m_channel->SendCommand_Click();
-    QCOMPARE(m_prompt.boxes, QStringList{QStringLiteral("Offerwatch: You must setup steps 1 & 2 & 3 prior to testing")});
+    QCOMPARE(m_prompt.boxes,
+             QStringList{QStringLiteral("Offerwatch: You must setup steps 1 & 2 & 3 prior to testing")});
     QVERIFY(!m_channel->command2Enabled());
     m_channel->Command2_Click();
     QVERIFY(!m_state.EmailOn);
@@ -199,12 +207,13 @@ void SmtpChannelTest::missingComponent_isAClearErrorAndNothingIsSent()
     });
     m_state.EmailOn = true;
     m_state.MailSystem = QStringLiteral("SMTP");
-    m_alerts->DispatchEmailAlert(QStringLiteral(" ABCD (go-now)  "));
+    m_alerts->DispatchEmailAlert(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
     const QStringList logged = messages();
     QCOMPARE(logged.size(), 2);
     QVERIFY(logged[0].startsWith(QStringLiteral("email: smtp error, The mail-sending component cannot be loaded: ")));
     QVERIFY(logged[0].contains(QStringLiteral("libsmtp.so.1")));
-    QCOMPARE(logged[1], QStringLiteral("email: smtp error, The mail-sending component is not loaded; nothing was sent."));
+    QCOMPARE(logged[1],
+             QStringLiteral("email: smtp error, The mail-sending component is not loaded; nothing was sent."));
 }
 
 void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem_data()
@@ -227,26 +236,24 @@ void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem()
     FakeSmtpServer server;
     server.setScript(FakeSmtpServer::happyScript());
     QVERIFY(server.listen());
-    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
-    QStringList mapiSends;
-    m_alerts->setMapiSender([&mapiSends](const QString& subject, const QString& text, bool dialog) {
-        mapiSends << subject + QLatin1Char('|') + text + QLatin1Char('|') + (dialog ? QLatin1Char('1') : QLatin1Char('0'));
-    });
+    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
     m_state.EmailOn = emailOn;
     m_state.MailSystem = mailSystem;
     const QString list = QStringLiteral(" ABCD (go-now)  ");
-    m_alerts->DispatchEmailAlert(list);
+    m_alerts->DispatchEmailAlert(tickersAlert(list));
 
     if (channel.isEmpty()) {
         QVERIFY(messages().isEmpty());
-        QVERIFY(mapiSends.isEmpty());
         QVERIFY(!m_channel->isLoaded());
     } else if (channel == QLatin1String("mapi")) {
-        QCOMPARE(mapiSends, QStringList{QStringLiteral("IPO: | ABCD (go-now)  |0")});
-        QCOMPARE(messages(), QStringList{QStringLiteral("email: sent mapi")});
+        QCOMPARE(m_mapi->mapiSubject(), QStringLiteral("IPO: "));
+        QCOMPARE(m_mapi->mapiText(), list);
+        QVERIFY(!m_mapi->mapiShowDialog());
+        QCOMPARE(messages().first(), QStringLiteral("email: timeout"));
+        QCOMPARE(messages().last(), QStringLiteral("email: sent mapi"));
         QVERIFY(!m_channel->isLoaded());
     } else {
-        QVERIFY(mapiSends.isEmpty());
+        QVERIFY(m_mapi->mapiSubject().isEmpty());
         QCOMPARE(messages(), QStringList{QStringLiteral("email: sent smtp")});
         QVERIFY(server.waitForClosedConnections(1, 10000));
     }
@@ -257,11 +264,11 @@ void SmtpChannelTest::dispatch_sendsQuotedListWithFallbackSender()
     FakeSmtpServer server;
     server.setScript(FakeSmtpServer::happyScript());
     QVERIFY(server.listen());
-    m_settings.write(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
-    m_settings.write(MailSettings::SmtpFrom, QString());
+    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    m_settings->setValue(MailSettings::SmtpFrom, QString());
     m_state.EmailOn = true;
     m_state.MailSystem = QStringLiteral("SMTP");
-    m_alerts->DispatchEmailAlert(QStringLiteral(" ABCD (go-now)  XYZ (closed)  "));
+    m_alerts->DispatchEmailAlert(tickersAlert(QStringLiteral(" ABCD (go-now)  XYZ (closed)  ")));
     QVERIFY(server.waitForClosedConnections(1, 10000));
 
     const QList<QByteArray> commands = server.commands(0);
@@ -295,7 +302,8 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
     garbage.write("RIFF\0\0\0\0TEXT not a sound at all");
     garbage.close();
     QVERIFY(!QtSoundPlayer::isWaveFile(garbage.fileName()));
-    QVERIFY(QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") + QStringLiteral("/alerts/sound/Offerwatch.wav")));
+    QVERIFY(QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") +
+                                      QStringLiteral("/alerts/sound/Offerwatch.wav")));
 }
 
 QTEST_MAIN(SmtpChannelTest)

@@ -1,7 +1,7 @@
 #include "browser/BrowserHost.h"
 #include "browser/FrmBrowser.h"
 #include "monitor/Monitor.h"
-#include "monitor/WindowManager.h"
+#include "monitor/widgets/WindowManager.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/FakePageClient.h"
 #include "testsupport/LogLines.h"

@@ -126,6 +126,13 @@ void PollCycleTest::foundTickers_soundAlarmOnlyWhenOnAndAlwaysOfferEmail()
     m_f->monitor.Command1_Click();
     m_f->client.finishWithPage(offering(QStringLiteral("NEWW"), QStringLiteral("go")));
     QCOMPARE(m_f->alerts.calls, (QStringList{QStringLiteral("alarm"), QStringLiteral("email  NEWW (go-now)  ")}));
+    // Each alert names what is new against the list before it, and where it came from.
+    const Alert& first = m_f->alerts.alerts.at(0);
+    QCOMPARE(first.subject, QStringLiteral("IPO: "));
+    QCOMPARE(first.entries, (QStringList{QStringLiteral("ABCD (go-now)"), QStringLiteral("ZZZZ (go-now)")}));
+    QCOMPARE(first.newEntries, first.entries);
+    QCOMPARE(first.source, QUrl(QStringLiteral("http://127.0.0.1:9/offerings")));
+    QCOMPARE(m_f->alerts.alerts.at(1).newEntries, QStringList{QStringLiteral("NEWW (go-now)")});
     // After a good fetch the browser view reloads the page when it is on.
     QVERIFY(m_f->windows.calls.contains(QStringLiteral("reload http://127.0.0.1:9/offerings")));
 }

@@ -1,4 +1,4 @@
-#include "alerts/FrmMail.h"
+#include "alerts/widgets/FrmMail.h"
 
 #include "monitor/ActionLog.h"
 #include "ui_FrmMail.h"

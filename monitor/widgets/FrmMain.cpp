@@ -1,4 +1,4 @@
-#include "monitor/FrmMain.h"
+#include "monitor/widgets/FrmMain.h"
 
 #include "monitor/Monitor.h"
 #include "ui_FrmMain.h"

@@ -133,4 +133,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestDemoOfferingsServer)
-#include "tst_network_demo_offerings_server.moc"
+#include "tst_demo_offerings_server.moc"

@@ -1,4 +1,4 @@
-#include "monitor/WindowManager.h"
+#include "monitor/widgets/WindowManager.h"
 
 void WindowManager::track(QWidget* window)
 {

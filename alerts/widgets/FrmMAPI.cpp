@@ -1,4 +1,4 @@
-#include "alerts/FrmMAPI.h"
+#include "alerts/widgets/FrmMAPI.h"
 
 #include "alerts/MapiChannel.h"
 #include "ui_FrmMAPI.h"

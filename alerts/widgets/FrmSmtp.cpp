@@ -1,4 +1,4 @@
-#include "alerts/FrmSmtp.h"
+#include "alerts/widgets/FrmSmtp.h"
 
 #include "alerts/SmtpChannel.h"
 #include "ui_FrmSmtp.h"

@@ -1,0 +1,58 @@
+#include "alerts/AlertDispatch.h"
+
+#include "alerts/AlertChannel.h"
+#include "monitor/ActionLog.h"
+#include "monitor/MainPanel.h"
+#include "platform/SoundPlayer.h"
+
+#include <algorithm>
+
+const QString AlertDispatch::AlarmFile = QStringLiteral("Offerwatch.wav");
+
+AlertDispatch::AlertDispatch(MainPanel& mainPanel, ActionLog& log, SoundPlayer& sound, QObject* parent)
+    : QObject(parent)
+    , m_mainPanel(mainPanel)
+    , m_log(log)
+    , m_sound(sound)
+{
+}
+
+void AlertDispatch::addChannel(AlertChannel& channel)
+{
+    m_channels << &channel;
+    connect(&channel, &AlertChannel::switched, this, &AlertDispatch::refreshEmailCaption);
+    refreshEmailCaption();
+}
+
+void AlertDispatch::refreshEmailCaption()
+{
+    const bool on = std::any_of(m_channels.cbegin(), m_channels.cend(),
+                                [](const AlertChannel* c) { return c->isMail() && c->isOn(); });
+    m_mainPanel.setEmailCaption(on ? QStringLiteral("Email ON") : QStringLiteral("Email OFF"));
+}
+
+void AlertDispatch::SoundAlarm()
+{
+    if (m_sound.play(AlarmFile))
+        return;
+    // The player only says that nothing started; no error number comes with that.
+    m_mainPanel.setStatusColour(StatusColour::Orange);
+    m_log.LogAction(errorDetailLine(QStringLiteral("alarm: error #"), 0, QString()));
+}
+
+void AlertDispatch::DispatchEmailAlert(const Alert& alert)
+{
+    // A channel's send may switch channels (a failing local mail logs off), so the
+    // channels that are on are chosen before the first send.
+    QList<AlertChannel*> on;
+    std::copy_if(m_channels.cbegin(), m_channels.cend(), std::back_inserter(on),
+                 [](const AlertChannel* c) { return c->isOn(); });
+    for (AlertChannel* channel : std::as_const(on))
+        channel->send(alert);
+}
+
+void AlertDispatch::logoffMessagingSession()
+{
+    for (AlertChannel* channel : std::as_const(m_channels))
+        channel->closeSession();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+// The one place that reads and writes the per-user settings file. Every value that
+// outlives a run goes through here; the rest of the program observes `changed`.
+//
+// A file that cannot be read, or that is damaged, gives the defaults for the run and
+// says why in loadProblem(). Such a file is never replaced just because the program
+// writes back what it read: only a real change is saved, and the damaged file is kept
+// beside the new one first.
+class Settings final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Settings)
+public:
+    // Offerwatch/Offerwatch.ini in the user's configuration folder (XDG_CONFIG_HOME).
+    static QString defaultFilePath();
+
+    explicit Settings(QString filePath = defaultFilePath(), QObject* parent = nullptr);
+
+    const QString& filePath() const { return m_filePath; }
+    // Empty when the file was read or does not exist yet.
+    const QString& loadProblem() const { return m_loadProblem; }
+
+    // The stored text, or defaultValue when the key is absent; a stored empty text stays
+    // empty. Keys without a group live in [General]; "Watch/url" lives in [Watch].
+    QString value(const QString& key, const QString& defaultValue) const;
+    bool contains(const QString& key) const { return m_values.contains(key); }
+    // Saved at once. When saving fails the value still holds for this run.
+    void setValue(const QString& key, const QString& value);
+
+Q_SIGNALS:
+    void changed(const QString& key);
+    void saveFailed(const QString& reason);
+
+private:
+    void load();
+    bool save(const QString& key);
+    bool replaceDamagedFile();
+
+    QString m_filePath;
+    QHash<QString, QString> m_values;
+    // What value() last gave out per key, so that writing it back can be told from a change.
+    mutable QHash<QString, QString> m_givenOut;
+    QString m_loadProblem;
+    bool m_damaged = false;
+};
