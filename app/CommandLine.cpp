@@ -13,7 +13,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Poll <url> instead of the offerings page."),
                                  QStringLiteral("url"));
     const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Serve a sample offerings page on 127.0.0.1 and poll it."));
+                                  QStringLiteral("Serve a sample offerings page on 127.0.0.1 and poll it; "
+                                                 "'--demo edgar' serves and polls a sample EDGAR feed."));
     const QCommandLineOption start(QStringLiteral("start"), QStringLiteral("Press START once start-up is done."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -25,12 +26,17 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         options.error = parser.errorText();
         return options;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        options.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
-        return options;
-    }
     options.console = parser.isSet(console);
     options.demo = parser.isSet(demo);
+    QStringList positional = parser.positionalArguments();
+    if (options.demo && !positional.isEmpty() && positional.first() == QLatin1String("edgar")) {
+        options.demoFeed = true;
+        positional.removeFirst();
+    }
+    if (!positional.isEmpty()) {
+        options.error = QStringLiteral("Unexpected argument '%1'.").arg(positional.first());
+        return options;
+    }
     options.start = parser.isSet(start);
     options.help = parser.isSet(help);
     options.version = parser.isSet(version);

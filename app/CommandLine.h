@@ -7,6 +7,8 @@
 struct CommandLine {
     bool console = false;
     bool demo = false;
+    // --demo edgar: the sample feed instead of the sample page.
+    bool demoFeed = false;
     bool start = false;
     bool help = false;
     bool version = false;

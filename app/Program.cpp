@@ -8,7 +8,9 @@
 #include "browser/BrowserHost.h"
 #include "monitor/DemoOfferingsServer.h"
 #include "monitor/Monitor.h"
+#include "monitor/WatchSetup.h"
 #include "monitor/widgets/FrmMain.h"
+#include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/WindowManager.h"
 #include "platform/NetworkPageClient.h"
 #include "platform/Settings.h"
@@ -19,8 +21,8 @@
 #include <QCoreApplication>
 #include <QDir>
 namespace {
-// The broker's page is not ours to name; users point the program at theirs with --url.
-const QUrl OfferingsUrl(QStringLiteral("https://trading.broker.example/cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings"));
+// Who the demo feed's requests name, as EDGAR's rules want a contact.
+const QString DemoContact = QStringLiteral("demo@offerwatch.example");
 } // namespace
 
 Program::Program(const CommandLine& options, QObject* parent)
@@ -28,6 +30,7 @@ Program::Program(const CommandLine& options, QObject* parent)
     , m_options(options)
     , m_settings(std::make_unique<Settings>())
     , m_pageClient(std::make_unique<NetworkPageClient>())
+    , m_tryClient(std::make_unique<NetworkPageClient>())
     , m_monitor(std::make_unique<Monitor>(m_clock, *m_pageClient))
     , m_windows(std::make_unique<WindowManager>(!options.console))
 {
@@ -43,7 +46,8 @@ Program::~Program() = default;
 
 bool Program::start()
 {
-    QUrl url = m_options.url.isEmpty() ? OfferingsUrl : m_options.url;
+    if (!m_options.url.isEmpty())
+        m_urlOverride = m_options.url;
     if (m_options.demo) {
         m_demo = std::make_unique<DemoOfferingsServer>();
         if (!m_demo->start()) {
@@ -51,15 +55,24 @@ bool Program::start()
                 QStringLiteral("the demo page server cannot start: %1").arg(m_demo->errorString()));
             return false;
         }
-        url = m_demo->url();
+        WatchSettings demo;
+        demo.url = m_demo->url();
+        if (m_options.demoFeed) {
+            demo.url = m_demo->feedUrl();
+            demo.source = WatchSettings::Source::Edgar;
+            demo.contact = DemoContact;
+        }
+        m_demoWatch = demo;
     }
-    m_monitor->setOfferingsUrl(url);
+    m_watchSetup = std::make_unique<WatchSetup>(*m_settings, *m_tryClient);
+    applyWatch();
 
     m_console = new ConsoleSession(this);
     m_console->catchTerminationSignals([this] { m_monitor->Form_Unload(); });
     if (m_options.console) {
         connect(&m_monitor->actionLog(), &ActionLog::lineLogged, this, &ConsoleSession::printLine);
         addConsoleCommands();
+        addWatchConsoleCommands();
         connect(m_monitor.get(), &Monitor::exitRequested, m_console, &ConsoleSession::stopListening);
     }
 
@@ -72,6 +85,7 @@ bool Program::start()
         m_monitor->LogAction(QStringLiteral("settings: ") + m_settings->loadProblem());
     connect(m_settings.get(), &Settings::saveFailed, m_monitor.get(),
             [this](const QString& reason) { m_monitor->LogAction(QStringLiteral("settings: ") + reason); });
+    connect(m_settings.get(), &Settings::changed, this, &Program::watchSettingChanged);
     if (m_options.console) {
         // Nothing is shown, but the log reads as if the window had appeared.
         m_monitor->Form_Resize(Monitor::WindowState::Normal);
@@ -84,10 +98,87 @@ bool Program::start()
     return true;
 }
 
+void Program::applyWatch()
+{
+    WatchSettings watch = WatchSettings::load(*m_settings);
+    if (m_demoWatch)
+        watch = *m_demoWatch;
+    else if (m_urlOverride)
+        watch.url = *m_urlOverride;
+    m_monitor->setWatch(watch);
+}
+
+void Program::watchSettingChanged(const QString& key)
+{
+    if (!key.startsWith(QLatin1String("Watch/")))
+        return;
+    // What the user saves now is what is watched: --url and --demo held only until then.
+    if (key == QLatin1String("Watch/url"))
+        m_urlOverride.reset();
+    m_demoWatch.reset();
+    applyWatch();
+    const WatchSettings& watch = m_monitor->watch();
+    m_monitor->LogAction(QStringLiteral("watch: %1 %2").arg(WatchSettings::sourceName(watch.source),
+                                                           watch.url.toDisplayString()));
+}
+
+void Program::addWatchConsoleCommands()
+{
+    ConsoleSession& c = *m_console;
+    WatchSetup& setup = *m_watchSetup;
+    // Each command saves its own value alone, checked first; a refused value changes nothing.
+    const auto field = [this, &c, &setup](const QString& name, std::function<bool(const QString&)> set) {
+        c.addCommand(QStringLiteral("watch ") + name, true, [&c, &setup, name, set](const QString& text) {
+            setup.reload();
+            QString error;
+            if (!set(text.trimmed()) || !setup.save(&error))
+                c.refuse(QStringLiteral("'watch %1': %2 Nothing changed.")
+                             .arg(name, error.isEmpty() ? QStringLiteral("use broker, edgar or pattern.") : error));
+        });
+    };
+    field(QStringLiteral("url"), [&setup](const QString& text) {
+        setup.setUrlText(text);
+        return true;
+    });
+    field(QStringLiteral("source"), [&setup](const QString& text) {
+        WatchSettings::Source source;
+        if (!WatchSettings::parseSource(text, &source))
+            return false;
+        setup.setSource(source);
+        return true;
+    });
+    field(QStringLiteral("pattern"), [&setup](const QString& text) {
+        setup.setPattern(text);
+        return true;
+    });
+    field(QStringLiteral("contact"), [&setup](const QString& text) {
+        setup.setContact(text);
+        return true;
+    });
+    c.addCommand(QStringLiteral("watch try"), false, [&setup](const QString&) {
+        setup.reload();
+        setup.tryFetch();
+    });
+    c.addCommand(QStringLiteral("watch show"), false, [&setup](const QString&) {
+        setup.reload();
+        ConsoleSession::printLine(setup.describe());
+    });
+    connect(&setup, &WatchSetup::tried, this, &ConsoleSession::printLine);
+    c.addCommand(QStringLiteral("check"), false, [this, &c](const QString&) {
+        if (!m_monitor->mnuCheckNow_Click())
+            c.refuse(QStringLiteral("'check': monitoring is not waiting for its next cycle; nothing changed"));
+    });
+}
+
 void Program::wireBrowserAndAbout()
 {
     m_browser = std::make_unique<BrowserHost>(m_mainWindow.get(), m_windows->windowsVisible());
     m_windows->setBrowserHost(m_browser.get());
+    m_windows->setWatchSettingsFactory([this]() -> QWidget* {
+        auto* window = new FrmWatch(*m_watchSetup);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        return window;
+    });
     Monitor* monitor = m_monitor.get();
     m_windows->setAboutBoxFactory([monitor] {
         auto* about = new FrmAbout(monitor->state().BuildInfo,

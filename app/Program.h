@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "monitor/WatchSettings.h"
 #include "platform/Clock.h"
 
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AlertDispatch;
@@ -21,6 +23,7 @@ class NetworkPageClient;
 class Settings;
 class SoundPlayer;
 class UserPrompt;
+class WatchSetup;
 class WindowManager;
 struct RegisteredChannel;
 
@@ -38,6 +41,10 @@ public:
 
 private:
     void addConsoleCommands();
+    void addWatchConsoleCommands();
+    // The saved watch settings, or what --demo or --url put in their place for this run.
+    void applyWatch();
+    void watchSettingChanged(const QString& key);
     // The alarm, the alert channels and their setup windows.
     void wireAlerts();
     // Opens the setup window of the channel so named; without windows only its logic loads.
@@ -50,6 +57,11 @@ private:
     SystemClock m_clock;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<NetworkPageClient> m_pageClient;
+    // Try in the Watch Settings fetches apart from the polls.
+    std::unique_ptr<NetworkPageClient> m_tryClient;
+    std::unique_ptr<WatchSetup> m_watchSetup;
+    std::optional<QUrl> m_urlOverride;
+    std::optional<WatchSettings> m_demoWatch;
     std::unique_ptr<DemoOfferingsServer> m_demo;
     std::unique_ptr<UserPrompt> m_prompt;
     std::unique_ptr<Monitor> m_monitor;

@@ -30,6 +30,7 @@ public:
     // The other windows are not ours.
     void showMailWizard() override {}
     void showAboutBox() override {}
+    void showWatchSettings() override {}
 
 private:
     void load();

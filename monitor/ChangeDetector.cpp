@@ -114,3 +114,17 @@ void ChangeDetector::rotate(const QString& tickerList)
     std::move_backward(m_history.begin(), m_history.end() - 1, m_history.end());
     m_history.front() = tickerList;
 }
+
+QStringList KeyChangeDetector::decide(const QStringList& keys)
+{
+    QStringList news;
+    for (const QString& key : keys) {
+        const bool seen = std::any_of(m_history.cbegin(), m_history.cend(),
+                                      [&key](const QSet<QString>& list) { return list.contains(key); });
+        if (!seen)
+            news << key;
+    }
+    std::move_backward(m_history.begin(), m_history.end() - 1, m_history.end());
+    m_history.front() = QSet<QString>(keys.cbegin(), keys.cend());
+    return news;
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -44,4 +46,15 @@ private:
     History m_history;
     QString m_currentNormalized;
     QString m_previousNormalized;
+};
+
+// For sources whose entries carry a key (a company and a form): an entry is news when
+// its key was in none of the last eight lists. The exclude-closed rules do not apply.
+class KeyChangeDetector final {
+public:
+    // The keys of this list that are news; then moves the history on by one cycle.
+    QStringList decide(const QStringList& keys);
+
+private:
+    std::array<QSet<QString>, ChangeDetector::HistorySize> m_history;
 };

@@ -35,6 +35,33 @@ constexpr std::array<std::array<Offering, 4>, 2> Casts = {{
       {"HRBR", "Harbor Light Foods Co.", "NYSE", "$15.00 - $17.00", "8,600,000", "Next week"}}},
 }};
 
+struct Filer {
+    const char* name; // as XML text: entities and all
+    int cik;
+};
+
+// The feed's companies, one round's worth; later rounds add to the CIKs so that every
+// round brings new filers.
+constexpr std::array<Filer, 4> Filers = {{
+    {"Northwind Quantum Systems, Inc.", 1971001},
+    {"Soci\xc3\xa9t\xc3\xa9 Lumi\xc3\xa8re Holdings S.A.", 1971002},
+    {"Barnes &amp; Pike Capital Corp.", 1971003},
+    {"Tidewater Genomics (Delaware) Inc.", 1971004},
+}};
+
+QByteArray feedEntry(const Filer& filer, int round, const QByteArray& form, int sequence)
+{
+    const QByteArray cik = QByteArray::number(filer.cik + round * 10).rightJustified(10, '0');
+    const QByteArray accession = cik + "-26-" + QByteArray::number(sequence).rightJustified(6, '0');
+    return "<entry>\n<title>" + form + " - " + QByteArray(filer.name) + " (" + cik + ") (Filer)</title>\n"
+        + "<link rel=\"alternate\" type=\"text/html\" href=\"https://www.sec.gov/Archives/edgar/data/"
+        + QByteArray::number(filer.cik + round * 10) + "/" + accession + "-index.htm\"/>\n"
+        + "<summary type=\"html\"> &lt;b&gt;Filed:&lt;/b&gt; 2026-12-07 &lt;b&gt;AccNo:&lt;/b&gt; " + accession
+        + "</summary>\n<updated>2026-12-07T09:" + QByteArray::number(10 + sequence % 50)
+        + ":00-05:00</updated>\n<category scheme=\"https://www.sec.gov/\" label=\"form type\" term=\"" + form
+        + "\"/>\n<id>urn:tag:sec.gov,2008:accession-number=" + accession + "</id>\n</entry>\n";
+}
+
 QByteArray row(const Offering& offering, bool open)
 {
     const QByteArray symbol(offering.symbol);
@@ -98,6 +125,38 @@ QUrl DemoOfferingsServer::url() const
     url.setPort(m_server.serverPort());
     url.setPath(QString::fromLatin1(PagePath));
     return url;
+}
+
+QUrl DemoOfferingsServer::feedUrl() const
+{
+    QUrl url = this->url();
+    url.setPath(QString::fromLatin1(FeedPath));
+    url.setQuery(QStringLiteral("action=getcurrent&type=S-1&count=100&output=atom"));
+    return url;
+}
+
+QByteArray DemoOfferingsServer::feed(int fetchNumber)
+{
+    const int index = qMax(fetchNumber, 1) - 1;
+    const int stage = index % RoundLength;
+    const int round = index / RoundLength;
+    // Newest first, as EDGAR lists them.
+    QByteArray entries;
+    if (stage >= 3)
+        entries += feedEntry(Filers[1], round, "S-1/A", 5);
+    if (stage >= 2)
+        entries += feedEntry(Filers[3], round, "S-1", 4);
+    entries += feedEntry(Filers[2], round, "S-1", 3);
+    entries += feedEntry(Filers[1], round, "S-1", 2);
+    if (stage != 4)
+        entries += feedEntry(Filers[0], round, "S-1", 1);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\">\n"
+           "<title>Latest Filings (demo, view "
+        + QByteArray::number(index + 1)
+        + ")</title>\n<link rel=\"self\" href=\"/cgi-bin/browse-edgar?action=getcurrent\"/>\n"
+          "<id>https://www.sec.gov/cgi-bin/browse-edgar?action=getcurrent</id>\n"
+          "<author><name>Offerwatch demo</name></author>\n<updated>2026-12-07T10:00:00-05:00</updated>\n"
+        + entries + "</feed>\n";
 }
 
 QByteArray DemoOfferingsServer::page(int fetchNumber)
@@ -194,16 +253,20 @@ void DemoOfferingsServer::respond(QTcpSocket* socket, const QByteArray& head)
     const bool withBody = method == "GET";
     const QByteArray path = request.at(1).split('?').first();
 
+    bool fromMonitor = false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
+        if (line.toLower().startsWith("user-agent:"))
+            fromMonitor = line.mid(11).trimmed().startsWith("Offerwatch/");
+    }
     if (path == PagePath) {
-        bool fromMonitor = false;
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QByteArray line = lines.at(i).trimmed();
-            if (line.toLower().startsWith("user-agent:"))
-                fromMonitor = line.mid(11).trimmed().startsWith("Offerwatch/");
-        }
         if (withBody && fromMonitor)
             ++m_fetchCount;
         reply(socket, 200, "text/html; charset=utf-8", page(m_fetchCount), withBody);
+    } else if (path == FeedPath) {
+        if (withBody && fromMonitor)
+            ++m_feedFetchCount;
+        reply(socket, 200, "application/atom+xml", feed(m_feedFetchCount), withBody);
     } else if (path == "/images/go.gif" || path == "/images/closed.gif") {
         reply(socket, 200, "image/svg+xml", statusImage(path == "/images/go.gif"), withBody);
     } else {

@@ -26,6 +26,17 @@ class QTcpSocket;
 // over with the first four, whose lists have left the monitor's eight-list history by
 // then, so every round of five reports found, no, found, no, no.
 //
+// Beside the page it serves a feed in the form of EDGAR's "latest filings" Atom feed at
+// FeedPath, with a story of its own (its fetches are counted apart):
+//
+//   fetch 1  three S-1 filings             ticker(s) found
+//   fetch 2  the same feed                 no changes
+//   fetch 3  a fourth company files        ticker(s) found, naming it
+//   fetch 4  one company amends (S-1/A)    ticker(s) found: a new form is a new filing
+//   fetch 5  the oldest filing drops off   no changes
+//
+// and so on with new companies.
+//
 // Only page requests of the monitor itself (User-Agent "Offerwatch/...") move the
 // sequence on. Any other client, such as the browser view reloading the page after a
 // poll, is shown the page the monitor saw last, so that watching the page does not
@@ -35,6 +46,7 @@ class DemoOfferingsServer final : public QObject {
     Q_DISABLE_COPY_MOVE(DemoOfferingsServer)
 public:
     static constexpr const char* PagePath = "/cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings";
+    static constexpr const char* FeedPath = "/cgi-bin/browse-edgar";
     static constexpr int RoundLength = 5;
 
     explicit DemoOfferingsServer(QObject* parent = nullptr);
@@ -44,12 +56,14 @@ public:
     bool start();
     QString errorString() const { return m_server.errorString(); }
     QUrl url() const;
+    QUrl feedUrl() const;
 
     // Page requests of the monitor answered so far.
     int fetchCount() const { return m_fetchCount; }
 
     // The page as served at the given fetch (1 for the first).
     static QByteArray page(int fetchNumber);
+    static QByteArray feed(int fetchNumber);
 
 private:
     void onNewConnection();
@@ -60,5 +74,6 @@ private:
 
     QTcpServer m_server;
     int m_fetchCount = 0;
+    int m_feedFetchCount = 0;
     int m_openConnections = 0;
 };

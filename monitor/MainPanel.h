@@ -25,6 +25,9 @@ public:
     void setStartEnabled(bool on) { set(m_startEnabled, on); }
     bool stopEnabled() const { return m_stopEnabled; }
     void setStopEnabled(bool on) { set(m_stopEnabled, on); }
+    // File > Check Now: only while monitoring waits for its next cycle.
+    bool checkNowEnabled() const { return m_checkNowEnabled; }
+    void setCheckNowEnabled(bool on) { set(m_checkNowEnabled, on); }
     DefaultButton defaultButton() const { return m_defaultButton; }
     void setDefaultButton(DefaultButton b) { set(m_defaultButton, b); }
 
@@ -78,6 +81,7 @@ private:
     std::uint32_t m_statusColour = StatusColour::Green;
     bool m_startEnabled = true;
     bool m_stopEnabled = true;
+    bool m_checkNowEnabled = false;
     DefaultButton m_defaultButton = DefaultButton::Start;
     QString m_emailCaption = QStringLiteral("Email OFF");
     QString m_alarmCaption = QStringLiteral("Alarm OFF");

@@ -1,6 +1,5 @@
 #include "monitor/Monitor.h"
 
-#include "monitor/OfferingsParser.h"
 #include "platform/TextEditor.h"
 
 #include <QDir>
@@ -16,6 +15,24 @@ Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
     , m_poll(m_log, m_panel, m_state, pageClient, clock)
 {
     m_poll.setPageHandler([this](const QString& page) { handlePage(page); });
+    m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
+    setWatch(m_watch);
+}
+
+void Monitor::setWatch(const WatchSettings& watch)
+{
+    const bool sameReading = m_source && watch.url == m_watch.url && watch.source == m_watch.source
+                          && watch.pattern == m_watch.pattern;
+    m_watch = watch;
+    m_poll.setOfferingsUrl(watch.url);
+    m_poll.setContact(watch.source == WatchSettings::Source::Edgar ? watch.contact : QString());
+    if (sameReading)
+        return;
+    m_source = OfferingsSource::create(watch);
+    m_detector = ChangeDetector();
+    m_keyDetector = KeyChangeDetector();
+    m_hadEntries = false;
+    m_emptyPolls = 0;
 }
 
 const QList<int>& Monitor::intervalChoices()
@@ -54,6 +71,7 @@ void Monitor::Form_Load(const QString& currentDirectory)
     m_tickerList = Blank;
     m_tickerEntry = Blank;
     m_detector = ChangeDetector();
+    m_keyDetector = KeyChangeDetector();
 }
 
 void Monitor::Form_Resize(WindowState state)
@@ -146,6 +164,13 @@ void Monitor::mnuEmail_Click()
         m_windows->showMailWizard();
 }
 
+void Monitor::mnuWatch_Click()
+{
+    LogAction(QStringLiteral("menu: watch settings"));
+    if (m_windows)
+        m_windows->showWatchSettings();
+}
+
 void Monitor::mnuIPOlog_Click()
 {
     LogAction(QStringLiteral("menu: viewed ipolog.txt"));
@@ -199,14 +224,57 @@ void Monitor::ShowPageInBrowser()
 void Monitor::handlePage(const QString& page)
 {
     ShowPageInBrowser();
-    const ParsedOfferings parsed = parseOfferings(page);
-    m_tickerList = parsed.tickerList;
-    m_tickerEntry = parsed.lastEntry;
-    const QString previousList = m_detector.history().front();
-    if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::TickersFound)
-        ReportTickersFound(previousList);
+    const Extraction extraction = m_source->extract(page);
+    if (!extraction.error.isEmpty()) {
+        // A page that cannot be read is a failed poll, not an empty one.
+        m_panel.setStatusColour(StatusColour::Orange);
+        LogAction(QStringLiteral("poll: error, ") + extraction.error);
+        return;
+    }
+    m_tickerList = extraction.tickerList;
+    m_tickerEntry = extraction.lastEntry;
+    const std::optional<QStringList> newEntries = newEntriesOf(extraction);
+    if (newEntries)
+        ReportTickersFound(extraction, *newEntries);
     else
         ReportNoChange();
+    warnWhenEntriesVanish(extraction);
+}
+
+std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)
+{
+    QStringList news;
+    if (m_source->comparison() == OfferingsSource::Comparison::ByKey) {
+        const QStringList newKeys = m_keyDetector.decide(extraction.keys);
+        if (newKeys.isEmpty())
+            return std::nullopt;
+        for (qsizetype i = 0; i < extraction.entries.size(); ++i)
+            if (newKeys.contains(extraction.keys[i]))
+                news << extraction.entries[i];
+        return news;
+    }
+    const QStringList previous = Alert::entriesOf(m_detector.history().front());
+    if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::NoChange)
+        return std::nullopt;
+    for (const QString& entry : extraction.entries)
+        if (!previous.contains(entry))
+            news << entry;
+    // The list can be news without a single new entry (one went away, say): then every entry is named.
+    return news.isEmpty() ? extraction.entries : news;
+}
+
+void Monitor::warnWhenEntriesVanish(const Extraction& extraction)
+{
+    if (!extraction.entries.isEmpty()) {
+        m_hadEntries = true;
+        m_emptyPolls = 0;
+        return;
+    }
+    if (++m_emptyPolls == 2 && m_hadEntries) {
+        m_hadEntries = false;
+        LogAction(QStringLiteral("poll: warning, no entries found twice in a row; the page or its layout may have "
+                                 "changed"));
+    }
 }
 
 void Monitor::ReportNoChange()
@@ -221,7 +289,7 @@ void Monitor::ReportNoChange()
     }
 }
 
-void Monitor::ReportTickersFound(const QString& previousList)
+void Monitor::ReportTickersFound(const Extraction& extraction, const QStringList& newEntries)
 {
     m_panel.setStatusColour(StatusColour::DarkRed);
     m_panel.setTickerText(m_tickerList);
@@ -233,11 +301,8 @@ void Monitor::ReportTickersFound(const QString& previousList)
     Alert alert;
     alert.subject = Alert::TickersSubject;
     alert.text = m_tickerList;
-    alert.entries = Alert::entriesOf(m_tickerList);
-    const QStringList previous = Alert::entriesOf(previousList);
-    for (const QString& entry : std::as_const(alert.entries))
-        if (!previous.contains(entry))
-            alert.newEntries << entry;
+    alert.entries = extraction.entries;
+    alert.newEntries = newEntries;
     alert.source = m_poll.offeringsUrl();
     m_alerts->DispatchEmailAlert(alert);
 }

@@ -3,12 +3,17 @@
 #include "monitor/ActionLog.h"
 #include "monitor/ChangeDetector.h"
 #include "monitor/MainPanel.h"
+#include "monitor/OfferingsSource.h"
 #include "monitor/PollCycle.h"
 #include "monitor/RunState.h"
+#include "monitor/WatchSettings.h"
 #include "monitor/WindowHost.h"
 
 #include <QObject>
 #include <QUrl>
+
+#include <memory>
+#include <optional>
 
 // The main window's logic and the run state it owns: start-up, the toggles, the
 // interval and exclude-closed choices, minimize and restore, the log and help menus,
@@ -23,7 +28,15 @@ public:
 
     void setWindowHost(WindowHost* host) { m_windows = host; }
     void setAlertHooks(AlertHooks* alerts) { m_alerts = alerts; }
-    void setOfferingsUrl(const QUrl& url) { m_poll.setOfferingsUrl(url); }
+    void setOfferingsUrl(const QUrl& url)
+    {
+        WatchSettings watch = m_watch;
+        watch.url = url;
+        setWatch(watch);
+    }
+    // What to watch from the next cycle on. A new address or reading starts a new history.
+    void setWatch(const WatchSettings& watch);
+    const WatchSettings& watch() const { return m_watch; }
 
     RunState& state() { return m_state; }
     MainPanel& panel() { return m_panel; }
@@ -41,6 +54,8 @@ public:
     void Form_Unload();
 
     void Command1_Click() { m_poll.Command1_Click(); }
+    // File > Check Now: false when monitoring is not waiting for its next cycle.
+    bool mnuCheckNow_Click() { return m_poll.checkNow(); }
     void Command2_Click() { m_poll.Command2_Click(); }
     void Command3_Click();
     void Command4_Click();
@@ -49,6 +64,7 @@ public:
     void Check1_Click(bool ticked);
 
     void mnuEmail_Click();
+    void mnuWatch_Click();
     void mnuIPOlog_Click();
     void mnuDelLog_Click();
     void mnuOfferwatch_Click(const QString& currentDirectory);
@@ -66,15 +82,23 @@ Q_SIGNALS:
 
 private:
     void handlePage(const QString& page);
+    // The entries of this list that are news, or nothing when the list is no news.
+    std::optional<QStringList> newEntriesOf(const Extraction& extraction);
+    void warnWhenEntriesVanish(const Extraction& extraction);
     void ReportNoChange();
-    // previousList: the newest list before this one, to tell which entries are new.
-    void ReportTickersFound(const QString& previousList);
+    void ReportTickersFound(const Extraction& extraction, const QStringList& newEntries);
 
     RunState m_state;
     MainPanel m_panel;
     ActionLog m_log;
     PollCycle m_poll;
+    WatchSettings m_watch;
+    std::unique_ptr<OfferingsSource> m_source;
     ChangeDetector m_detector;
+    KeyChangeDetector m_keyDetector;
+    // For the warning that a page which had entries has none any more.
+    bool m_hadEntries = false;
+    int m_emptyPolls = 0;
     QString m_tickerList = QStringLiteral(" ");
     QString m_tickerEntry = QStringLiteral(" ");
     WindowHost* m_windows = nullptr;

@@ -34,6 +34,14 @@ void PollCycle::Command1_Click()
         m_panel.setDefaultButton(MainPanel::DefaultButton::Stop);
         return;
     }
+    if (const QString problem = m_readinessCheck ? m_readinessCheck() : QString(); !problem.isEmpty()) {
+        // Nothing is fetched; a timed cycle that finds the watch unusable stops monitoring.
+        m_log.LogAction(QStringLiteral("poll: ") + problem);
+        if (!m_stopRequested)
+            Command2_Click();
+        return;
+    }
+    setWaiting(false);
     m_stopRequested = false;
     m_timer.stop();
     m_log.LogAction(QStringLiteral("poll: started"));
@@ -82,8 +90,23 @@ void PollCycle::scheduleNextCycle()
     if (!m_stopRequested) {
         m_log.LogAction(QStringLiteral("poll: waiting for next cycle"));
         m_timer.start(TickMilliseconds);
+        setWaiting(true);
     }
     Q_EMIT cycleFinished();
+}
+
+void PollCycle::setWaiting(bool waiting)
+{
+    m_panel.setCheckNowEnabled(waiting);
+}
+
+bool PollCycle::checkNow()
+{
+    if (m_stopRequested || m_cycleRunning || !m_timer.isActive())
+        return false;
+    m_log.LogAction(QStringLiteral("menu: check now"));
+    Command1_Click();
+    return true;
 }
 
 void PollCycle::Command2_Click()
@@ -93,6 +116,7 @@ void PollCycle::Command2_Click()
     m_panel.setStopEnabled(false);
     m_stopRequested = true;
     m_timer.stop();
+    setWaiting(false);
     m_log.LogAction(QStringLiteral("poll: stopped"));
 }
 

@@ -22,6 +22,8 @@ class PollCycle final : public QObject {
     Q_DISABLE_COPY_MOVE(PollCycle)
 public:
     using PageHandler = std::function<void(const QString& page)>;
+    // Why no cycle can run now, or an empty text.
+    using ReadinessCheck = std::function<QString()>;
 
     PollCycle(ActionLog& log, MainPanel& panel, RunState& state, PageClient& client, const Clock& clock,
               QObject* parent = nullptr);
@@ -30,10 +32,15 @@ public:
     const QUrl& offeringsUrl() const { return m_offeringsUrl; }
     // Called with the page text after every successful fetch.
     void setPageHandler(PageHandler handler) { m_pageHandler = std::move(handler); }
+    void setReadinessCheck(ReadinessCheck check) { m_readinessCheck = std::move(check); }
+    // Named in every request, for sites that want to know who is asking.
+    void setContact(const QString& contact) { m_client.setContact(contact); }
 
     void Command1_Click(); // START, and every due cycle
     void Command2_Click(); // STOP
     void Timer1_Timer();
+    // Runs the next cycle now; only while monitoring waits for it.
+    bool checkNow();
     // At exit: no further tick, and a fetch under way never reports.
     void shutDown();
 
@@ -51,6 +58,7 @@ private:
     void pageArrived(const PageResult& result);
     void failureBlock(int errorNumber, const QString& description);
     void scheduleNextCycle();
+    void setWaiting(bool waiting);
     QDateTime nowInWholeSeconds() const;
 
     ActionLog& m_log;
@@ -60,6 +68,7 @@ private:
     const Clock& m_clock;
     QUrl m_offeringsUrl;
     PageHandler m_pageHandler;
+    ReadinessCheck m_readinessCheck;
     QTimer m_timer;
     bool m_stopRequested = true;
     bool m_cycleRunning = false;

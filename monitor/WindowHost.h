@@ -11,6 +11,7 @@ public:
     virtual ~WindowHost() = default;
 
     virtual void showMailWizard() = 0;
+    virtual void showWatchSettings() = 0;
     virtual void showAboutBox() = 0;
     // The browser view: shown, hidden, or unloaded and loaded again on an address.
     virtual void showBrowser() = 0;

@@ -25,11 +25,31 @@ QByteArray charsetOf(const QByteArray& contentType)
     return {};
 }
 
+// The encoding an XML document declares for itself: <?xml version="1.0" encoding="..."?>.
+QByteArray xmlDeclaredEncoding(const QByteArray& body)
+{
+    if (!body.startsWith("<?xml"))
+        return {};
+    const QByteArray declaration = body.left(body.indexOf("?>"));
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return {};
+    const qsizetype open = declaration.indexOf('=', at);
+    QByteArray value = declaration.mid(open + 1).trimmed();
+    if (value.isEmpty() || (value[0] != '"' && value[0] != '\''))
+        return {};
+    const qsizetype close = value.indexOf(value[0], 1);
+    return close < 0 ? QByteArray() : value.mid(1, close - 1);
+}
+
+// The header's charset first; without one, an XML feed's own declaration (RFC 7303).
 // An unknown or missing charset is read as UTF-8: the page is still shown, with
 // replacement characters where the bytes do not fit, rather than lost.
 QString decodeBody(const QByteArray& body, const QByteArray& contentType)
 {
-    const QByteArray charset = charsetOf(contentType);
+    QByteArray charset = charsetOf(contentType);
+    if (charset.isEmpty())
+        charset = xmlDeclaredEncoding(body);
     if (!charset.isEmpty()) {
         QStringDecoder decoder(charset.constData());
         if (decoder.isValid())
@@ -39,14 +59,10 @@ QString decodeBody(const QByteArray& body, const QByteArray& contentType)
     return utf8(body);
 }
 
-// Qt reports HTTP statuses of 400 and up as errors, but such a response still
-// carries a page; only transport failures are failures of the fetch.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
-{
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || error == QNetworkReply::ProtocolInvalidOperationError
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
-}
+constexpr int FirstFailedHttpStatus = 400;
+// What the network layer may hold of a page before we take it: enough to keep the
+// connection busy, and far below the body limit, so an endless page cannot pile up.
+constexpr qint64 ReadBufferBytes = 256 * 1024;
 
 QString durationText(std::chrono::milliseconds duration)
 {
@@ -74,6 +90,11 @@ NetworkPageClient::~NetworkPageClient()
 QString NetworkPageClient::userAgent()
 {
     return QStringLiteral("Offerwatch/%1").arg(QStringLiteral(OFFERWATCH_VERSION));
+}
+
+QString NetworkPageClient::userAgentFor(const QString& contact)
+{
+    return contact.isEmpty() ? userAgent() : userAgent() + QLatin1Char(' ') + contact;
 }
 
 void NetworkPageClient::setTransferTimeout(std::chrono::milliseconds timeout)
@@ -123,7 +144,7 @@ void NetworkPageClient::fetch(const QUrl& url)
     }
 
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgentFor(contact()));
     request.setMaximumRedirectsAllowed(MaximumRedirects);
     if (!m_extraCaCertificates.isEmpty()) {
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -134,6 +155,7 @@ void NetworkPageClient::fetch(const QUrl& url)
     m_body.clear();
     m_location = url;
     m_reply = m_manager->get(request);
+    m_reply->setReadBufferSize(ReadBufferBytes);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &NetworkPageClient::onMetaDataChanged);
     connect(m_reply, &QNetworkReply::readyRead, this, &NetworkPageClient::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &NetworkPageClient::onReplyFinished);
@@ -183,7 +205,14 @@ void NetworkPageClient::onReplyFinished()
                  .arg(from.toDisplayString(), to.toDisplayString()));
         return;
     }
-    if (error != QNetworkReply::NoError && !(status.isValid() && isHttpStatusError(error))) {
+    // A page that came with a failure status is no page: "Error # 404 Not Found".
+    if (status.isValid() && status.toInt() >= FirstFailedHttpStatus) {
+        fail(status.toInt(), m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+        return;
+    }
+    // Anything else that went wrong on the way (a body that would not decompress, a
+    // connection cut short) fails the fetch, whatever the status line said before.
+    if (error != QNetworkReply::NoError) {
         fail(error, m_reply->errorString());
         return;
     }

@@ -17,9 +17,9 @@ class QNetworkReply;
 //
 // Certificates are always verified against the system's CAs (plus any added with
 // setExtraCaCertificates); there is no way to switch verification off. Redirects are
-// followed unless they lead to a less safe scheme. An HTTP status of any kind with the
-// body that came with it is a successful fetch: the caller reads the page like any
-// other. A failure carries the QNetworkReply::NetworkError number and a description:
+// followed unless they lead to a less safe scheme. An HTTP status of 400 or more is a
+// failure numbered by the status, described by its reason phrase. Any other failure
+// carries the QNetworkReply::NetworkError number and a description:
 //  - TimeoutError when the whole transfer took longer than transferTimeout(),
 //  - UnknownContentError when the body is larger than bodyLimit(),
 //  - InsecureRedirectError when a redirect pointed to a less safe scheme,
@@ -52,6 +52,8 @@ public:
     void setExtraCaCertificates(const QList<QSslCertificate>& certificates);
 
     static QString userAgent();
+    // "Offerwatch/VERSION CONTACT", or the program's name alone without a contact.
+    static QString userAgentFor(const QString& contact);
 
 private:
     void onMetaDataChanged();

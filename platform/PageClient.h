@@ -27,6 +27,14 @@ public:
     virtual void abort() = 0;
     virtual bool isBusy() const = 0;
 
+    // A contact address named in every request after the program's own name, for sites
+    // whose rules want to know who is asking; empty for none.
+    void setContact(const QString& contact) { m_contact = contact; }
+    const QString& contact() const { return m_contact; }
+
 Q_SIGNALS:
     void finished(const PageResult& result);
+
+private:
+    QString m_contact;
 };

@@ -8,6 +8,7 @@
 class RecordingWindowHost final : public WindowHost {
 public:
     void showMailWizard() override { calls << QStringLiteral("wizard"); }
+    void showWatchSettings() override { calls << QStringLiteral("watch settings"); }
     void showAboutBox() override { calls << QStringLiteral("about"); }
     void showBrowser() override { calls << QStringLiteral("show browser"); }
     void hideBrowser() override { calls << QStringLiteral("hide browser"); }

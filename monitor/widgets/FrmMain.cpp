@@ -67,6 +67,8 @@ void FrmMain::connectControls()
             m.List2_Click(item->text().toInt());
     });
     connect(m_ui->mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->mnuWatch, &QAction::triggered, this, [&m] { m.mnuWatch_Click(); });
+    connect(m_ui->mnuCheckNow, &QAction::triggered, this, [&m] { m.mnuCheckNow_Click(); });
     connect(m_ui->mnuEmail, &QAction::triggered, this, [&m] { m.mnuEmail_Click(); });
     connect(m_ui->mnuIPOlog, &QAction::triggered, this, [&m] { m.mnuIPOlog_Click(); });
     connect(m_ui->mnuDelLog, &QAction::triggered, this, [&m] { m.mnuDelLog_Click(); });
@@ -90,6 +92,7 @@ void FrmMain::refreshFromPanel()
     m_ui->Command2->setEnabled(panel.stopEnabled());
     m_ui->Command1->setDefault(panel.defaultButton() == MainPanel::DefaultButton::Start);
     m_ui->Command2->setDefault(panel.defaultButton() == MainPanel::DefaultButton::Stop);
+    m_ui->mnuCheckNow->setEnabled(panel.checkNowEnabled());
     m_ui->Command3->setText(panel.emailCaption());
     m_ui->Command4->setText(panel.browserCaption());
     m_ui->Command5->setText(panel.alarmCaption());

@@ -38,6 +38,11 @@ void WindowManager::showAboutBox()
     open(m_about, m_aboutFactory);
 }
 
+void WindowManager::showWatchSettings()
+{
+    open(m_watch, m_watchFactory);
+}
+
 void WindowManager::showBrowser()
 {
     if (m_browser)

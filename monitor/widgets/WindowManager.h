@@ -24,6 +24,7 @@ public:
 
     void setMailWizardFactory(Factory f) { m_wizardFactory = std::move(f); }
     void setAboutBoxFactory(Factory f) { m_aboutFactory = std::move(f); }
+    void setWatchSettingsFactory(Factory f) { m_watchFactory = std::move(f); }
     // The browser view has its own operations because it is reloaded on every poll.
     void setBrowserHost(WindowHost* browser) { m_browser = browser; }
 
@@ -34,6 +35,7 @@ public:
 
     void showMailWizard() override;
     void showAboutBox() override;
+    void showWatchSettings() override;
     void showBrowser() override;
     void hideBrowser() override;
     void reloadBrowser(const QString& startingAddress) override;
@@ -45,8 +47,10 @@ private:
     bool m_visible;
     Factory m_wizardFactory;
     Factory m_aboutFactory;
+    Factory m_watchFactory;
     QPointer<QWidget> m_wizard;
     QPointer<QWidget> m_about;
+    QPointer<QWidget> m_watch;
     WindowHost* m_browser = nullptr;
     QList<QPointer<QWidget>> m_openOrder;
 };

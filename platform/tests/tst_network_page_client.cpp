@@ -53,7 +53,8 @@ private Q_SLOTS:
         QVERIFY2(m_certificates.generate(), qPrintable(m_certificates.errorString()));
     }
 
-    // Any HTTP status with its body is a page; the body is decoded by its charset, else as UTF-8.
+    // A page is decoded by its charset, else by an XML feed's own declaration, else as UTF-8;
+    // a status of 400 or more is a failure named by the status and its reason phrase.
     void page_isReportedWithStatusAndDecodedBody_data()
     {
         QTest::addColumn<int>("status");
@@ -74,8 +75,10 @@ private Q_SLOTS:
             << QStringLiteral("Z\u00fcrich \ufffd");
         QTest::newRow("binary, no charset") << 200 << QByteArray("application/octet-stream") << garbage
                                             << QString::fromUtf8(garbage);
-        QTest::newRow("500 with a body") << 500 << QByteArray("text/html") << QByteArray("<html>down</html>")
-                                         << QStringLiteral("<html>down</html>");
+        QTest::newRow("xml declares its encoding")
+            << 200 << QByteArray("application/atom+xml") << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\xfc</a>")
+            << QStringLiteral("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\u00fc</a>");
+        QTest::newRow("500 with a body") << 500 << QByteArray("text/html") << QByteArray("<html>down</html>") << QString();
         QTest::newRow("404 empty") << 404 << QByteArray("text/html") << QByteArray() << QString();
     }
     void page_isReportedWithStatusAndDecodedBody()
@@ -92,16 +95,19 @@ private Q_SLOTS:
         page.reason = "Reason " + QByteArray::number(status);
         server.enqueue(page);
         NetworkPageClient client;
+        client.setContact(QStringLiteral("me@example.com"));
         const PageResult result = fetchOnce(client, server.url());
 
-        QVERIFY2(result.ok, qPrintable(result.errorDescription));
+        QCOMPARE(result.ok, status < 400);
         QCOMPARE(result.body, expected);
         QCOMPARE(result.responseCode, status);
         QCOMPARE(result.responseInfo, QStringLiteral("Reason %1").arg(status));
-        QCOMPARE(result.errorNumber, 0);
+        QCOMPARE(result.errorNumber, status < 400 ? 0 : status);
+        QCOMPARE(result.errorDescription, status < 400 ? QString() : QStringLiteral("Reason %1").arg(status));
         QVERIFY(!client.isBusy());
         QCOMPARE(server.requestCount(), 1);
-        QVERIFY(server.requests().first().contains("\r\nUser-Agent: Offerwatch/"));
+        QVERIFY(server.requests().first().contains(
+            "\r\nUser-Agent: " + NetworkPageClient::userAgent().toUtf8() + " me@example.com\r\n"));
     }
 
     void transportFailure_isReportedWithQtNumber_data()

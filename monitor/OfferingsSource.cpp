@@ -1,0 +1,57 @@
+#include "monitor/OfferingsSource.h"
+
+#include "monitor/Alert.h"
+#include "monitor/EdgarFeedSource.h"
+#include "monitor/OfferingsParser.h"
+#include "monitor/PatternSource.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+// The broker page of the design, read exactly as the parser always has.
+class BrokerSource final : public OfferingsSource {
+public:
+    Extraction extract(QStringView page) const override
+    {
+        const ParsedOfferings parsed = parseOfferings(page);
+        Extraction result;
+        result.tickerList = parsed.tickerList;
+        result.lastEntry = parsed.lastEntry;
+        result.entries = Alert::entriesOf(parsed.tickerList);
+        result.keys = result.entries;
+        return result;
+    }
+    Comparison comparison() const override { return Comparison::WholeList; }
+};
+} // namespace
+
+void Extraction::finish(QStringList pageOrderEntries, QStringList pageOrderKeys)
+{
+    lastEntry = pageOrderEntries.isEmpty() ? QStringLiteral(" ") : pageOrderEntries.last();
+    std::vector<qsizetype> order(size_t(pageOrderEntries.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return pageOrderEntries[a].compare(pageOrderEntries[b], Qt::CaseInsensitive) < 0;
+    });
+    QString list = QStringLiteral(" ");
+    for (const qsizetype i : order) {
+        entries << pageOrderEntries[i];
+        keys << pageOrderKeys[i];
+        list += pageOrderEntries[i] + QStringLiteral("  ");
+    }
+    tickerList = list;
+}
+
+std::unique_ptr<OfferingsSource> OfferingsSource::create(const WatchSettings& watch)
+{
+    switch (watch.source) {
+    case WatchSettings::Source::Edgar:
+        return std::make_unique<EdgarFeedSource>();
+    case WatchSettings::Source::Pattern:
+        return std::make_unique<PatternSource>(watch.pattern);
+    case WatchSettings::Source::Broker:
+        break;
+    }
+    return std::make_unique<BrokerSource>();
+}

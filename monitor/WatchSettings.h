@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+class Settings;
+
+// What the monitor watches: the address, how its page is read, and for EDGAR the
+// contact address that its fair-access rules want in every request. Saved in the
+// settings group [Watch].
+struct WatchSettings {
+    enum class Source { Broker, Edgar, Pattern };
+
+    QUrl url;
+    Source source = Source::Broker;
+    QString pattern;
+    QString contact;
+
+    // The feed of new registration statements (form S-1), the public first sign of an IPO.
+    static const QUrl EdgarFeedUrl;
+
+    static WatchSettings load(const Settings& settings);
+    // Checks first; a bad value is refused with the reason and nothing is saved.
+    bool save(Settings& settings, QString* error) const;
+
+    // Why these values cannot be saved, or an empty text.
+    QString validate() const;
+    // Why a poll cannot start with them (no address, EDGAR without contact), or an empty text.
+    QString pollProblem() const;
+
+    static QString sourceName(Source source);
+    static bool parseSource(const QString& name, Source* source);
+    // http or https with a host; false with the reason.
+    static bool checkUrl(const QString& text, QUrl* url, QString* error);
+    // Compiles, and has a group named "symbol"; false with the reason.
+    static bool checkPattern(const QString& pattern, QString* error);
+
+    bool operator==(const WatchSettings&) const = default;
+};

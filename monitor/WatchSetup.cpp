@@ -1,0 +1,97 @@
+#include "monitor/WatchSetup.h"
+
+#include "monitor/OfferingsSource.h"
+#include "platform/PageClient.h"
+#include "platform/Settings.h"
+
+WatchSetup::WatchSetup(Settings& settings, PageClient& tryClient, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_client(tryClient)
+{
+    connect(&m_client, &PageClient::finished, this, &WatchSetup::fetched);
+    reload();
+}
+
+void WatchSetup::reload()
+{
+    const WatchSettings saved = WatchSettings::load(m_settings);
+    m_urlText = saved.url.toString();
+    m_source = saved.source;
+    m_pattern = saved.pattern;
+    m_contact = saved.contact;
+}
+
+void WatchSetup::setSource(WatchSettings::Source source)
+{
+    m_source = source;
+    // EDGAR has one obvious address; a user who picks it need not look it up.
+    if (source == WatchSettings::Source::Edgar && m_urlText.trimmed().isEmpty()) {
+        m_urlText = WatchSettings::EdgarFeedUrl.toString();
+        Q_EMIT fieldsChanged();
+    }
+}
+
+bool WatchSetup::collect(WatchSettings* watch, QString* error) const
+{
+    WatchSettings fields;
+    if (!m_urlText.trimmed().isEmpty() && !WatchSettings::checkUrl(m_urlText, &fields.url, error))
+        return false;
+    fields.source = m_source;
+    fields.pattern = m_pattern;
+    fields.contact = m_contact.trimmed();
+    *error = fields.validate();
+    if (!error->isEmpty())
+        return false;
+    *watch = fields;
+    return true;
+}
+
+bool WatchSetup::save(QString* error)
+{
+    WatchSettings watch;
+    return collect(&watch, error) && watch.save(m_settings, error);
+}
+
+bool WatchSetup::isTrying() const
+{
+    return m_client.isBusy();
+}
+
+void WatchSetup::tryFetch()
+{
+    QString error;
+    if (!collect(&m_trying, &error) || !(error = m_trying.pollProblem()).isEmpty()) {
+        Q_EMIT tried(QStringLiteral("Try: ") + error);
+        return;
+    }
+    m_client.setContact(m_trying.source == WatchSettings::Source::Edgar ? m_trying.contact : QString());
+    m_client.fetch(m_trying.url);
+}
+
+void WatchSetup::fetched(const PageResult& result)
+{
+    if (!result.ok) {
+        Q_EMIT tried(QStringLiteral("Try: Error # %1 %2").arg(result.errorNumber).arg(result.errorDescription));
+        return;
+    }
+    const auto source = OfferingsSource::create(m_trying);
+    const Extraction extraction = source->extract(result.body);
+    if (!extraction.error.isEmpty()) {
+        Q_EMIT tried(QStringLiteral("Try: ") + extraction.error);
+        return;
+    }
+    const qsizetype count = extraction.entries.size();
+    QString report = QStringLiteral("Try: %1 %2%3").arg(count).arg(source->entryName(), count == 1 ? QString() : QStringLiteral("s"));
+    if (count > 0)
+        report += QStringLiteral(": ") + extraction.entries.mid(0, EntriesShownByTry).join(QStringLiteral(", "));
+    if (count > EntriesShownByTry)
+        report += QStringLiteral(", …");
+    Q_EMIT tried(report);
+}
+
+QString WatchSetup::describe() const
+{
+    return QStringLiteral("watch: url=\"%1\" source=%2 pattern=\"%3\" contact=\"%4\"")
+        .arg(m_urlText, WatchSettings::sourceName(m_source), m_pattern, m_contact);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "monitor/WatchSettings.h"
+
+#include <QObject>
+#include <QString>
+
+class PageClient;
+class Settings;
+struct PageResult;
+
+// The logic of the Watch Settings dialog and of the console's watch commands: the
+// fields as typed, Try (one fetch that shows what would be extracted, leaving the
+// monitor's history and log alone), and Save (checked first; a refused value changes
+// nothing).
+class WatchSetup final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WatchSetup)
+public:
+    static constexpr int EntriesShownByTry = 10;
+
+    // tryClient: a page client of its own, so a Try never disturbs a poll.
+    WatchSetup(Settings& settings, PageClient& tryClient, QObject* parent = nullptr);
+
+    // The fields start from the saved values.
+    void reload();
+    const QString& urlText() const { return m_urlText; }
+    WatchSettings::Source source() const { return m_source; }
+    const QString& pattern() const { return m_pattern; }
+    const QString& contact() const { return m_contact; }
+    void setUrlText(const QString& text) { m_urlText = text; }
+    void setSource(WatchSettings::Source source);
+    void setPattern(const QString& pattern) { m_pattern = pattern; }
+    void setContact(const QString& contact) { m_contact = contact; }
+
+    // The fields as settings; false with the reason when they cannot be saved.
+    bool collect(WatchSettings* watch, QString* error) const;
+    bool save(QString* error);
+    // Reports through tried() once the page is in.
+    void tryFetch();
+    bool isTrying() const;
+    // One line per field, as `watch show` prints them.
+    QString describe() const;
+
+Q_SIGNALS:
+    void tried(const QString& report);
+    // setSource() filled in an address for the new source.
+    void fieldsChanged();
+
+private:
+    void fetched(const PageResult& result);
+
+    Settings& m_settings;
+    PageClient& m_client;
+    QString m_urlText;
+    WatchSettings::Source m_source = WatchSettings::Source::Broker;
+    QString m_pattern;
+    QString m_contact;
+    WatchSettings m_trying;
+};

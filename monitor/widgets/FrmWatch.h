@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class FrmWatch;
+}
+class WatchSetup;
+
+// File > Watch Settings: binds its boxes to the watch setup. Save keeps the window
+// open with the reason when a value is refused.
+class FrmWatch final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrmWatch)
+public:
+    explicit FrmWatch(WatchSetup& setup, QWidget* parent = nullptr);
+    ~FrmWatch() override;
+
+private:
+    void refresh();
+    void save();
+
+    WatchSetup& m_setup;
+    std::unique_ptr<Ui::FrmWatch> m_ui;
+};
