@@ -1,4 +1,5 @@
 #include "testsupport/ConsoleProgram.h"
+#include "testsupport/PageServer.h"
 
 #include <QFile>
 #include <QtTest>
@@ -13,6 +14,7 @@ private Q_SLOTS:
     void terminationSignal_runsNormalShutDown();
     void demo_showsFoundNoChangesAndExcludeClosed();
     void unreachablePage_isLoggedAndProgramKeepsRunning();
+    void watchSettings_savedCheckedTriedAndKeptAcrossRestart();
 };
 
 namespace {
@@ -47,7 +49,8 @@ void ConsoleTest::startUp_writesSequenceToStdoutAndLog()
 
     // A second run in the same directory finds the log and writes no banner.
     ConsoleProgram again;
-    QVERIFY(QFile::copy(program.directory() + QStringLiteral("/ipolog.txt"), again.directory() + QStringLiteral("/ipolog.txt")));
+    QVERIFY(QFile::copy(program.directory() + QStringLiteral("/ipolog.txt"),
+                        again.directory() + QStringLiteral("/ipolog.txt")));
     QVERIFY(again.start());
     QVERIFY(again.waitForMessage(QStringLiteral("window: normal")));
     QCOMPARE(again.messages(), startUpMessages());
@@ -65,20 +68,21 @@ void ConsoleTest::commands_actLikeTheControls()
     QCOMPARE(program.process().exitCode(), 0);
 
     const QStringList after = program.messages().mid(startUpMessages().size() + 1);
-    QCOMPARE(after, (QStringList{QStringLiteral("alarm: ON"), QStringLiteral("interval:30"),
-                                 QStringLiteral("exclude: OFF"), QStringLiteral("browser: OFF"),
-                                 QStringLiteral("window: minimized"), QStringLiteral("browser: ON"),
-                                 QStringLiteral("window: normal"), QStringLiteral("OFFERWATCH LOG CREATED"),
-                                 QStringLiteral("menu: previous ipolog.txt was deleted "),
-                                 QStringLiteral("main: Exit Program.")}));
+    QCOMPARE(
+        after,
+        (QStringList{QStringLiteral("alarm: ON"), QStringLiteral("interval:30"), QStringLiteral("exclude: OFF"),
+                     QStringLiteral("browser: OFF"), QStringLiteral("window: minimized"), QStringLiteral("browser: ON"),
+                     QStringLiteral("window: normal"), QStringLiteral("OFFERWATCH LOG CREATED"),
+                     QStringLiteral("menu: previous ipolog.txt was deleted "), QStringLiteral("main: Exit Program.")}));
     QVERIFY(program.stdoutLines().contains(
         QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm ON\"")));
     const QString errors = program.standardError();
     QVERIFY(errors.contains(QStringLiteral("interval must be one of")));
     QVERIFY(errors.contains(QStringLiteral("unknown command 'bogus'")));
-    QCOMPARE(fileMessages(program.directory() + QStringLiteral("/ipolog.txt")),
-             (QStringList{QStringLiteral("OFFERWATCH LOG CREATED"), QStringLiteral("menu: previous ipolog.txt was deleted "),
-                          QStringLiteral("main: Exit Program.")}));
+    QCOMPARE(
+        fileMessages(program.directory() + QStringLiteral("/ipolog.txt")),
+        (QStringList{QStringLiteral("OFFERWATCH LOG CREATED"), QStringLiteral("menu: previous ipolog.txt was deleted "),
+                     QStringLiteral("main: Exit Program.")}));
 }
 
 void ConsoleTest::terminationSignal_runsNormalShutDown()
@@ -103,7 +107,8 @@ void ConsoleTest::demo_showsFoundNoChangesAndExcludeClosed()
                             QStringLiteral("poll: ticker(s) found- "), QStringLiteral("poll: OK, no changes- "),
                             QStringLiteral("poll: OK, no changes- ")};
     for (int i = 0; i < kinds.size(); ++i)
-        QVERIFY2(reports[i].startsWith(kinds[i]), qPrintable(QStringLiteral("cycle %1: %2").arg(i + 1).arg(reports[i])));
+        QVERIFY2(reports[i].startsWith(kinds[i]),
+                 qPrintable(QStringLiteral("cycle %1: %2").arg(i + 1).arg(reports[i])));
     // The fourth page closes an offering and the fifth drops one: news only without exclude-closed.
     QVERIFY(reports[3].contains(QStringLiteral("(closed)")));
     QVERIFY(reports[4].size() < reports[3].size());
@@ -114,7 +119,8 @@ void ConsoleTest::demo_showsFoundNoChangesAndExcludeClosed()
 void ConsoleTest::unreachablePage_isLoggedAndProgramKeepsRunning()
 {
     ConsoleProgram program;
-    QVERIFY(program.start({QStringLiteral("--url"), QStringLiteral("https://127.0.0.1:1/"), QStringLiteral("--start")}));
+    QVERIFY(
+        program.start({QStringLiteral("--url"), QStringLiteral("https://127.0.0.1:1/"), QStringLiteral("--start")}));
     QVERIFY(program.waitForMessage(QStringLiteral("poll: started")));
     QVERIFY(program.waitForMessage(QStringLiteral("web: timeout")));
     QVERIFY(program.waitForMessage(QStringLiteral("poll: waiting for next cycle")));
@@ -126,6 +132,47 @@ void ConsoleTest::unreachablePage_isLoggedAndProgramKeepsRunning()
              QStringLiteral("status: colour=orange tickers=\"\" email=\"Email OFF\" alarm=\"Alarm OFF\""));
     program.send(QStringLiteral("exit"));
     QVERIFY(program.waitForExit());
+}
+
+void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
+{
+    PageServer server;
+    QVERIFY(server.listen());
+    server.setDefaultResponse(PageResponse::page(
+        "<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><title>S-1 - Acme Inc "
+        "(0000000001) (Filer)</title><category term=\"S-1\"/></entry></feed>",
+        "application/atom+xml"));
+    QTemporaryDir config;
+    ConsoleProgram first;
+    first.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QVERIFY(first.start({QStringLiteral("--url"), QStringLiteral("http://127.0.0.1:1/not-saved")}));
+    QVERIFY(first.waitForMessage(QStringLiteral("window: normal")));
+    for (const QString& command :
+         {QStringLiteral("watch url ftp://example.com/"), QStringLiteral("watch source pattern"),
+          QStringLiteral("watch source nonsense"), QStringLiteral("check"),
+          QStringLiteral("watch url ") + server.url().toString(), QStringLiteral("watch source edgar"),
+          QStringLiteral("watch try"), QStringLiteral("watch contact me@example.com"), QStringLiteral("watch try")})
+        first.send(command);
+    QCOMPARE(first.waitForLineStartingWith(QStringLiteral("Try: 1")), QStringLiteral("Try: 1 filing: Acme Inc (S-1)"));
+    QVERIFY(server.requests().constLast().contains(" me@example.com\r\n"));
+    const QString said = first.standardError() + first.stdoutLines().join(u'\n');
+    for (const char* refused :
+         {"'watch url': The address must be an http or https", "'watch source': A pattern source needs",
+          "'watch source': use broker, edgar or pattern", "'check': monitoring is not waiting",
+          "Try: EDGAR wants a contact"})
+        QVERIFY2(said.contains(QLatin1String(refused)), refused);
+    first.send(QStringLiteral("exit"));
+    QVERIFY(first.waitForExit());
+
+    ConsoleProgram second;
+    second.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QVERIFY(second.start());
+    second.send(QStringLiteral("watch show"));
+    QCOMPARE(second.waitForLineStartingWith(QStringLiteral("watch:")),
+             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\" contact=\"me@example.com\"")
+                 .arg(server.url().toString()));
+    second.send(QStringLiteral("exit"));
+    QVERIFY(second.waitForExit());
 }
 
 QTEST_GUILESS_MAIN(ConsoleTest)
