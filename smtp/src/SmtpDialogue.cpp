@@ -17,9 +17,10 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
     , m_control(control)
     , m_state(state)
     , m_socket(this)
-    , m_writer(control, state, m_socket)
+    , m_writer(control, state, m_socket, [this](bool written) { onContentEnded(written); })
 {
     m_replyTimer.setSingleShot(true);
+    m_replyTimer.setTimerType(Qt::PreciseTimer);
     m_pauseTimer.setSingleShot(true);
     m_pauseTimer.setInterval(PauseAfterCopyMs);
     // A coarse timer may fire up to 5 % early; the pause is never shorter.
@@ -27,7 +28,10 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
     connect(&m_socket, &SmtpSocket::dataArrived, this, &SmtpDialogue::onDataArrived);
     connect(&m_socket, &SmtpSocket::failed, this, &SmtpDialogue::onSocketFailed);
     connect(&m_socket, &SmtpSocket::bytesWritten, this, [this] {
-        refreshReplyTimer();
+        // Our own bytes draining into a slow connection are not the server's
+        // reply being late; only the server's side of the wait is bounded.
+        if (m_replyTimer.isActive())
+            m_replyTimer.start();
         m_writer.resume();
     });
     connect(&m_replyTimer, &QTimer::timeout, this, &SmtpDialogue::onReplyTimeout);
@@ -88,15 +92,21 @@ void SmtpDialogue::connectToServer()
 {
     m_replies.clear();
     m_socket.connectToServer(m_state.mailServerDomain, quint16(m_state.mailServerPort));
-    refreshReplyTimer();
+    awaitReply(220);
 }
 
-void SmtpDialogue::refreshReplyTimer()
+// The time-out runs from the command to the complete reply; bytes that
+// trickle in do not extend it.
+void SmtpDialogue::awaitReply(int code)
 {
-    if (m_socket.isOpen() && !m_quitSent)
-        m_replyTimer.start(m_state.replyTimeoutSeconds * 1000);
-    else
-        m_replyTimer.stop();
+    m_expectedCode = code;
+    m_replyTimer.start(m_state.replyTimeoutSeconds * 1000);
+}
+
+void SmtpDialogue::closeConnection()
+{
+    m_socket.close();
+    m_replyTimer.stop();
 }
 
 void SmtpDialogue::onDataArrived()
@@ -109,7 +119,6 @@ void SmtpDialogue::onDataArrived()
             break;
         handleReply(reply);
     }
-    refreshReplyTimer();
 }
 
 void SmtpDialogue::handleReply(const SmtpReply& reply)
@@ -126,63 +135,80 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
         return;
     }
     Q_EMIT m_control.ConnectionStatus(text);
-    switch (reply.code) {
-    case 220:
-        m_state.dialogueStep = ControlState::MailFrom;
-        sendCommand(QStringLiteral("HELO ") + m_state.mailServerDomain + CrLf);
+    // After DATA the step is none, and a 250 then moves nothing on.
+    const bool strayAfterData = reply.code == 250 && m_state.dialogueStep == ControlState::None &&
+                                (m_expectedCode == 354 || m_expectedCode == NoCode);
+    if (strayAfterData)
         return;
-    case 250:
-        switch (m_state.dialogueStep) {
-        case ControlState::MailFrom:
-            m_state.dialogueStep = ControlState::RcptTo;
-            sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf);
-            return;
-        case ControlState::RcptTo:
-            m_state.dialogueStep = ControlState::Data;
-            sendCommand(QStringLiteral("RCPT TO:<") + m_state.mailTo + QStringLiteral(">") + CrLf);
-            return;
-        case ControlState::Data:
-            m_state.dialogueStep = ControlState::None;
-            sendCommand(QStringLiteral("DATA") + CrLf);
-            return;
-        case ControlState::Quit:
-            endOfCopy();
-            return;
-        default:
-            return;
-        }
-    case 354:
-        m_writer.writeContent();
-        return;
-    case 221:
-        Q_EMIT m_control.ConnectionStatus(text + CrLf);
-        m_control.clearSendFlag();
-        m_socket.close();
-        return;
-    default:
+    // Each step has one fitting code. Taking another code as a fresh start
+    // (a 220 as a new greeting, a 221 as the goodbye) would let a server keep
+    // the control looping or waiting for ever.
+    if (reply.code != m_expectedCode) {
         Q_EMIT m_control.Error(QStringLiteral("Error from SMTP Server : ") + text);
         m_writer.abort();
         m_control.clearSendFlag();
-        m_socket.close();
+        closeConnection();
         Q_EMIT m_control.BusyState(false);
+        return;
+    }
+    switch (reply.code) {
+    case 220:
+        m_state.dialogueStep = ControlState::MailFrom;
+        sendCommand(QStringLiteral("HELO ") + m_state.mailServerDomain + CrLf, 250);
+        return;
+    case 354:
+        awaitReply(NoCode);
+        m_writer.writeContent();
+        return;
+    default:
+        break;
+    }
+    switch (m_state.dialogueStep) {
+    case ControlState::MailFrom:
+        m_state.dialogueStep = ControlState::RcptTo;
+        sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf, 250);
+        return;
+    case ControlState::RcptTo:
+        m_state.dialogueStep = ControlState::Data;
+        sendCommand(QStringLiteral("RCPT TO:<") + m_state.mailTo + QStringLiteral(">") + CrLf, 250);
+        return;
+    case ControlState::Data:
+        m_state.dialogueStep = ControlState::None;
+        sendCommand(QStringLiteral("DATA") + CrLf, 354);
+        return;
+    case ControlState::Quit:
+        endOfCopy();
+        return;
+    default:
         return;
     }
 }
 
-void SmtpDialogue::sendCommand(const QString& command, const QString& status)
+void SmtpDialogue::onContentEnded(bool written)
 {
+    if (written) {
+        awaitReply(250);
+        return;
+    }
+    // An attachment failed and the writer has closed the connection.
+    m_replyTimer.stop();
+}
+
+void SmtpDialogue::sendCommand(const QString& command, const QString& status, int expectedCode)
+{
+    awaitReply(expectedCode);
     m_socket.write(command.toLatin1());
     Q_EMIT m_control.ConnectionStatus(status);
 }
 
-void SmtpDialogue::sendCommand(const QString& command)
+void SmtpDialogue::sendCommand(const QString& command, int expectedCode)
 {
-    sendCommand(command, command);
+    sendCommand(command, command, expectedCode);
 }
 
 void SmtpDialogue::endOfCopy()
 {
-    sendCommand(QStringLiteral("quit") + CrLf, QStringLiteral("Quit from SMTP server") + CrLf);
+    sendCommand(QStringLiteral("quit") + CrLf, QStringLiteral("Quit from SMTP server") + CrLf, 221);
     // The connection stays open through the pause so that the server's 221
     // can arrive (RFC 5321 section 4.1.1.10); it is closed when the pause ends.
     m_quitSent = true;
@@ -194,8 +220,7 @@ void SmtpDialogue::endOfCopy()
 void SmtpDialogue::afterPause()
 {
     m_quitSent = false;
-    m_socket.close();
-    m_replyTimer.stop();
+    closeConnection();
     if (m_state.ccPending && m_state.ccCursor < m_state.ccList.size()) {
         m_state.mimeHeaderPending = false;
         m_state.isLastAttachment = false;
@@ -231,6 +256,5 @@ void SmtpDialogue::endWithSocketError(const QString& description)
     m_writer.abort();
     Q_EMIT m_control.Error(description);
     m_control.clearSendFlag();
-    m_socket.close();
-    m_replyTimer.stop();
+    closeConnection();
 }
