@@ -69,6 +69,13 @@ QString SmtpDialogue::refusalReason() const
 
 void SmtpDialogue::start()
 {
+    // The pause after a copy stands for the design's blocking wait, during
+    // which no host call could run: the earlier send ends with its own events
+    // first, copies included, and this request then runs as if just made.
+    if (m_pauseTimer.isActive() || m_startQueued) {
+        m_startQueued = true;
+        return;
+    }
     if (m_state.mailFrom.trimmed().isEmpty()) {
         Q_EMIT m_control.Error(QStringLiteral("Mail from can't be blank !!"));
         m_control.clearSendFlag();
@@ -81,7 +88,6 @@ void SmtpDialogue::start()
     }
     Q_EMIT m_control.BusyState(true);
     // A send already running is dropped and starts again.
-    m_pauseTimer.stop();
     m_writer.abort();
     m_quitSent = false;
     connectToServer();
@@ -149,6 +155,7 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
         m_control.clearSendFlag();
         closeConnection();
         Q_EMIT m_control.BusyState(false);
+        sendEnded();
         return;
     }
     switch (reply.code) {
@@ -192,6 +199,7 @@ void SmtpDialogue::onContentEnded(bool written)
     }
     // An attachment failed and the writer has closed the connection.
     m_replyTimer.stop();
+    sendEnded();
 }
 
 void SmtpDialogue::sendCommand(const QString& command, const QString& status, int expectedCode)
@@ -235,6 +243,17 @@ void SmtpDialogue::afterPause()
     m_state.ccPending = false;
     Q_EMIT m_control.BusyState(false);
     Q_EMIT m_control.DisconnectedFromSMTPServer(true);
+    sendEnded();
+}
+
+// A request held back while the earlier send ran is carried out now, after
+// the current event, as the host's own assignment of SendMail would be.
+void SmtpDialogue::sendEnded()
+{
+    if (!std::exchange(m_startQueued, false))
+        return;
+    QMetaObject::invokeMethod(
+        this, [this] { m_control.setSendMail(true); }, Qt::QueuedConnection);
 }
 
 void SmtpDialogue::onSocketFailed(const QString& description)
@@ -257,4 +276,5 @@ void SmtpDialogue::endWithSocketError(const QString& description)
     Q_EMIT m_control.Error(description);
     m_control.clearSendFlag();
     closeConnection();
+    sendEnded();
 }

@@ -39,6 +39,7 @@ private:
     void connectToServer();
     void closeConnection();
     void endWithSocketError(const QString& description);
+    void sendEnded();
     QString refusalReason() const;
 
     Smtp& m_control;
@@ -54,4 +55,6 @@ private:
     // Between "quit" and the end of the pause: the server's 221 is still
     // welcome, anything else from that connection is no longer the dialogue's.
     bool m_quitSent = false;
+    // SendMail was set while an earlier send was between copies; it runs once that send has ended.
+    bool m_startQueued = false;
 };

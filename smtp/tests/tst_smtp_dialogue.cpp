@@ -68,6 +68,8 @@ private Q_SLOTS:
     void failure_endsSendThroughError_data();
     void failure_endsSendThroughError();
     void missingAttachment_abortsWithoutEndOfData();
+    void sendMailDuringPause_startsOnceEarlierSendHasEnded_data();
+    void sendMailDuringPause_startsOnceEarlierSendHasEnded();
 };
 
 // Replies come split over segments, as several lines or as a bare code, and
@@ -213,6 +215,34 @@ void TestSmtpDialogue::missingAttachment_abortsWithoutEndOfData()
     QVERIFY(!received.contains("\r\n.\r\n"));
     QVERIFY(!received.contains("quit"));
     QVERIFY(!received.contains("present.txt"));
+}
+
+void TestSmtpDialogue::sendMailDuringPause_startsOnceEarlierSendHasEnded_data()
+{
+    QTest::addColumn<QString>("copies");
+    QTest::addColumn<QStringList>("earlierSend");
+    QTest::newRow("no copies") << QString() << QStringList{"BusyState(true)", "Sent"};
+    QTest::newRow("one copy") << "carol@example.org"
+                              << QStringList{"BusyState(true)", "Sent", "BusyState(true)", "Sent"};
+}
+
+// The host sets SendMail again while the control pauses after the first copy.
+void TestSmtpDialogue::sendMailDuringPause_startsOnceEarlierSendHasEnded()
+{
+    QFETCH(QString, copies);
+    QFETCH(QStringList, earlierSend);
+    Session s;
+    QVERIFY(s.listening);
+    s.control.setCCAddress(copies);
+    bool again = false;
+    connect(&s.control, &Smtp::MailHasBeenSent, &s.control, [&] {
+        if (!std::exchange(again, true))
+            s.control.setSendMail(true);
+    });
+    s.control.setSendMail(true);
+    QVERIFY(QTest::qWaitFor([&] { return s.log.mainEvents().count(QStringLiteral("Disconnected")) == 2; }, 15000));
+    QCOMPARE(s.log.mainEvents(), earlierSend + (QStringList{"BusyState(false)", "Disconnected"} + NormalEvents));
+    QCOMPARE(s.server.connectionCount(), int(earlierSend.count(QStringLiteral("Sent"))) + 1);
 }
 
 QTEST_GUILESS_MAIN(TestSmtpDialogue)
