@@ -6,9 +6,23 @@
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
 
-bool hasLineBreak(const QString& text)
+// A line break would end the command or header line and let the rest pass
+// as a line of its own. An address goes between angle brackets, where any
+// other control character (NUL included) or a bracket would end the path and
+// let the rest pass as ESMTP parameters (RFC 5321 section 4.1.2).
+QString unsafeCharacter(const QString& text, bool isAddress)
 {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
+        return QStringLiteral("a line break");
+    if (!isAddress)
+        return {};
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("the control character 0x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        if (c == QLatin1Char('<') || c == QLatin1Char('>'))
+            return QStringLiteral("\"%1\"").arg(c);
+    }
+    return {};
 }
 } // namespace
 
@@ -43,22 +57,28 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
 // of its own.
 QString SmtpDialogue::refusalReason() const
 {
-    const auto refuse = [](const QString& what) {
-        return QStringLiteral("%1 contains a line break; the mail is not sent").arg(what);
+    struct Checked {
+        const char* name;
+        const QString* value;
+        bool isAddress;
     };
-    if (hasLineBreak(m_state.mailServerDomain))
-        return refuse(QStringLiteral("MailServerDomain"));
-    if (hasLineBreak(m_state.mailFrom))
-        return refuse(QStringLiteral("MailFrom"));
-    if (hasLineBreak(m_state.mailTo))
-        return refuse(QStringLiteral("MailTo"));
-    if (hasLineBreak(m_state.subject))
-        return refuse(QStringLiteral("Subject"));
-    if (m_state.ccPending && hasLineBreak(m_state.ccAddress))
-        return refuse(QStringLiteral("CCAddress"));
+    const Checked values[] = {
+        {"MailServerDomain", &m_state.mailServerDomain, false},
+        {"MailFrom", &m_state.mailFrom, true},
+        {"MailTo", &m_state.mailTo, true},
+        {"Subject", &m_state.subject, false},
+        // Only a pending copy list is sent; its separators are harmless.
+        {"CCAddress", m_state.ccPending ? &m_state.ccAddress : nullptr, true},
+    };
+    for (const Checked& checked : values) {
+        if (!checked.value)
+            continue;
+        if (const QString character = unsafeCharacter(*checked.value, checked.isAddress); !character.isEmpty())
+            return QStringLiteral("%1 contains %2; the mail is not sent").arg(QLatin1String(checked.name), character);
+    }
     if (m_state.hasAttachments) {
         for (const QString& path : m_state.attachmentList) {
-            if (hasLineBreak(path) || path.contains(QLatin1Char('"')))
+            if (!unsafeCharacter(path, false).isEmpty() || path.contains(QLatin1Char('"')))
                 return QStringLiteral("The attachment file name \"%1\" contains a line break or a double quote; "
                                       "the mail is not sent")
                     .arg(MessageWriter::extractFileName(path).simplified());
