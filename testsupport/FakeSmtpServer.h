@@ -35,6 +35,14 @@ public:
 
         static Reply text(const QByteArray& reply) { return {Kind::Send, {reply}, 0}; }
         static Reply split(const QList<QByteArray>& segments, int gapMs = 50) { return {Kind::Send, segments, gapMs}; }
+        // One byte per segment, for a server that dribbles its reply.
+        static Reply trickle(const QByteArray& reply, int gapMs)
+        {
+            QList<QByteArray> bytes;
+            for (char byte : reply)
+                bytes.append(QByteArray(1, byte));
+            return split(bytes, gapMs);
+        }
         static Reply silent() { return {Kind::Silent, {}, 0}; }
         static Reply reset() { return {Kind::Reset, {}, 0}; }
     };

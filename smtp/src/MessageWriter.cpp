@@ -24,10 +24,12 @@ QByteArray boundaryLine(bool closing)
 }
 } // namespace
 
-MessageWriter::MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket)
+MessageWriter::MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket,
+                             std::function<void(bool written)> contentEnded)
     : m_control(control)
     , m_state(state)
     , m_socket(socket)
+    , m_contentEnded(std::move(contentEnded))
 {
 }
 
@@ -176,6 +178,9 @@ void MessageWriter::finishContent()
     flush();
     if (!replaced)
         m_state.dialogueStep = ControlState::Quit;
+    // Content of a connection the host has replaced is dropped in resume() and never gets here.
+    if (m_contentEnded)
+        m_contentEnded(!replaced);
 }
 
 void MessageWriter::abort()

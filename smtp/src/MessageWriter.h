@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class Smtp;
@@ -20,7 +21,10 @@ struct ControlState;
 // events on the way.
 class SMTP_EXPORT MessageWriter final {
 public:
-    MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket);
+    // contentEnded(true) follows the end-of-data marker; contentEnded(false)
+    // follows content that failed and closed the connection itself.
+    MessageWriter(Smtp& control, ControlState& state, SmtpSocket& socket,
+                  std::function<void(bool written)> contentEnded = {});
     Q_DISABLE_COPY_MOVE(MessageWriter)
 
     // Writes the content; attachments follow as the connection drains
@@ -56,6 +60,7 @@ private:
     Smtp& m_control;
     ControlState& m_state;
     SmtpSocket& m_socket;
+    std::function<void(bool written)> m_contentEnded;
     QByteArray m_out;
     Base64 m_codec;
     QStringList m_attachments;

@@ -28,15 +28,18 @@ private:
     void onDataArrived();
     void onSocketFailed(const QString& description);
     void onReplyTimeout();
+    void onContentEnded(bool written);
     void handleReply(const SmtpReply& reply);
     // Commands are reported as sent, except where the report has its own text.
-    void sendCommand(const QString& command);
-    void sendCommand(const QString& command, const QString& status);
+    void sendCommand(const QString& command, int expectedCode);
+    void sendCommand(const QString& command, const QString& status, int expectedCode);
+    void awaitReply(int code);
     void endOfCopy();
     void afterPause();
     void connectToServer();
+    void closeConnection();
     void endWithSocketError(const QString& description);
-    void refreshReplyTimer();
+    void sendEnded();
     QString refusalReason() const;
 
     Smtp& m_control;
@@ -46,7 +49,12 @@ private:
     MessageWriter m_writer;
     QTimer m_replyTimer;
     QTimer m_pauseTimer;
+    // The one reply code that fits the step; NoCode while the content is written.
+    static constexpr int NoCode = 0;
+    int m_expectedCode = NoCode;
     // Between "quit" and the end of the pause: the server's 221 is still
     // welcome, anything else from that connection is no longer the dialogue's.
     bool m_quitSent = false;
+    // SendMail was set while an earlier send was between copies; it runs once that send has ended.
+    bool m_startQueued = false;
 };

@@ -1,7 +1,9 @@
 #include "SmtpEventLog.h"
 #include "testsupport/AiosmtpdServer.h"
+#include "testsupport/FakeSmtpServer.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +13,8 @@
 #include <QTest>
 
 using SizeList = QList<int>;
+using Reply = FakeSmtpServer::Reply;
+Q_DECLARE_METATYPE(FakeSmtpServer::Reply)
 
 namespace {
 // What Python's email package makes of a saved message; nothing if it finds the message defective.
@@ -68,6 +72,8 @@ private Q_SLOTS:
     void attachments_decodeToTheOriginalBytes();
     void copyRecipients_oneConnectionAndOneDecodableCopyEach();
     void smtpsend_exitStatusTellsWhetherDelivered();
+    void smtpsend_hostileServer_failsWithinReplyTimeout_data();
+    void smtpsend_hostileServer_failsWithinReplyTimeout();
 
 private:
     void prepare(Smtp& control) const;
@@ -211,6 +217,48 @@ void TestSmtpDelivery::smtpsend_exitStatusTellsWhetherDelivered()
         QCOMPARE(message.rcptTos, QStringList{recipients[i]});
         checkMail(parsed(message), QStringLiteral("Two files.\r\n\r\n"), files, hashes);
     }
+}
+
+void TestSmtpDelivery::smtpsend_hostileServer_failsWithinReplyTimeout_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<Reply>("reply");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QByteArray>("error");
+    QTest::newRow("goodbye instead of greeting")
+        << 0 << Reply::text("221 bye\r\n") << "a@b.org" << QByteArray("221 bye");
+    QTest::newRow("greeting again after HELO")
+        << 1 << Reply::text("220 again\r\n") << "a@b.org" << QByteArray("220 again");
+    QTest::newRow("greeting a byte a second")
+        << 0 << Reply::trickle("220 slow\r\n", 1000) << "a@b.org" << QByteArray("No reply");
+    QTest::newRow("parameter in the recipient")
+        << 0 << Reply::text("220 ok\r\n") << "c@d> NOTIFY=NEVER" << QByteArray("contains \">\"");
+}
+
+void TestSmtpDelivery::smtpsend_hostileServer_failsWithinReplyTimeout()
+{
+    QFETCH(int, entry);
+    QFETCH(Reply, reply);
+    QFETCH(QString, to);
+    QFETCH(QByteArray, error);
+    QList<Reply> script = FakeSmtpServer::happyScript();
+    script[entry] = reply;
+    FakeSmtpServer server;
+    server.setScript(script);
+    QVERIFY(server.listen());
+    QProcess smtpsend;
+    smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
+                   {"--server", QStringLiteral("127.0.0.1:%1").arg(server.port()), "--from", "a@b.org", "--to", to,
+                    "--timeout", "1"});
+    smtpsend.closeWriteChannel();
+    QElapsedTimer clock;
+    clock.start();
+    // The event loop keeps the fake server answering while smtpsend runs.
+    QVERIFY(QTest::qWaitFor([&] { return smtpsend.state() == QProcess::NotRunning; }, 5000));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(smtpsend.exitCode(), 1);
+    QVERIFY(smtpsend.readAllStandardError().contains(error));
+    QVERIFY(!server.received(0).contains("NOTIFY"));
 }
 
 QTEST_GUILESS_MAIN(TestSmtpDelivery)

@@ -82,6 +82,15 @@ void TestSmtpProperties::sendMail_unsafeOrBlankValue_isRefusedBeforeConnecting_d
     QTest::newRow("MailTo LF") << QByteArray("MailTo") << "b@y.org\nDATA" << lineBreak.arg("MailTo");
     QTest::newRow("Subject CR") << QByteArray("Subject") << "hi\rBcc: victim@y.org" << lineBreak.arg("Subject");
     QTest::newRow("copy recipient") << QByteArray("CCAddress") << "c@z.org;d@z.org\r\nX: y" << lineBreak.arg("CCAddress");
+    // Inside the angle brackets of an address nothing may end the path.
+    QTest::newRow("MailTo NUL") << QByteArray("MailTo") << QStringLiteral("b@y.org\0x")
+                                << "MailTo contains the control character 0x00; the mail is not sent";
+    QTest::newRow("MailFrom tab") << QByteArray("MailFrom") << "a@x.org\tSIZE=1"
+                                  << "MailFrom contains the control character 0x09; the mail is not sent";
+    QTest::newRow("MailTo ESMTP parameter") << QByteArray("MailTo") << "c@d> NOTIFY=NEVER"
+                                            << "MailTo contains \">\"; the mail is not sent";
+    QTest::newRow("copy recipient DEL") << QByteArray("CCAddress") << "c@z.org;d\x7f@z.org"
+                                        << "CCAddress contains the control character 0x7f; the mail is not sent";
     QTest::newRow("server name") << QByteArray("MailServerDomain") << "127.0.0.1\r\nMAIL FROM:<x>"
                                  << lineBreak.arg("MailServerDomain");
     QTest::newRow("quote in a file name") << QByteArray("AttachmentFile") << "/tmp/a\"b.txt"

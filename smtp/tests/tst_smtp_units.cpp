@@ -1,12 +1,16 @@
-#include "TestLists.h"
 #include "ListSplitter.h"
 #include "MessageWriter.h"
 #include "SmtpReply.h"
+#include "TestLists.h"
 #include "smtp/Base64.h"
+#include "smtp/ComponentRegistry.h"
+#include "smtp/ComponentServer.h"
 #include "smtp/Smtp.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using ByteList = QList<QByteArray>;
@@ -31,6 +35,9 @@ private Q_SLOTS:
     void extractFileName_cutsAtBothSeparators_data();
     void extractFileName_cutsAtBothSeparators();
     void headerValues_followRfc5322();
+    void classFactory_servesEveryClassOfTheLibrary_data();
+    void classFactory_servesEveryClassOfTheLibrary();
+    void base64ByProgId_codesThroughTheMetaObject();
 };
 
 // Every length up to 200 covers each padding case, every character of the
@@ -232,6 +239,63 @@ void TestSmtpUnits::headerValues_followRfc5322()
     // A sender without a usable domain still gives a valid identifier.
     for (const char* sender : {"no-at-sign", "a@bad domain>"})
         QVERIFY(MessageWriter::messageIdValue(QLatin1String(sender)).endsWith(u"@localhost>"));
+}
+
+void TestSmtpUnits::classFactory_servesEveryClassOfTheLibrary_data()
+{
+    QTest::addColumn<QByteArray>("progId");
+    QTest::addColumn<QByteArray>("className"); // empty: not served
+    QTest::newRow("control") << QByteArray(SMTP_PROGID) << QByteArray("Smtp");
+    QTest::newRow("codec") << QByteArray(BASE64_PROGID) << QByteArray("Base64Component");
+    QTest::newRow("unknown") << QByteArray("DazoDarozeREdorovu.Nothing") << QByteArray();
+}
+
+void TestSmtpUnits::classFactory_servesEveryClassOfTheLibrary()
+{
+    QFETCH(QByteArray, progId);
+    QFETCH(QByteArray, className);
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QCOMPARE(DllRegisterServer(), COMPONENT_OK);
+    QCOMPARE(ComponentRegistry::libraryFor(QString::fromLatin1(progId)).isEmpty(), className.isEmpty());
+    const ComponentClassObject* classObject = nullptr;
+    if (className.isEmpty()) {
+        QCOMPARE(DllGetClassObject(progId.constData(), &classObject), COMPONENT_E_CLASSNOTAVAILABLE);
+        QVERIFY(!classObject);
+        return;
+    }
+    QCOMPARE(DllGetClassObject(progId.constData(), &classObject), COMPONENT_OK);
+    std::unique_ptr<QObject> instance(classObject->createInstance(nullptr));
+    QVERIFY(instance);
+    QCOMPARE(instance->metaObject()->className(), className);
+    QCOMPARE(DllCanUnloadNow(), COMPONENT_FALSE);
+    instance.reset();
+    QCOMPARE(DllCanUnloadNow(), COMPONENT_OK);
+    QCOMPARE(DllUnregisterServer(), COMPONENT_OK);
+    QVERIFY(ComponentRegistry::libraryFor(QString::fromLatin1(progId)).isEmpty());
+}
+
+void TestSmtpUnits::base64ByProgId_codesThroughTheMetaObject()
+{
+    const ComponentClassObject* classObject = nullptr;
+    QCOMPARE(DllGetClassObject(BASE64_PROGID, &classObject), COMPONENT_OK);
+    const std::unique_ptr<QObject> codec(classObject->createInstance(nullptr));
+    // A host without the header finds the signal by its signature.
+    const QMetaObject* meta = codec->metaObject();
+    QSignalSpy errors(codec.get(), meta->method(meta->indexOfSignal("Error(QString)")));
+    QByteArray bytes;
+    QVERIFY(
+        QMetaObject::invokeMethod(codec.get(), "Encode", Q_RETURN_ARG(QByteArray, bytes), Q_ARG(QByteArray, "abcd")));
+    QCOMPARE(bytes, QByteArray("YWJjZA=="));
+    QVERIFY(
+        QMetaObject::invokeMethod(codec.get(), "Decode", Q_RETURN_ARG(QByteArray, bytes), Q_ARG(QByteArray, bytes)));
+    QCOMPARE(bytes, QByteArray("abcd"));
+    int shifted = 0;
+    QVERIFY(QMetaObject::invokeMethod(codec.get(), "Shl", Q_RETURN_ARG(int, shifted), Q_ARG(int, 3), Q_ARG(int, 4)));
+    QCOMPARE(shifted, 48);
+    QCOMPARE(errors.size(), 0);
+    QVERIFY(QMetaObject::invokeMethod(codec.get(), "Decode", Q_RETURN_ARG(QByteArray, bytes), Q_ARG(QByteArray, "!x")));
+    QCOMPARE(errors.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSmtpUnits)

@@ -23,6 +23,11 @@ typedef struct QObject QObject;
 #endif
 
 #define SMTP_PROGID "DazoDarozeREdorovu.Smtp"
+/* The codec of the control's attachments. Its instance offers, through the
+ * meta-object system, Encode(QByteArray) and Decode(QByteArray) returning
+ * QByteArray, and Shl(int, int) and Shr(int, int) returning int; a failure
+ * raises its Error(QString) signal and returns an empty or zero result. */
+#define BASE64_PROGID "DazoDarozeREdorovu.Base64"
 #define COMPONENT_ABI_VERSION 1
 
 /* Result codes of the four exports. */
