@@ -1,9 +1,10 @@
-// Times the offerings parser on page files: offerwatch_parser_bench [--runs N] FILE...
+// Times the reading of watched pages:
+//   offerwatch_parser_bench [--runs N] [--source broker|edgar|pattern] [--pattern RE] FILE...
 //
 // For each file it prints one line: the file, its size, the time to read and decode it, the
-// best parse time of N runs, the number of entries found and the parse throughput.
+// best extraction time of N runs, the number of entries found and the throughput.
 
-#include "monitor/OfferingsParser.h"
+#include "monitor/OfferingsSource.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -15,16 +16,6 @@
 #include <algorithm>
 #include <limits>
 
-namespace {
-
-qsizetype countEntries(const QString& tickerList)
-{
-    // Every entry ends in two blanks; the symbols of generated pages hold none of their own.
-    return tickerList.count(QStringLiteral("  "));
-}
-
-} // namespace
-
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
@@ -33,19 +24,29 @@ int main(int argc, char* argv[])
 
     QStringList files = app.arguments().mid(1);
     int runs = 3;
-    if (files.size() >= 2 && files.first() == QLatin1String("--runs")) {
-        bool ok = false;
-        runs = files.at(1).toInt(&ok);
-        if (!ok || runs < 1) {
-            err << "offerwatch_parser_bench: --runs needs a positive number\n";
+    WatchSettings watch;
+    while (files.size() >= 2 && files.first().startsWith(QLatin1String("--"))) {
+        const QString option = files.takeFirst();
+        const QString value = files.takeFirst();
+        bool ok = true;
+        if (option == QLatin1String("--runs"))
+            ok = (runs = value.toInt(&ok)) >= 1 && ok;
+        else if (option == QLatin1String("--source"))
+            ok = WatchSettings::parseSource(value, &watch.source);
+        else if (option == QLatin1String("--pattern"))
+            watch.pattern = value;
+        else
+            ok = false;
+        if (!ok) {
+            err << "offerwatch_parser_bench: bad " << option << " " << value << "\n";
             return 2;
         }
-        files = files.mid(2);
     }
     if (files.isEmpty()) {
-        err << "usage: offerwatch_parser_bench [--runs N] FILE...\n";
+        err << "usage: offerwatch_parser_bench [--runs N] [--source broker|edgar|pattern] [--pattern RE] FILE...\n";
         return 2;
     }
+    const auto source = OfferingsSource::create(watch);
 
     int failures = 0;
     for (const QString& path : std::as_const(files)) {
@@ -66,9 +67,11 @@ int main(int argc, char* argv[])
         for (int run = 0; run < runs; ++run) {
             QElapsedTimer timer;
             timer.start();
-            const ParsedOfferings parsed = parseOfferings(page);
+            const Extraction extraction = source->extract(page);
             bestMs = std::min(bestMs, double(timer.nsecsElapsed()) / 1e6);
-            entries = countEntries(parsed.tickerList);
+            entries = extraction.entries.size();
+            if (!extraction.error.isEmpty())
+                err << "offerwatch_parser_bench: " << path << ": " << extraction.error << '\n';
         }
         const double megabytes = double(bytes.size()) / (1024.0 * 1024.0);
         out << path << " bytes=" << bytes.size() << " load_ms=" << QString::number(loadMs, 'f', 1)

@@ -1,8 +1,13 @@
+#include "monitor/WatchSetup.h"
 #include "monitor/widgets/FrmMain.h"
+#include "monitor/widgets/FrmWatch.h"
 #include "testsupport/MonitorFixture.h"
+#include "testsupport/ScratchSettings.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -46,6 +51,8 @@ private Q_SLOTS:
                                     << QString();
         QTest::newRow("help") << u"mnuOfferwatch"_s << QStringList{u"menu: Offerwatch.txt"_s} << QString();
         QTest::newRow("about") << u"mnuAbout"_s << QStringList{u"menu: about"_s} << u"about"_s;
+        QTest::newRow("watch settings") << u"mnuWatch"_s << QStringList{u"menu: watch settings"_s}
+                                        << u"watch settings"_s;
         QTest::newRow("exit") << u"mnuExit"_s << QStringList{u"main: Exit Program."_s} << u"unload all"_s;
     }
     void control_reachesLogic()
@@ -89,6 +96,72 @@ private Q_SLOTS:
         QCOMPARE(window.findChild<QPushButton*>(u"Command3"_s)->text(), u"Email ON"_s);
         QCOMPARE(window.findChild<QPlainTextEdit*>(u"Text3"_s)->toPlainText(), u" ABCD (go-now)  "_s);
         QVERIFY(!window.findChild<QPushButton*>(u"Command2"_s)->isEnabled());
+
+        // Check Now is there only while monitoring waits for its next cycle.
+        auto* checkNow = window.findChild<QAction*>(u"mnuCheckNow"_s);
+        QVERIFY(!checkNow->isEnabled());
+        f.monitor.Command1_Click();
+        f.client.finishWithPage(u"<html></html>"_s);
+        QVERIFY(checkNow->isEnabled());
+        f.markLog();
+        checkNow->trigger();
+        QCOMPARE(f.messagesSinceMark().mid(0, 2), (QStringList{u"menu: check now"_s, u"poll: started"_s}));
+        QVERIFY(!checkNow->isEnabled());
+    }
+
+    void watchWindow_reachesSetup_data()
+    {
+        QTest::addColumn<QString>("source"); // combo choice, or empty
+        QTest::addColumn<QString>("url");    // typed, or empty
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("saved"); // the saved url afterwards
+        QTest::addColumn<QString>("shown"); // start of the report box
+        QTest::addColumn<QString>("fetched");
+        const QString old = u"https://old.example/page"_s;
+        QTest::newRow("typed and saved") << QString() << u"https://new.example/ipo"_s << u"Command2"_s
+                                         << u"https://new.example/ipo"_s << QString() << QString();
+        QTest::newRow("bad address refused") << QString() << u"ftp://new.example/"_s << u"Command2"_s << old
+                                             << u"Not saved: The address must be"_s << QString();
+        QTest::newRow("EDGAR keeps the typed address")
+            << u"1"_s << QString() << u"Command2"_s << old << QString() << QString();
+        QTest::newRow("Try fetches without saving") << QString() << u"https://try.example/"_s << u"Command1"_s << old
+                                                    << u"Fetching"_s << u"https://try.example/"_s;
+        QTest::newRow("Cancel") << QString() << u"https://new.example/"_s << u"Command3"_s << old << QString()
+                                << QString();
+    }
+    void watchWindow_reachesSetup()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, url);
+        QFETCH(QString, button);
+        QFETCH(QString, saved);
+        QFETCH(QString, shown);
+        QFETCH(QString, fetched);
+        ScratchSettings settings;
+        WatchSettings old;
+        old.url = QUrl(u"https://old.example/page"_s);
+        QVERIFY(old.save(*settings, nullptr));
+        FakePageClient client;
+        WatchSetup setup(*settings, client);
+        FrmWatch window(setup);
+        window.show();
+        if (!source.isEmpty()) {
+            auto* combo = window.findChild<QComboBox*>(u"Combo1"_s);
+            combo->setFocus();
+            QTest::keyClick(combo, Qt::Key_Down);
+        }
+        if (!url.isEmpty()) {
+            auto* box = window.findChild<QLineEdit*>(u"Text1"_s);
+            box->selectAll();
+            QTest::keyClicks(box, url);
+        }
+        QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
+        QCOMPARE(WatchSettings::load(*settings).url.toString(), saved);
+        QVERIFY(window.findChild<QPlainTextEdit*>(u"Text4"_s)->toPlainText().startsWith(shown));
+        QCOMPARE(client.requested().isEmpty() ? QString() : client.requested().first().toString(), fetched);
+        if (!source.isEmpty())
+            QCOMPARE(WatchSettings::load(*settings).source, WatchSettings::Source::Edgar);
+        QCOMPARE(window.isVisible(), button == u"Command1"_s || !shown.isEmpty());
     }
 
 private:
