@@ -52,7 +52,7 @@ bool ConsoleSession::execute(const QString& rawLine)
             match = &command;
             argument.clear();
             matchedLength = name.size();
-        } else if (command.takesArgument && line.trimmed().startsWith(name + QLatin1Char(' '))) {
+        } else if (command.takesArgument && trimmed.startsWith(name + QLatin1Char(' '))) {
             match = &command;
             // The argument keeps its own blanks: typing " x" into a box is not typing "x".
             const QString afterIndent = line.mid(line.indexOf(name));
@@ -64,6 +64,10 @@ bool ConsoleSession::execute(const QString& rawLine)
         printError(QStringLiteral("unknown command '%1'; nothing changed").arg(trimmed));
         return false;
     }
+    // A value in double quotes is typed as it stands inside them, blanks and all.
+    const QString value = argument.trimmed();
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+        argument = value.mid(1, value.size() - 2);
     match->handler(argument);
     return true;
 }
@@ -89,16 +93,33 @@ void ConsoleSession::readInput()
     if (n <= 0) {
         // End of input changes nothing: the program keeps monitoring until told to exit.
         m_input->setEnabled(false);
-        if (!m_pending.isEmpty())
+        if (!m_pending.isEmpty() && !m_discarding)
             execute(QString::fromLocal8Bit(std::exchange(m_pending, {})));
         return;
     }
+    // Only the new bytes are searched for line ends, and a line is taken out of the
+    // buffer once, so a long paste costs no more than its length.
+    const qsizetype searchFrom = m_pending.size();
     m_pending.append(buffer, n);
-    qsizetype end;
-    while (!m_stopped && (end = m_pending.indexOf('\n')) >= 0) {
-        const QByteArray line = m_pending.left(end);
-        m_pending.remove(0, end + 1);
-        execute(QString::fromLocal8Bit(line));
+    qsizetype start = 0;
+    for (qsizetype end = m_pending.indexOf('\n', searchFrom); end >= 0 && !m_stopped;
+         end = m_pending.indexOf('\n', start)) {
+        if (m_discarding)
+            m_discarding = false;
+        else
+            execute(QString::fromLocal8Bit(m_pending.constData() + start, end - start));
+        start = end + 1;
+    }
+    if (m_stopped)
+        return;
+    m_pending.remove(0, start);
+    if (m_pending.size() > MaxLineBytes) {
+        // Nothing a user types is this long; what follows up to the next line end goes too.
+        if (!m_discarding)
+            printError(QStringLiteral("a command line longer than %1 KiB was refused; nothing changed")
+                           .arg(MaxLineBytes / 1024));
+        m_discarding = true;
+        m_pending.clear();
     }
 }
 

@@ -16,6 +16,8 @@ class ConsoleSession final : public QObject, public ConsoleCommands {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ConsoleSession)
 public:
+    static constexpr qsizetype MaxLineBytes = 64 * 1024;
+
     explicit ConsoleSession(QObject* parent = nullptr);
     ~ConsoleSession() override;
 
@@ -44,5 +46,7 @@ private:
     QSocketNotifier* m_signals = nullptr;
     std::function<void()> m_onSignal;
     QByteArray m_pending;
+    // Inside a line that was refused as too long, until its end.
+    bool m_discarding = false;
     bool m_stopped = false;
 };

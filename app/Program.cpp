@@ -118,8 +118,8 @@ void Program::watchSettingChanged(const QString& key)
     m_demoWatch.reset();
     applyWatch();
     const WatchSettings& watch = m_monitor->watch();
-    m_monitor->LogAction(QStringLiteral("watch: %1 %2").arg(WatchSettings::sourceName(watch.source),
-                                                           watch.url.toDisplayString()));
+    m_monitor->LogAction(
+        QStringLiteral("watch: %1 %2").arg(WatchSettings::sourceName(watch.source), watch.url.toDisplayString()));
 }
 
 void Program::addWatchConsoleCommands()
@@ -246,8 +246,19 @@ void Program::addConsoleCommands()
     Monitor& m = *m_monitor;
     ConsoleSession& c = *m_console;
     c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
-    c.addCommand(QStringLiteral("start"), false, [&m](const QString&) { m.Command1_Click(); });
-    c.addCommand(QStringLiteral("stop"), false, [&m](const QString&) { m.Command2_Click(); });
+    // A disabled button does nothing when clicked; its command says so instead.
+    c.addCommand(QStringLiteral("start"), false, [&m, &c](const QString&) {
+        if (m.panel().startEnabled())
+            m.Command1_Click();
+        else
+            c.refuse(QStringLiteral("'start': monitoring is running already; nothing changed"));
+    });
+    c.addCommand(QStringLiteral("stop"), false, [&m, &c](const QString&) {
+        if (m.panel().stopEnabled())
+            m.Command2_Click();
+        else
+            c.refuse(QStringLiteral("'stop': monitoring is stopped already; nothing changed"));
+    });
     c.addCommand(QStringLiteral("alarm"), false, [&m](const QString&) { m.Command5_Click(); });
     c.addCommand(QStringLiteral("browser"), false, [&m](const QString&) { m.Command4_Click(); });
     c.addCommand(QStringLiteral("interval"), true, [&m](const QString& arg) {

@@ -3,6 +3,13 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 ActionLogModel::ActionLogModel(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -22,8 +29,18 @@ QVariant ActionLogModel::data(const QModelIndex& index, int role) const
 
 void ActionLogModel::addLine(const QString& line)
 {
+    if (m_lines.size() >= size_t(MaxLines)) {
+        const int oldest = rowCount() - 1;
+        beginRemoveRows({}, oldest, oldest);
+        m_lines.pop_front();
+        endRemoveRows();
+    }
     beginInsertRows({}, 0, 0);
-    m_lines.push_back(line);
+    if (line.size() <= MaxLineLength)
+        m_lines.push_back(line);
+    else
+        m_lines.push_back(line.left(MaxLineLength) +
+                          QStringLiteral(" … (%1 more characters in the log file)").arg(line.size() - MaxLineLength));
     endInsertRows();
 }
 
@@ -68,8 +85,8 @@ QByteArray ActionLog::fileRecord(const QDateTime& when, const QString& message)
 {
     // Quotes inside the message are written as they are; readers of the log
     // have always taken the first and last quote of a line as its bounds.
-    const QString record = QLatin1Char('"') + shortDate(when) + QLatin1Char(' ') + longTime(when)
-        + QLatin1Char(' ') + message + QLatin1Char('"');
+    const QString record = QLatin1Char('"') + shortDate(when) + QLatin1Char(' ') + longTime(when) + QLatin1Char(' ') +
+                           message + QLatin1Char('"');
     return record.toUtf8() + "\r\n";
 }
 
@@ -77,14 +94,16 @@ QString ActionLog::singleLine(const QString& message)
 {
     // A server reply quoted in a message brings its own line ends; inside the log
     // they would split one record over several lines of the file.
-    if (!message.contains(QLatin1Char('\r')) && !message.contains(QLatin1Char('\n')))
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
+    if (std::none_of(message.cbegin(), message.cend(), isControl))
         return message;
     QString folded = message;
     while (folded.endsWith(QLatin1Char('\n')) || folded.endsWith(QLatin1Char('\r')))
         folded.chop(1);
     folded.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    folded.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    folded.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (QChar& c : folded)
+        if (isControl(c))
+            c = QLatin1Char(' ');
     return folded;
 }
 
@@ -102,12 +121,28 @@ void ActionLog::appendToFile(const QByteArray& record)
     if (m_filePath.isEmpty())
         return;
     // Opened and closed per line so another program can read the log between lines
-    // and every line is on disk when this returns.
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // and every line is on disk when this returns. Only a regular file is written:
+    // opening without blocking means a FIFO or a device in its place cannot stall
+    // the program, and it loses the line like any file that cannot be written.
+    const QByteArray path = QFile::encodeName(m_filePath);
+    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
         return;
-    file.write(record);
-    file.close();
+    struct stat info = {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const char* data = record.constData();
+        qsizetype left = record.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd, data, size_t(left));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                break;
+            data += written;
+            left -= written;
+        }
+    }
+    ::close(fd);
 }
 
 QString errorDetailLine(const QString& prefix, int number, const QString& description)

@@ -6,15 +6,20 @@
 #include <QObject>
 #include <QString>
 
-#include <vector>
+#include <deque>
 
-// The on-screen log: every line of this run, newest first. Lines are kept oldest
-// first and the row order is reversed on read, so adding a line costs the same
-// after a month of polling as after a minute.
+// The on-screen log: the newest lines of this run, newest first. Lines are kept oldest
+// first and the row order is reversed on read, so adding a line costs the same after a
+// month of polling as after a minute. The screen holds at most MaxLines lines of at most
+// MaxLineLength characters each (a longer one is cut, with a note): a run of months, or
+// a page of a million offerings, cannot fill the memory. The log file keeps everything.
 class ActionLogModel final : public QAbstractListModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActionLogModel)
 public:
+    static constexpr qsizetype MaxLines = 5000;
+    static constexpr qsizetype MaxLineLength = 2000;
+
     explicit ActionLogModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -26,7 +31,7 @@ public:
     const QString& newestLine() const;
 
 private:
-    std::vector<QString> m_lines;
+    std::deque<QString> m_lines;
 };
 
 // Writes each message as one line on screen and one quoted, time-stamped record
@@ -51,7 +56,8 @@ public:
     static QString longTime(const QDateTime& when);
     static QString screenLine(const QDateTime& when, const QString& message);
     static QByteArray fileRecord(const QDateTime& when, const QString& message);
-    // The message with its line breaks folded to blanks: one record is one line.
+    // The message with its line breaks and other control characters folded to blanks:
+    // one record is one line, and a page's stray bytes cannot garble the file.
     static QString singleLine(const QString& message);
 
 Q_SIGNALS:

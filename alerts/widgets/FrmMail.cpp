@@ -24,9 +24,9 @@ FrmMail::~FrmMail() = default;
 
 QString FrmMail::mapiExplanation()
 {
-    return QStringLiteral("MAPI: (Messaging Application Program Interface) ")
-        + QStringLiteral("is a Microsoft Windows program interface.") + QStringLiteral("\r\n\r\n")
-        + QStringLiteral("example: Microsoft Exchange Mail.   ");
+    return QStringLiteral("Local mail: the mail system of this computer, reached through its sendmail ") +
+           QStringLiteral("program, which most Linux mail servers and relays provide.") + QStringLiteral("\r\n\r\n") +
+           QStringLiteral("example: Postfix, Exim or msmtp set up to forward your mail.   ");
 }
 
 QString FrmMail::smtpExplanation()

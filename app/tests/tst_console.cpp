@@ -15,6 +15,7 @@ private Q_SLOTS:
     void demo_showsFoundNoChangesAndExcludeClosed();
     void unreachablePage_isLoggedAndProgramKeepsRunning();
     void watchSettings_savedCheckedTriedAndKeptAcrossRestart();
+    void input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks();
 };
 
 namespace {
@@ -173,6 +174,25 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
                  .arg(server.url().toString()));
     second.send(QStringLiteral("exit"));
     QVERIFY(second.waitForExit());
+}
+
+void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    program.send(QStringLiteral("stop"));
+    program.send(QStringLiteral("alarm ") + QString(70 * 1024, QLatin1Char('x')));
+    program.send(QStringLiteral("smtp from \"   \""));
+    program.send(QStringLiteral("smtp test"));
+    QVERIFY(program.waitForMessage(QStringLiteral("email: smtp error, Please fill MailFrom property")));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+    const QString errors = program.standardError();
+    QVERIFY(errors.contains(QStringLiteral("'stop': monitoring is stopped already; nothing changed")));
+    QVERIFY(errors.contains(QStringLiteral("a command line longer than 64 KiB was refused")));
+    QCOMPARE(program.messages().count(QStringLiteral("poll: stopped")), 1);
+    QVERIFY(!program.messages().contains(QStringLiteral("alarm: ON")));
 }
 
 QTEST_GUILESS_MAIN(ConsoleTest)

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class ActionLogTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -13,6 +15,7 @@ private Q_SLOTS:
     void lines_appendToFileAndStackNewestFirstOnScreen();
     void unwritableLog_keepsScreenWorking_data();
     void unwritableLog_keepsScreenWorking();
+    void screen_keepsNewestLinesCutToLength();
 };
 
 void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
@@ -39,7 +42,12 @@ void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
         << QStringLiteral("email: smtp error, Error from SMTP Server : 550-No such user\r\n550 mailbox unavailable\r\n")
         << QByteArray("\"4/6/2000 9:00:00 AM email: smtp error, Error from SMTP Server : 550-No such user 550 mailbox "
                       "unavailable\"\r\n")
-        << QStringLiteral("9:00:00  email: smtp error, Error from SMTP Server : 550-No such user 550 mailbox unavailable");
+        << QStringLiteral(
+               "9:00:00  email: smtp error, Error from SMTP Server : 550-No such user 550 mailbox unavailable");
+    QTest::newRow("a page's NUL, tab and escape bytes become blanks")
+        << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0)) << QString::fromUtf8("poll: found- A\0B\tC\x1b[2JD\x7f", 24)
+        << QByteArray("\"4/6/2000 9:00:00 AM poll: found- A B C [2JD \"\r\n")
+        << QStringLiteral("9:00:00  poll: found- A B C [2JD ");
 }
 
 void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf()
@@ -98,6 +106,7 @@ void ActionLogTest::unwritableLog_keepsScreenWorking_data()
     QTest::addColumn<QString>("relativePath");
     QTest::newRow("path is a directory") << QStringLiteral("ipolog.txt");
     QTest::newRow("directory is missing") << QStringLiteral("gone/ipolog.txt");
+    QTest::newRow("path is a FIFO nobody reads") << QStringLiteral("fifo");
 }
 
 void ActionLogTest::unwritableLog_keepsScreenWorking()
@@ -105,6 +114,7 @@ void ActionLogTest::unwritableLog_keepsScreenWorking()
     QFETCH(QString, relativePath);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ipolog.txt")));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600) == 0);
     FakeClock clock;
     ActionLog log(clock);
     log.setFilePath(dir.filePath(relativePath));
@@ -117,6 +127,30 @@ void ActionLogTest::unwritableLog_keepsScreenWorking()
     QCOMPARE(log.screen()->newestLine(), QStringLiteral("9:05:03  line 999"));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("ipolog.txt"))).isDir());
     QVERIFY2(timer.elapsed() < 5000, "a log that cannot be written must not slow logging down");
+}
+
+// A run of months, or pages of a million offerings, must not fill the memory: the
+// screen keeps the newest lines, each cut to a length; the file keeps everything.
+void ActionLogTest::screen_keepsNewestLinesCutToLength()
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    ActionLog log(clock);
+    log.setFilePath(dir.filePath(QStringLiteral("ipolog.txt")));
+    const QString huge(3 * ActionLogModel::MaxLineLength, QLatin1Char('X'));
+    log.LogAction(huge);
+    for (qsizetype i = 0; i < ActionLogModel::MaxLines; ++i)
+        log.LogAction(QStringLiteral("line %1").arg(i));
+    const ActionLogModel& screen = *log.screen();
+    QCOMPARE(screen.rowCount(), int(ActionLogModel::MaxLines));
+    QCOMPARE(screen.newestLine(), QStringLiteral("9:05:03  line %1").arg(ActionLogModel::MaxLines - 1));
+    QCOMPARE(screen.data(screen.index(screen.rowCount() - 1)).toString(), QStringLiteral("9:05:03  line 0"));
+    QVERIFY(QFileInfo(log.filePath()).size() > huge.size());
+
+    log.LogAction(huge);
+    QVERIFY(screen.newestLine().size() < ActionLogModel::MaxLineLength + 100);
+    QVERIFY(screen.newestLine().endsWith(
+        QStringLiteral("(%1 more characters in the log file)").arg(huge.size() - ActionLogModel::MaxLineLength + 9)));
 }
 
 QTEST_GUILESS_MAIN(ActionLogTest)
