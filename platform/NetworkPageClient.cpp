@@ -130,10 +130,10 @@ void NetworkPageClient::fetch(const QUrl& url)
 
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        const QString description = url.isValid()
-            ? QStringLiteral("Unsupported address \"%1\": only http and https pages can be fetched")
-                  .arg(url.toDisplayString())
-            : QStringLiteral("Invalid address \"%1\": %2").arg(url.toDisplayString(), url.errorString());
+        const QString description =
+            url.isValid() ? QStringLiteral("Unsupported address \"%1\": only http and https pages can be fetched")
+                                .arg(url.toDisplayString())
+                          : QStringLiteral("Invalid address \"%1\": %2").arg(url.toDisplayString(), url.errorString());
         // Reported later, as every other outcome, so that callers never see the
         // signal from inside fetch().
         QTimer::singleShot(0, this, [this, generation, description] {
@@ -145,6 +145,9 @@ void NetworkPageClient::fetch(const QUrl& url)
 
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgentFor(contact()));
+    // Pages come as they are: nothing to decompress means no archive bomb and no
+    // corrupt stream that would pass for an empty page.
+    request.setRawHeader("Accept-Encoding", "identity");
     request.setMaximumRedirectsAllowed(MaximumRedirects);
     if (!m_extraCaCertificates.isEmpty()) {
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -168,6 +171,13 @@ void NetworkPageClient::onMetaDataChanged()
     // A redirect's own headers say nothing about the page at its end.
     if (m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
         return;
+    const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!encoding.isEmpty() && encoding != "identity") {
+        fail(QNetworkReply::UnknownContentError,
+             QStringLiteral("The server sent the page encoded as \"%1\", which was not asked for; it is not read")
+                 .arg(QString::fromLatin1(encoding)));
+        return;
+    }
     bool known = false;
     const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
     if (known && announced > m_bodyLimit) {
@@ -200,9 +210,8 @@ void NetworkPageClient::onReplyFinished()
     if (error == QNetworkReply::InsecureRedirectError) {
         const QUrl from = m_location;
         const QUrl to = from.resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
-        fail(error,
-             QStringLiteral("Redirect refused: %1 points to the less safe address %2")
-                 .arg(from.toDisplayString(), to.toDisplayString()));
+        fail(error, QStringLiteral("Redirect refused: %1 points to the less safe address %2")
+                        .arg(from.toDisplayString(), to.toDisplayString()));
         return;
     }
     // A page that came with a failure status is no page: "Error # 404 Not Found".

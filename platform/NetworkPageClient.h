@@ -21,7 +21,8 @@ class QNetworkReply;
 // failure numbered by the status, described by its reason phrase. Any other failure
 // carries the QNetworkReply::NetworkError number and a description:
 //  - TimeoutError when the whole transfer took longer than transferTimeout(),
-//  - UnknownContentError when the body is larger than bodyLimit(),
+//  - UnknownContentError when the body is larger than bodyLimit(), or comes with a
+//    content encoding (compression) that was not asked for,
 //  - InsecureRedirectError when a redirect pointed to a less safe scheme,
 //  - ProtocolUnknownError for an address that is neither http nor https,
 //  - otherwise Qt's own number and text (refused, host not found, TLS, ...).

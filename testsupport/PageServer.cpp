@@ -157,6 +157,7 @@ void PageServer::answer(QTcpSocket* socket, const PageResponse& response)
         head += "Content-Length: " + QByteArray::number(response.announcedLength) + "\r\n";
         break;
     case Delivery::Chunked:
+    case Delivery::EndlessChunks:
         head += "Transfer-Encoding: chunked\r\n";
         break;
     case Delivery::CloseDelimited:
@@ -189,5 +190,16 @@ void PageServer::answer(QTcpSocket* socket, const PageResponse& response)
     case Delivery::AnnounceLength:
         socket->write(response.body);
         break;
+    case Delivery::EndlessChunks: {
+        // The body again and again, a chunk each time the last has gone out, so the
+        // server's own memory stays flat however long the client keeps reading.
+        const QByteArray chunk = QByteArray::number(response.body.size(), 16) + "\r\n" + response.body + "\r\n";
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunk] {
+            if (socket->bytesToWrite() < chunk.size())
+                socket->write(chunk);
+        });
+        socket->write(chunk);
+        break;
+    }
     }
 }

@@ -19,6 +19,7 @@ struct PageResponse {
         StallMidBody,   // Content-Length, half the body, then silence with the connection open
         CloseMidBody,   // Content-Length, half the body, then the connection closes
         AnnounceLength, // Content-Length: announcedLength, then the body and silence
+        EndlessChunks,  // Transfer-Encoding: chunked, the body as one chunk over and over, never ending
     };
 
     int status = 200;

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -68,17 +69,24 @@ private Q_SLOTS:
         for (char& byte : garbage)
             byte = static_cast<char>(random.bounded(256));
         QTest::newRow("iso-8859-1") << 200 << QByteArray("text/html; charset=ISO-8859-1")
-                                    << QByteArray("Z\xfc" "rich \xa3") << QStringLiteral("Z\u00fcrich \u00a3");
-        QTest::newRow("quoted, upper case") << 200 << QByteArray("text/html;CHARSET=\"UTF-8\"") << zurich.toUtf8() << zurich;
+                                    << QByteArray("Z\xfc"
+                                                  "rich \xa3")
+                                    << QStringLiteral("Z\u00fcrich \u00a3");
+        QTest::newRow("quoted, upper case")
+            << 200 << QByteArray("text/html;CHARSET=\"UTF-8\"") << zurich.toUtf8() << zurich;
         QTest::newRow("unknown charset falls back to utf-8")
-            << 200 << QByteArray("text/html; charset=x-no-such-charset") << QByteArray("Z\xc3\xbc" "rich \xff")
+            << 200 << QByteArray("text/html; charset=x-no-such-charset")
+            << QByteArray("Z\xc3\xbc"
+                          "rich \xff")
             << QStringLiteral("Z\u00fcrich \ufffd");
-        QTest::newRow("binary, no charset") << 200 << QByteArray("application/octet-stream") << garbage
-                                            << QString::fromUtf8(garbage);
+        QTest::newRow("binary, no charset")
+            << 200 << QByteArray("application/octet-stream") << garbage << QString::fromUtf8(garbage);
         QTest::newRow("xml declares its encoding")
-            << 200 << QByteArray("application/atom+xml") << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\xfc</a>")
+            << 200 << QByteArray("application/atom+xml")
+            << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\xfc</a>")
             << QStringLiteral("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\u00fc</a>");
-        QTest::newRow("500 with a body") << 500 << QByteArray("text/html") << QByteArray("<html>down</html>") << QString();
+        QTest::newRow("500 with a body") << 500 << QByteArray("text/html") << QByteArray("<html>down</html>")
+                                         << QString();
         QTest::newRow("404 empty") << 404 << QByteArray("text/html") << QByteArray() << QString();
     }
     void page_isReportedWithStatusAndDecodedBody()
@@ -106,8 +114,8 @@ private Q_SLOTS:
         QCOMPARE(result.errorDescription, status < 400 ? QString() : QStringLiteral("Reason %1").arg(status));
         QVERIFY(!client.isBusy());
         QCOMPARE(server.requestCount(), 1);
-        QVERIFY(server.requests().first().contains(
-            "\r\nUser-Agent: " + NetworkPageClient::userAgent().toUtf8() + " me@example.com\r\n"));
+        QVERIFY(server.requests().first().contains("\r\nUser-Agent: " + NetworkPageClient::userAgent().toUtf8() +
+                                                   " me@example.com\r\n"));
     }
 
     void transportFailure_isReportedWithQtNumber_data()
@@ -118,10 +126,10 @@ private Q_SLOTS:
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         const quint16 port = closed.serverPort();
         closed.close();
-        QTest::newRow("connection refused") << QUrl(QStringLiteral("http://127.0.0.1:%1/page").arg(port))
-                                            << int(QNetworkReply::ConnectionRefusedError);
-        QTest::newRow("not a web address") << QUrl(QStringLiteral("ftp://127.0.0.1/page"))
-                                           << int(QNetworkReply::ProtocolUnknownError);
+        QTest::newRow("connection refused")
+            << QUrl(QStringLiteral("http://127.0.0.1:%1/page").arg(port)) << int(QNetworkReply::ConnectionRefusedError);
+        QTest::newRow("not a web address")
+            << QUrl(QStringLiteral("ftp://127.0.0.1/page")) << int(QNetworkReply::ProtocolUnknownError);
     }
     void transportFailure_isReportedWithQtNumber()
     {
@@ -172,7 +180,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("ok");
         const qint64 limit = NetworkPageClient::DefaultBodyLimit;
         QTest::newRow("announced over the limit") << int(Delivery::AnnounceLength) << limit + 1 << false << false;
-        QTest::newRow("announced over, after a redirect") << int(Delivery::AnnounceLength) << limit + 1 << true << false;
+        QTest::newRow("announced over, after a redirect")
+            << int(Delivery::AnnounceLength) << limit + 1 << true << false;
         QTest::newRow("chunked over the limit") << int(Delivery::Chunked) << limit + 1 << false << false;
         QTest::newRow("exactly the limit arrives whole") << int(Delivery::Complete) << limit << false << true;
     }
@@ -201,11 +210,60 @@ private Q_SLOTS:
             QVERIFY(result.body == QLatin1String(body));
         } else {
             QCOMPARE(result.errorNumber, int(QNetworkReply::UnknownContentError));
-            QVERIFY2(result.errorDescription.startsWith(QStringLiteral("Page too large"))
-                         && result.errorDescription.contains(QStringLiteral("16 MiB")),
+            QVERIFY2(result.errorDescription.startsWith(QStringLiteral("Page too large")) &&
+                         result.errorDescription.contains(QStringLiteral("16 MiB")),
                      qPrintable(result.errorDescription));
             QVERIFY(result.body.isEmpty());
         }
+    }
+
+    // A body that will not decompress or never ends is a failed fetch with its reason, and
+    // the memory of the fetching process stays within the body limit and a margin.
+    void hostileBody_failsWithinBoundedMemory_data()
+    {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("delivery");
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import gzip,sys; sys.stdout.buffer.write(gzip.compress(bytes(256 << 20), 6))")});
+        QVERIFY(python.waitForFinished(60'000));
+        const QByteArray bomb = python.readAllStandardOutput();
+        QVERIFY(bomb.size() > 1000 && bomb.size() < 4 * 1024 * 1024);
+        QTest::newRow("gzip bomb") << QByteArray("gzip") << bomb << int(Delivery::Complete);
+        QTest::newRow("corrupt gzip") << QByteArray("gzip") << QByteArray(5000, 'z') << int(Delivery::Complete);
+        QTest::newRow("endless chunks") << QByteArray() << QByteArray(64 * 1024, 'x') << int(Delivery::EndlessChunks);
+    }
+    void hostileBody_failsWithinBoundedMemory()
+    {
+        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArray, body);
+        QFETCH(int, delivery);
+        PageServer server;
+        QVERIFY(server.listen());
+        PageResponse page = response(static_cast<Delivery>(delivery), body);
+        if (!encoding.isEmpty())
+            page.headers.append({"Content-Encoding", encoding});
+        server.enqueue(page);
+        // Forget the peak of earlier tests, so this one is measured alone.
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+        const bool measured = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+        clearRefs.close();
+
+        NetworkPageClient client;
+        const PageResult result = fetchOnce(client, server.url());
+        QVERIFY(!result.ok);
+        QVERIFY2(result.errorNumber > 0 && !result.errorDescription.isEmpty(), qPrintable(result.errorDescription));
+        if (!measured)
+            QSKIP("the peak memory of this process cannot be reset here");
+        QFile status(QStringLiteral("/proc/self/status"));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray text = status.readAll();
+        const qsizetype at = text.indexOf("VmHWM:");
+        const qint64 peakKiB =
+            text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
+        QVERIFY2(peakKiB < 150 * 1024, qPrintable(QStringLiteral("peak %1 MiB").arg(peakKiB / 1024)));
     }
 
     // A stalled transfer ends at the time-out; a cut-off one is no page either.
