@@ -12,6 +12,7 @@
 #include "monitor/widgets/FrmMain.h"
 #include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/WindowManager.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
 #include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
@@ -192,12 +193,21 @@ void Program::wireAlerts()
 {
     m_sound = std::make_unique<QtSoundPlayer>();
     m_alerts = std::make_unique<AlertDispatch>(m_monitor->panel(), m_monitor->actionLog(), *m_sound);
-    m_channels = registerAlertChannels(MailContext{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings});
+    m_notifier = std::make_unique<FreedesktopNotifier>();
+    const MailContext mail{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings};
+    m_channels = registerAlertChannels(ChannelServices{mail, *m_notifier});
     for (const RegisteredChannel& registered : m_channels) {
         m_alerts->addChannel(*registered.channel);
         if (m_options.console)
             registered.channel->addConsoleCommands(*m_console);
+        if (registered.createMenuAction)
+            m_mainWindow->addFileMenuAction(registered.createMenuAction(m_mainWindow.get()));
     }
+    // A click on one of our notifications brings the monitor to the front.
+    connect(m_notifier.get(), &DesktopNotifier::activated, this, [this] {
+        if (m_windows->windowsVisible())
+            m_mainWindow->raiseToFront();
+    });
     m_monitor->setAlertHooks(m_alerts.get());
 
     m_windows->setMailWizardFactory([this]() -> QWidget* {

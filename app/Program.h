@@ -17,6 +17,7 @@ class AlertDispatch;
 class BrowserHost;
 class ConsoleSession;
 class DemoOfferingsServer;
+class DesktopNotifier;
 class FrmMain;
 class Monitor;
 class NetworkPageClient;
@@ -69,6 +70,7 @@ private:
     std::unique_ptr<FrmMain> m_mainWindow;
     std::unique_ptr<BrowserHost> m_browser;
     std::unique_ptr<SoundPlayer> m_sound;
+    std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<AlertDispatch> m_alerts;
     std::vector<RegisteredChannel> m_channels;
     QHash<QString, QPointer<QWidget>> m_setupWindows;

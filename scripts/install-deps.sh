@@ -10,7 +10,7 @@ packages=(
   qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   qt6-tools-dev qt6-tools-dev-tools
   fonts-comic-neue xdg-utils xvfb xauth
-  python3 python3-aiosmtpd openssl
+  python3 python3-aiosmtpd openssl dbus-daemon
 )
 
 missing=()

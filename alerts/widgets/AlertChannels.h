@@ -9,15 +9,26 @@
 #include <memory>
 #include <vector>
 
+class DesktopNotifier;
+class QAction;
+class QObject;
 class QWidget;
 
-// An alert channel together with the setup window the wizard opens for it.
+// What the alert channels are built from.
+struct ChannelServices {
+    MailContext mail;
+    DesktopNotifier& notifier;
+};
+
+// An alert channel together with what the windows show of it.
 struct RegisteredChannel {
     std::unique_ptr<AlertChannel> channel;
-    // Creates the window beside the main window (whose frame is given); empty for a
-    // channel that has no setup window.
+    // Creates the channel's setup window beside the main window (whose frame is given);
+    // empty for a channel that has none.
     std::function<QWidget*(const QRect& mainWindow)> createSetupWindow;
+    // Creates the channel's item of the main window's File menu; empty for none.
+    std::function<QAction*(QObject* parent)> createMenuAction;
 };
 
 // Every alert channel of the program, in the order alerts reach them.
-std::vector<RegisteredChannel> registerAlertChannels(const MailContext& mail);
+std::vector<RegisteredChannel> registerAlertChannels(const ChannelServices& services);

@@ -52,6 +52,19 @@ FrmMain::FrmMain(Monitor& monitor, QWidget* parent)
 
 FrmMain::~FrmMain() = default;
 
+void FrmMain::addFileMenuAction(QAction* action)
+{
+    m_ui->mnuFile->insertAction(m_ui->mnuExit, action);
+}
+
+void FrmMain::raiseToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void FrmMain::connectControls()
 {
     Monitor& m = m_monitor;
@@ -72,8 +85,7 @@ void FrmMain::connectControls()
     connect(m_ui->mnuEmail, &QAction::triggered, this, [&m] { m.mnuEmail_Click(); });
     connect(m_ui->mnuIPOlog, &QAction::triggered, this, [&m] { m.mnuIPOlog_Click(); });
     connect(m_ui->mnuDelLog, &QAction::triggered, this, [&m] { m.mnuDelLog_Click(); });
-    connect(m_ui->mnuOfferwatch, &QAction::triggered, this,
-            [&m] { m.mnuOfferwatch_Click(QDir::currentPath()); });
+    connect(m_ui->mnuOfferwatch, &QAction::triggered, this, [&m] { m.mnuOfferwatch_Click(QDir::currentPath()); });
     connect(m_ui->mnuAbout, &QAction::triggered, this, [&m] { m.mnuAbout_Click(); });
     connect(&m.panel(), &MainPanel::changed, this, &FrmMain::refreshFromPanel);
     connect(&m.panel(), &MainPanel::diagnosticsChanged, this, &FrmMain::refreshDiagnostics);
@@ -112,8 +124,8 @@ void FrmMain::refreshDiagnostics()
     const MainPanel& panel = m_monitor.panel();
     const QString& page = panel.pageText();
     m_ui->Text1->setPlainText(page.size() > DiagnosticsTextLimit
-                                  ? page.left(DiagnosticsTextLimit)
-                                        + tr("\n[%1 more characters not shown]").arg(page.size() - DiagnosticsTextLimit)
+                                  ? page.left(DiagnosticsTextLimit) +
+                                        tr("\n[%1 more characters not shown]").arg(page.size() - DiagnosticsTextLimit)
                                   : page);
     m_ui->lblHTMLSIZE->setText(panel.htmlSize());
     m_ui->lblRESPCODE->setText(panel.responseCode());

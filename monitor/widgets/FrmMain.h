@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class QAction;
+
 #include <memory>
 
 namespace Ui {
@@ -17,6 +19,11 @@ class FrmMain final : public QMainWindow {
 public:
     explicit FrmMain(Monitor& monitor, QWidget* parent = nullptr);
     ~FrmMain() override;
+
+    // Adds an item of another part of the program to the File menu, above Exit.
+    void addFileMenuAction(QAction* action);
+    // Brings the window to the front, restored if it was minimized.
+    void raiseToFront();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,0 +1,68 @@
+#include "alerts/NotifyChannel.h"
+
+#include "monitor/ActionLog.h"
+#include "platform/ConsoleCommands.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/Settings.h"
+
+namespace {
+const QString OnKey = QStringLiteral("Alerts/notifications");
+}
+
+NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier& notifier, QObject* parent)
+    : AlertChannel(parent)
+    , m_log(log)
+    , m_settings(settings)
+    , m_notifier(notifier)
+{
+    const QString saved = m_settings.value(OnKey, QString());
+    m_on = saved.isEmpty() ? m_notifier.isAvailable() : saved == QLatin1String("on");
+    connect(&m_notifier, &DesktopNotifier::shown, this, [this] {
+        m_quiet = false;
+        m_log.LogAction(QStringLiteral("notify: shown"));
+    });
+    connect(&m_notifier, &DesktopNotifier::failed, this, [this](const QString& error) {
+        if (std::exchange(m_quiet, true))
+            return;
+        m_log.LogAction(QStringLiteral("notify: error, ") + error);
+    });
+}
+
+std::pair<QString, QString> NotifyChannel::summaryAndBody(const Alert& alert)
+{
+    if (alert.subject != Alert::TickersSubject)
+        return {alert.subject, alert.text};
+    // A list can be news with no entry new (one went away): then it names them all.
+    const QStringList& named = alert.newEntries.isEmpty() ? alert.entries : alert.newEntries;
+    const qsizetype count = alert.newEntries.size();
+    const QString summary = count == 0   ? QStringLiteral("Offerwatch: the offerings changed")
+                            : count == 1 ? QStringLiteral("Offerwatch: 1 new offering")
+                                         : QStringLiteral("Offerwatch: %1 new offerings").arg(count);
+    return {summary, named.join(QLatin1Char('\n'))};
+}
+
+void NotifyChannel::send(const Alert& alert)
+{
+    const auto [summary, body] = summaryAndBody(alert);
+    m_notifier.notify(summary, body);
+}
+
+void NotifyChannel::setOn(bool on)
+{
+    m_on = on;
+    m_settings.setValue(OnKey, on ? QStringLiteral("on") : QStringLiteral("off"));
+    Q_EMIT switched();
+    m_log.LogAction(on ? QStringLiteral("notify: ON") : QStringLiteral("notify: OFF"));
+}
+
+void NotifyChannel::sendTest()
+{
+    m_notifier.notify(QStringLiteral("Offerwatch: test"), QStringLiteral("Desktop notifications reach you."));
+}
+
+void NotifyChannel::addConsoleCommands(ConsoleCommands& c)
+{
+    c.addCommand(QStringLiteral("notify on"), false, [this](const QString&) { setOn(true); });
+    c.addCommand(QStringLiteral("notify off"), false, [this](const QString&) { setOn(false); });
+    c.addCommand(QStringLiteral("notify test"), false, [this](const QString&) { sendTest(); });
+}
