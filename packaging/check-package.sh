@@ -44,6 +44,9 @@ soname="$(readelf -d "$scratch/$libdir/libsmtp.so.1.0.6" | sed -n 's/.*(SONAME).
 readelf -d "$scratch/usr/bin/smtpsend" | grep -qE 'R(UN)?PATH' && fail "smtpsend carries a library search path"
 grep -q 'activate-noawait ldconfig' <(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./triggers 2>/dev/null) \
     && pass "ldconfig trigger" || fail "no ldconfig trigger"
+# A postrm would keep the package listed as removed-with-configuration after apt remove.
+maintainer_scripts="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm')"
+[ -z "$maintainer_scripts" ] && pass "no maintainer scripts" || fail "maintainer scripts:" $maintainer_scripts
 
 if desktop-file-validate "$scratch/usr/share/applications/offerwatch.desktop"; then
     pass "desktop entry valid"

@@ -37,7 +37,12 @@ cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_CXX_FLAGS="$cxxflags" \
     -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j "$(nproc)"
-(cd "$build" && cpack -B "$build/cpack" >/dev/null)
+# CPack warns about the maintainer scripts left out on purpose (see cmake/Packaging.cmake),
+# so its talk goes to a log that is shown only when it fails.
+if ! (cd "$build" && cpack -B "$build/cpack" >"$build/cpack.log" 2>&1); then
+    cat "$build/cpack.log" >&2
+    exit 1
+fi
 deb="$(ls -t "$build"/cpack/offerwatch_*.deb | head -n 1)"
 mv -f "$deb" "$output/"
 deb="$output/$(basename "$deb")"
