@@ -7,7 +7,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     CommandLine options;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Watches a broker's page of current IPO offerings and alerts on new ones."));
+        "Watches a broker's page of current IPO offerings and alerts on new ones.\n"
+        "Works in the current directory: the log ipolog.txt is written there and the help\n"
+        "file Offerwatch.txt is looked for there. Without a display it runs in console mode.\n"
+        "In console mode, type help for the commands. See offerwatch(1)."));
     const QCommandLineOption console(QStringLiteral("console"),
                                      QStringLiteral("Run without windows; commands on standard input."));
     const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Poll <url> instead of the offerings page."),
@@ -20,7 +23,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version."));
     parser.addOptions({console, url, demo, start, help, version});
-    options.helpText = parser.helpText();
+    // The parser names the program after argv[0], which is not known before the
+    // application object exists; the name users type is the right one anyway.
+    const QString generated = parser.helpText();
+    options.helpText = QStringLiteral("Usage: offerwatch [options]\n") + generated.section(QLatin1Char('\n'), 1);
 
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();

@@ -1,5 +1,6 @@
 #include "app/ConsoleSession.h"
 
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -144,6 +145,16 @@ void ConsoleSession::readSignal()
     [[maybe_unused]] const auto got = ::read(signalPipe[1], &byte, 1);
     if (m_onSignal)
         m_onSignal();
+}
+
+void ConsoleSession::printHelp(const QString& helpFilePath) const
+{
+    printLine(QStringLiteral("Commands, one per line:"));
+    for (const auto& [name, command] : m_commands)
+        printLine(QStringLiteral("  ") + name + (command.takesArgument ? QStringLiteral(" TEXT") : QString()));
+    // Headless there is no viewer to open it, so the user needs to know where to read it.
+    printLine(QStringLiteral("Help file: %1%2")
+                  .arg(helpFilePath, QFileInfo::exists(helpFilePath) ? QString() : QStringLiteral(" (not found)")));
 }
 
 void ConsoleSession::printLine(const QString& line)

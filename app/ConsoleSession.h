@@ -29,6 +29,8 @@ public:
     // Takes no more commands, not even those already typed.
     void stopListening();
     void catchTerminationSignals(std::function<void()> onSignal);
+    // Lists the commands taken so far, and where the help file is looked for, on standard output.
+    void printHelp(const QString& helpFilePath) const;
 
     static void printLine(const QString& line);
     static void printError(const QString& text);

@@ -290,7 +290,10 @@ void Program::addConsoleCommands()
     c.addCommand(QStringLiteral("wizard"), false, [&m](const QString&) { m.Command3_Click(); });
     c.addCommand(QStringLiteral("view log"), false, [&m](const QString&) { m.mnuIPOlog_Click(); });
     c.addCommand(QStringLiteral("delete log"), false, [&m](const QString&) { m.mnuDelLog_Click(); });
-    c.addCommand(QStringLiteral("help"), false, [&m](const QString&) { m.mnuOfferwatch_Click(QDir::currentPath()); });
+    c.addCommand(QStringLiteral("help"), false, [&m, &c](const QString&) {
+        c.printHelp(QDir::current().filePath(QStringLiteral("Offerwatch.txt")));
+        m.mnuOfferwatch_Click(QDir::currentPath());
+    });
     c.addCommand(QStringLiteral("about"), false, [&m](const QString&) { m.mnuAbout_Click(); });
     c.addCommand(QStringLiteral("show"), false, [this](const QString&) { ConsoleSession::printLine(statusLine()); });
     c.addCommand(QStringLiteral("exit"), false, [&m](const QString&) { m.Form_Unload(); });

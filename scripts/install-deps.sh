@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Offerwatch needs on Debian 12.
-# Packages already present are skipped, so a second run is quick and quiet.
+# Installs what building, running and testing Offerwatch needs on Debian 12, and the
+# further packages named as arguments. Packages already present are skipped, so a
+# second run is quick and quiet.
 set -euo pipefail
 
 packages=(
@@ -9,8 +10,9 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools
   qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   qt6-tools-dev qt6-tools-dev-tools
-  fonts-comic-neue xdg-utils xvfb xauth
+  fonts-comic-neue xdg-utils xvfb xauth desktop-file-utils
   python3 python3-aiosmtpd openssl dbus-daemon
+  "$@"
 )
 
 missing=()

@@ -3,6 +3,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-OFFERWATCH_BUILD_DIR="$root/build-ci" "$root/scripts/build.sh" -DOFFERWATCH_WERROR=ON
+"$root/scripts/build.sh" --ci
 cd "$root/build-ci"
 ctest --output-on-failure --timeout 300 -j 2

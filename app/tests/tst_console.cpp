@@ -1,4 +1,5 @@
 #include "testsupport/ConsoleProgram.h"
+#include "testsupport/ManualPage.h"
 #include "testsupport/PageServer.h"
 
 #include <QFile>
@@ -16,6 +17,8 @@ private Q_SLOTS:
     void unreachablePage_isLoggedAndProgramKeepsRunning();
     void watchSettings_savedCheckedTriedAndKeptAcrossRestart();
     void input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks();
+    void helpOption_namesProgramAndListsTheDocumentedOptions();
+    void helpCommand_listsTheDocumentedCommandsAndTheHelpFile();
 };
 
 namespace {
@@ -193,6 +196,58 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
     QVERIFY(errors.contains(QStringLiteral("a command line longer than 64 KiB was refused")));
     QCOMPARE(program.messages().count(QStringLiteral("poll: stopped")), 1);
     QVERIFY(!program.messages().contains(QStringLiteral("alarm: ON")));
+}
+
+void ConsoleTest::helpOption_namesProgramAndListsTheDocumentedOptions()
+{
+    QProcess program;
+    program.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/offerwatch"), {QStringLiteral("--help")});
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitCode(), 0);
+    const QString help = QString::fromLocal8Bit(program.readAllStandardOutput());
+    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: offerwatch [options]"));
+
+    const QString page = ManualPage::read(QStringLiteral("offerwatch.1"));
+    QSet<QString> documented;
+    for (const QString& tag : ManualPage::tags(page, QStringLiteral("OPTIONS")))
+        documented.unite(ManualPage::longOptions(tag));
+    QVERIFY(!documented.isEmpty());
+    QCOMPARE(ManualPage::optionsInHelp(help), documented);
+}
+
+void ConsoleTest::helpCommand_listsTheDocumentedCommandsAndTheHelpFile()
+{
+    ConsoleProgram program;
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    program.send(QStringLiteral("help"));
+    const QString helpFile = QDir(program.directory()).canonicalPath() + QStringLiteral("/Offerwatch.txt");
+    QCOMPARE(program.waitForLineStartingWith(QStringLiteral("Help file: ")),
+             QStringLiteral("Help file: %1 (not found)").arg(helpFile));
+    // Still the menu item: its log line is written as from the window.
+    QVERIFY(program.waitForMessage(QStringLiteral("menu: Offerwatch.txt")));
+
+    const QStringList lines = program.stdoutLines();
+    const qsizetype first = lines.indexOf(QStringLiteral("Commands, one per line:")) + 1;
+    QVERIFY(first > 0);
+    QStringList listed;
+    for (qsizetype i = first; i < lines.size() && lines[i].startsWith(QLatin1String("  ")); ++i)
+        listed << lines[i].trimmed();
+    QStringList documented;
+    for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("offerwatch.1")), QStringLiteral("COMMANDS")))
+        documented << ManualPage::commandOf(tag) + (tag.startsWith(QLatin1String(".BI")) ? QStringLiteral(" TEXT") : QString());
+    listed.sort();
+    documented.sort();
+    QCOMPARE(listed, documented);
+
+    QFile written(helpFile);
+    QVERIFY(written.open(QIODevice::WriteOnly));
+    written.close();
+    program.send(QStringLiteral("help"));
+    QVERIFY(program.waitForMessage(QStringLiteral("menu: Offerwatch.txt")));
+    QCOMPARE(program.stdoutLines().filter(QStringLiteral("Help file: ")).last(), QStringLiteral("Help file: ") + helpFile);
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
 }
 
 QTEST_GUILESS_MAIN(ConsoleTest)

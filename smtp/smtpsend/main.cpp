@@ -49,8 +49,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends the text on standard input as a mail through the smtp control.\n"
-        "Exit status 0 only when the server accepted every copy."));
-    parser.addHelpOption();
+        "Exit status 0 only when the server accepted every copy, 1 when sending failed,\n"
+        "2 for a bad command line. See smtpsend(1)."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("SMTP server, host[:port]."),
                                     QStringLiteral("host[:port]"));
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("Sender address."), QStringLiteral("A"));
@@ -67,8 +68,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print the SMTP dialogue."));
     const QCommandLineOption timing(QStringLiteral("timing"),
                                     QStringLiteral("Print when each copy was accepted, from the start."));
-    parser.addOptions({server, from, to, cc, subject, attach, timeout, verbose, timing});
-    parser.process(app);
+    parser.addOptions({server, from, to, cc, subject, attach, timeout, verbose, timing, help});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        // The parser would name the program by the path it was started with.
+        const QString text = QStringLiteral("Usage: smtpsend [options] < message\n")
+            + parser.helpText().section(QLatin1Char('\n'), 1);
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
 
     if (!parser.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));

@@ -1,6 +1,7 @@
 #include "SmtpEventLog.h"
 #include "testsupport/AiosmtpdServer.h"
 #include "testsupport/FakeSmtpServer.h"
+#include "testsupport/ManualPage.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void smtpsend_exitStatusTellsWhetherDelivered();
     void smtpsend_hostileServer_failsWithinReplyTimeout_data();
     void smtpsend_hostileServer_failsWithinReplyTimeout();
+    void smtpsend_helpNamesProgramAndListsTheDocumentedOptions();
 
 private:
     void prepare(Smtp& control) const;
@@ -259,6 +261,29 @@ void TestSmtpDelivery::smtpsend_hostileServer_failsWithinReplyTimeout()
     QCOMPARE(smtpsend.exitCode(), 1);
     QVERIFY(smtpsend.readAllStandardError().contains(error));
     QVERIFY(!server.received(0).contains("NOTIFY"));
+}
+
+// The manual page and --help are two lists of one set of options; neither may drift.
+void TestSmtpDelivery::smtpsend_helpNamesProgramAndListsTheDocumentedOptions()
+{
+    const QString program = qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend");
+    QProcess smtpsend;
+    smtpsend.start(program, {QStringLiteral("--help")});
+    QVERIFY(smtpsend.waitForFinished(15000));
+    QCOMPARE(smtpsend.exitCode(), 0);
+    const QString help = QString::fromLocal8Bit(smtpsend.readAllStandardOutput());
+    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: smtpsend [options] < message"));
+
+    QSet<QString> documented;
+    for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("smtpsend.1")), QStringLiteral("OPTIONS")))
+        documented.unite(ManualPage::longOptions(tag));
+    QVERIFY(!documented.isEmpty());
+    QCOMPARE(ManualPage::optionsInHelp(help), documented);
+
+    smtpsend.start(program, {QStringLiteral("--bogus")});
+    QVERIFY(smtpsend.waitForFinished(15000));
+    QCOMPARE(smtpsend.exitCode(), 2);
+    QVERIFY(smtpsend.readAllStandardError().contains("bogus"));
 }
 
 QTEST_GUILESS_MAIN(TestSmtpDelivery)

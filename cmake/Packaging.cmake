@@ -1,0 +1,69 @@
+# The Debian package: `cpack` in a build folder configured with CMAKE_INSTALL_PREFIX=/usr
+# (scripts/package.sh does that) writes offerwatch_VERSION_ARCH.deb from the install rules.
+add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME offerwatch)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Offerwatch developers")
+set(CPACK_PACKAGE_CONTACT "Offerwatch developers <offerwatch@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor of IPO offerings pages with alarm and e-mail alerts")
+# CPack puts the summary in front of this as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Offerwatch watches a broker's web page of current IPO offerings. Every 15 to
+90 minutes it fetches the page, picks out the ticker symbols with their open
+or closed status, and compares them with the last eight results. When
+something new appears it alerts at once: a line in its action log, a red
+status colour, an alarm sound, and an e-mail sent over SMTP or through the
+local mail system.
+.
+It runs with windows on a desktop, or in console mode on a headless box,
+where a systemd user service keeps it running. The package also holds the
+smtp mail-sending library and its command-line host smtpsend.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# Only what a user runs: the smtp headers and its link-time name (the Development
+# component) are for building against the library and stay out.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Unspecified)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+
+# The Qt libraries come from dpkg-shlibdeps; the smtp library inside the package gets a
+# shlibs file and the ldconfig trigger Debian asks for.
+# For a library under /usr/lib CPack also writes a postinst and a postrm that call
+# ldconfig, unless control files of those names are given. Ours do not exist, so the
+# package has no maintainer scripts at all: the trigger does ldconfig's work, and without
+# a postrm `apt remove` leaves no trace of the package, not even in dpkg's records.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/triggers
+    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postinst
+    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postrm)
+# What is started at run time and so invisible to dpkg-shlibdeps: the viewer for the log
+# and the help file, and the helper process of the browser view.
+# The desktop keyring library (libqt6keychain1) goes here too if it is ever loaded at
+# run time rather than linked.
+set(offerwatch_runtime_depends
+    xdg-utils
+    libqt6webenginecore6-bin)
+list(JOIN offerwatch_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-comic-neue, gstreamer1.0-plugins-good")
+# A notification daemon shows desktop notifications; an MTA serves the local mail alerts.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dunst | notification-daemon, default-mta | mail-transport-agent")
+
+# Debian wants the changelog of a native package compressed beside the copyright file.
+# The date honours SOURCE_DATE_EPOCH, so a rebuild of the same source is the same.
+string(TIMESTAMP OFFERWATCH_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+    COMMAND gzip -9nkf ${PROJECT_BINARY_DIR}/packaging/changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog
+    VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+include(CPack)

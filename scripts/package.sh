@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the Debian package offerwatch_VERSION_ARCH.deb in Release, in its own build
+# folder build-package/, and writes it to the top of the source tree.
+#   package.sh [--check] [--output DIR]
+# --check then checks the package's contents and metadata, lintian included.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+output="$root"
+check=false
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --check) check=true ;;
+        --output) [ $# -ge 2 ] || { echo "package.sh: --output needs a folder" >&2; exit 2; }
+                  output="$2"; shift ;;
+        *) echo "package.sh: unknown argument '$1' (use --check, --output DIR)" >&2; exit 2 ;;
+    esac
+    shift
+done
+mkdir -p "$output"
+output="$(cd "$output" && pwd)"
+
+extra=(dpkg-dev)
+$check && extra+=(lintian binutils man-db systemd)
+"$root/scripts/install-deps.sh" "${extra[@]}"
+
+build="$root/build-package"
+# The same source gives the same package: file dates come from the last commit.
+SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)"
+export SOURCE_DATE_EPOCH
+# Debian's own compiler and linker flags, hardening included.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+ldflags="$(dpkg-buildflags --get LDFLAGS)"
+cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    -DOFFERWATCH_BUILD_TESTS=OFF -DOFFERWATCH_BUILD_BENCHMARKS=OFF \
+    -DCMAKE_CXX_FLAGS="$cxxflags" \
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+# CPack warns about the maintainer scripts left out on purpose (see cmake/Packaging.cmake),
+# so its talk goes to a log that is shown only when it fails.
+if ! (cd "$build" && cpack -B "$build/cpack" >"$build/cpack.log" 2>&1); then
+    cat "$build/cpack.log" >&2
+    exit 1
+fi
+deb="$(ls -t "$build"/cpack/offerwatch_*.deb | head -n 1)"
+mv -f "$deb" "$output/"
+deb="$output/$(basename "$deb")"
+echo "$deb"
+
+if $check; then
+    "$root/packaging/check-package.sh" "$deb"
+fi
