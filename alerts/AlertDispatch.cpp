@@ -56,3 +56,8 @@ void AlertDispatch::logoffMessagingSession()
     for (AlertChannel* channel : std::as_const(m_channels))
         channel->closeSession();
 }
+
+bool AlertDispatch::anyChannelOn() const
+{
+    return std::any_of(m_channels.cbegin(), m_channels.cend(), [](const AlertChannel* c) { return c->isOn(); });
+}

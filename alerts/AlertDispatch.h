@@ -28,6 +28,7 @@ public:
     void SoundAlarm() override;
     void DispatchEmailAlert(const Alert& alert) override;
     void logoffMessagingSession() override;
+    bool anyChannelOn() const override;
 
 private:
     void refreshEmailCaption();

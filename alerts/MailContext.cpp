@@ -2,7 +2,15 @@
 
 #include "alerts/AlertChannel.h"
 #include "monitor/ActionLog.h"
+#include "monitor/Alert.h"
 #include "monitor/RunState.h"
+#include "platform/Settings.h"
+
+namespace {
+const QString NamesNewKey = QStringLiteral("Alerts/nameNewInSubject");
+// RFC 5322's recommended line length: pagers and phone lock screens show no more.
+constexpr qsizetype MaxSubjectLength = 78;
+} // namespace
 
 bool emailAlertsOnThrough(const MailContext& mail, const AlertChannel& channel)
 {
@@ -22,4 +30,27 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
 {
     mail.state.EmailOn = false;
     Q_EMIT channel.switched();
+}
+
+bool namesNewOfferings(const MailContext& mail)
+{
+    return mail.settings.value(NamesNewKey, QString()) == QLatin1String("on");
+}
+
+void setNamesNewOfferings(const MailContext& mail, bool on)
+{
+    mail.settings.setValue(NamesNewKey, on ? QStringLiteral("on") : QStringLiteral("off"));
+    mail.log.LogAction(on ? QStringLiteral("email: new offerings in the subject ON")
+                          : QStringLiteral("email: new offerings in the subject OFF"));
+}
+
+MailLines mailLines(const MailContext& mail, const Alert& alert)
+{
+    if (alert.newEntries.isEmpty() || alert.subject != Alert::TickersSubject || !namesNewOfferings(mail))
+        return {alert.subject, QString()};
+    const QString named = alert.newEntries.join(QStringLiteral(", "));
+    QString subject = alert.subject + named;
+    if (subject.size() > MaxSubjectLength)
+        subject = subject.left(MaxSubjectLength - 3) + QStringLiteral("...");
+    return {subject, QStringLiteral("New: ") + named + QLatin1Char('\n')};
 }

@@ -4,6 +4,7 @@
 
 class ActionLog;
 class AlertChannel;
+struct Alert;
 class Settings;
 class UserPrompt;
 struct RunState;
@@ -26,3 +27,15 @@ void switchEmailAlerts(const MailContext& mail, AlertChannel& channel, bool on);
 
 // The local-mail logoff: alerts off, the channel choice kept, nothing logged.
 void stopEmailAlerts(const MailContext& mail, AlertChannel& channel);
+
+// The wizard's "Name new offerings in the subject", saved; off by default so the
+// subject stays "IPO: " and the body the ticker list alone.
+bool namesNewOfferings(const MailContext& mail);
+void setNamesNewOfferings(const MailContext& mail, bool on);
+
+// An alert's subject, and the first line of its body ("" or "New: ...\n"), as mail sends them.
+struct MailLines {
+    QString subject;
+    QString firstLine;
+};
+MailLines mailLines(const MailContext& mail, const Alert& alert);

@@ -28,8 +28,9 @@ bool MapiChannel::isOn() const
 
 void MapiChannel::send(const Alert& alert)
 {
-    m_mapiSubject = alert.subject;
-    m_mapiText = alert.text;
+    const MailLines lines = mailLines(m_mail, alert);
+    m_mapiSubject = lines.subject;
+    m_mapiText = lines.firstLine + alert.text;
     m_mapiShowDialog = false;
     SendMapiMail();
     // Failures were logged by the send itself; this line follows them too.

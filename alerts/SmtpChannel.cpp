@@ -33,9 +33,10 @@ bool SmtpChannel::isOn() const
 void SmtpChannel::send(const Alert& alert)
 {
     SmtpControl& control = Smtp1();
-    control.setSubject(alert.subject);
+    const MailLines lines = mailLines(m_mail, alert);
+    control.setSubject(lines.subject);
     // Unlike local mail, the SMTP body carries the list in double quotes.
-    control.setMessage(QLatin1Char('"') + alert.text + QLatin1Char('"'));
+    control.setMessage(lines.firstLine + QLatin1Char('"') + alert.text + QLatin1Char('"'));
     if (SendSmtpMail())
         m_mail.log.LogAction(QStringLiteral("email: sent smtp"));
 }

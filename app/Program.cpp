@@ -194,8 +194,9 @@ void Program::wireAlerts()
     m_sound = std::make_unique<QtSoundPlayer>();
     m_alerts = std::make_unique<AlertDispatch>(m_monitor->panel(), m_monitor->actionLog(), *m_sound);
     m_notifier = std::make_unique<FreedesktopNotifier>();
-    const MailContext mail{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings};
-    m_channels = registerAlertChannels(ChannelServices{mail, *m_notifier});
+    m_mail =
+        std::make_unique<MailContext>(MailContext{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings});
+    m_channels = registerAlertChannels(ChannelServices{*m_mail, *m_notifier});
     for (const RegisteredChannel& registered : m_channels) {
         m_alerts->addChannel(*registered.channel);
         if (m_options.console)
@@ -215,6 +216,8 @@ void Program::wireAlerts()
         actions.openSmtpWindow = [this] { openSetupWindow(QStringLiteral("SMTP")); };
         actions.openMapiWindow = [this] { openSetupWindow(QStringLiteral("MAPI")); };
         actions.soundAlarm = [this] { m_alerts->SoundAlarm(); };
+        actions.namesNewOfferings = [this] { return namesNewOfferings(*m_mail); };
+        actions.setNamesNewOfferings = [this](bool on) { setNamesNewOfferings(*m_mail, on); };
         auto* wizard = new FrmMail(m_monitor->actionLog(), std::move(actions));
         wizard->setAttribute(Qt::WA_DeleteOnClose);
         return wizard;
@@ -256,6 +259,10 @@ void Program::addConsoleCommands()
     Monitor& m = *m_monitor;
     ConsoleSession& c = *m_console;
     c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
+    c.addCommand(QStringLiteral("mail detail on"), false,
+                 [this](const QString&) { setNamesNewOfferings(*m_mail, true); });
+    c.addCommand(QStringLiteral("mail detail off"), false,
+                 [this](const QString&) { setNamesNewOfferings(*m_mail, false); });
     // A disabled button does nothing when clicked; its command says so instead.
     c.addCommand(QStringLiteral("start"), false, [&m, &c](const QString&) {
         if (m.panel().startEnabled())

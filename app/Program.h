@@ -19,6 +19,7 @@ class ConsoleSession;
 class DemoOfferingsServer;
 class DesktopNotifier;
 class FrmMain;
+struct MailContext;
 class Monitor;
 class NetworkPageClient;
 class Settings;
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<SoundPlayer> m_sound;
     std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<AlertDispatch> m_alerts;
+    std::unique_ptr<MailContext> m_mail;
     std::vector<RegisteredChannel> m_channels;
     QHash<QString, QPointer<QWidget>> m_setupWindows;
     ConsoleSession* m_console = nullptr;

@@ -16,13 +16,14 @@ Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
 {
     m_poll.setPageHandler([this](const QString& page) { handlePage(page); });
     m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
+    connect(&m_poll, &PollCycle::fetchFailed, this, &Monitor::pollFailed);
     setWatch(m_watch);
 }
 
 void Monitor::setWatch(const WatchSettings& watch)
 {
-    const bool sameReading = m_source && watch.url == m_watch.url && watch.source == m_watch.source
-                          && watch.pattern == m_watch.pattern;
+    const bool sameReading =
+        m_source && watch.url == m_watch.url && watch.source == m_watch.source && watch.pattern == m_watch.pattern;
     m_watch = watch;
     m_poll.setOfferingsUrl(watch.url);
     m_poll.setContact(watch.source == WatchSettings::Source::Edgar ? watch.contact : QString());
@@ -33,6 +34,8 @@ void Monitor::setWatch(const WatchSettings& watch)
     m_keyDetector = KeyChangeDetector();
     m_hadEntries = false;
     m_emptyPolls = 0;
+    m_failuresInRow = 0;
+    m_failureAlerted = false;
 }
 
 const QList<int>& Monitor::intervalChoices()
@@ -229,8 +232,10 @@ void Monitor::handlePage(const QString& page)
         // A page that cannot be read is a failed poll, not an empty one.
         m_panel.setStatusColour(StatusColour::Orange);
         LogAction(QStringLiteral("poll: error, ") + extraction.error);
+        pollFailed(extraction.error);
         return;
     }
+    pollSucceeded();
     m_tickerList = extraction.tickerList;
     m_tickerEntry = extraction.lastEntry;
     const std::optional<QStringList> newEntries = newEntriesOf(extraction);
@@ -261,6 +266,42 @@ std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)
             news << entry;
     // The list can be news without a single new entry (one went away, say): then every entry is named.
     return news.isEmpty() ? extraction.entries : news;
+}
+
+void Monitor::pollFailed(const QString& detail)
+{
+    ++m_failuresInRow;
+    if (m_watch.failAlert <= 0 || m_failuresInRow != m_watch.failAlert)
+        return;
+    m_failureAlerted = true;
+    const QString subject =
+        QStringLiteral("Offerwatch: the watched page failed %1 times in a row").arg(m_failuresInRow);
+    sendHealthAlert(subject, QStringLiteral("%1\n%2").arg(m_poll.offeringsUrl().toDisplayString(), detail),
+                    QStringLiteral("poll: %1 failures in a row").arg(m_failuresInRow));
+}
+
+void Monitor::pollSucceeded()
+{
+    m_failuresInRow = 0;
+    if (!std::exchange(m_failureAlerted, false))
+        return;
+    sendHealthAlert(QStringLiteral("Offerwatch: the watched page answers again"),
+                    m_poll.offeringsUrl().toDisplayString(), QStringLiteral("poll: the watched page answers again"));
+}
+
+void Monitor::sendHealthAlert(const QString& subject, const QString& text, const QString& logLine)
+{
+    // Nothing is said to be sent when no channel would send it.
+    if (!m_alerts || !m_alerts->anyChannelOn()) {
+        LogAction(logLine + QStringLiteral(", no alert channel is on"));
+        return;
+    }
+    LogAction(logLine + QStringLiteral(", alert sent"));
+    Alert alert;
+    alert.subject = subject;
+    alert.text = text;
+    alert.source = m_poll.offeringsUrl();
+    m_alerts->DispatchEmailAlert(alert);
 }
 
 void Monitor::warnWhenEntriesVanish(const Extraction& extraction)

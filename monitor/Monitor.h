@@ -85,6 +85,10 @@ private:
     // The entries of this list that are news, or nothing when the list is no news.
     std::optional<QStringList> newEntriesOf(const Extraction& extraction);
     void warnWhenEntriesVanish(const Extraction& extraction);
+    // Health alerts: one when the page has failed failAlert times in a row, one when it answers again.
+    void pollFailed(const QString& detail);
+    void pollSucceeded();
+    void sendHealthAlert(const QString& subject, const QString& text, const QString& logLine);
     void ReportNoChange();
     void ReportTickersFound(const Extraction& extraction, const QStringList& newEntries);
 
@@ -99,6 +103,8 @@ private:
     // For the warning that a page which had entries has none any more.
     bool m_hadEntries = false;
     int m_emptyPolls = 0;
+    int m_failuresInRow = 0;
+    bool m_failureAlerted = false;
     QString m_tickerList = QStringLiteral(" ");
     QString m_tickerEntry = QStringLiteral(" ");
     WindowHost* m_windows = nullptr;

@@ -62,8 +62,8 @@ void PollCycle::pageArrived(const PageResult& result)
     if (!result.ok) {
         failureBlock(result.errorNumber, result.errorDescription);
     } else {
-        m_panel.setDiagnostics(result.body, QString::number(result.body.size()),
-                               QString::number(result.responseCode), result.responseInfo);
+        m_panel.setDiagnostics(result.body, QString::number(result.body.size()), QString::number(result.responseCode),
+                               result.responseInfo);
         if (result.body.isEmpty()) {
             failureBlock(0, QString());
         } else {
@@ -79,7 +79,9 @@ void PollCycle::failureBlock(int errorNumber, const QString& description)
 {
     m_panel.setStatusColour(StatusColour::Orange);
     m_log.LogAction(QStringLiteral("web: timeout"));
-    m_log.LogAction(errorDetailLine(QStringLiteral("Error #"), errorNumber, description));
+    const QString detail = errorDetailLine(QStringLiteral("Error #"), errorNumber, description);
+    m_log.LogAction(detail);
+    Q_EMIT fetchFailed(detail);
 }
 
 void PollCycle::scheduleNextCycle()

@@ -53,6 +53,8 @@ public:
 Q_SIGNALS:
     // The cycle's work is done (successful or not) and the next one is scheduled.
     void cycleFinished();
+    // The fetch failed; detail is the error line that was logged.
+    void fetchFailed(const QString& detail);
 
 private:
     void pageArrived(const PageResult& result);

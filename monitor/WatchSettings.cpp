@@ -9,6 +9,7 @@ const QString UrlKey = QStringLiteral("Watch/url");
 const QString SourceKey = QStringLiteral("Watch/source");
 const QString PatternKey = QStringLiteral("Watch/pattern");
 const QString ContactKey = QStringLiteral("Watch/contact");
+const QString FailAlertKey = QStringLiteral("Watch/failAlert");
 } // namespace
 
 const QUrl WatchSettings::EdgarFeedUrl(
@@ -23,6 +24,10 @@ WatchSettings WatchSettings::load(const Settings& settings)
     parseSource(settings.value(SourceKey, QString()), &watch.source);
     watch.pattern = settings.value(PatternKey, QString());
     watch.contact = settings.value(ContactKey, QString());
+    bool number = false;
+    const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
+    if (number && failAlert >= 0)
+        watch.failAlert = failAlert;
     return watch;
 }
 
@@ -92,8 +97,8 @@ bool WatchSettings::checkUrl(const QString& text, QUrl* url, QString* error)
 {
     const QUrl parsed(text.trimmed(), QUrl::StrictMode);
     const QString scheme = parsed.scheme();
-    if (!parsed.isValid() || parsed.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    if (!parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
         *error = QStringLiteral("The address must be an http or https address with a host, not \"%1\".").arg(text);
         return false;
     }

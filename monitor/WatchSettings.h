@@ -15,6 +15,10 @@ struct WatchSettings {
     Source source = Source::Broker;
     QString pattern;
     QString contact;
+    // After this many failed polls in a row one alert says so; 0 for never.
+    int failAlert = DefaultFailAlert;
+
+    static constexpr int DefaultFailAlert = 3;
 
     // The feed of new registration statements (form S-1), the public first sign of an IPO.
     static const QUrl EdgarFeedUrl;

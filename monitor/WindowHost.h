@@ -30,5 +30,6 @@ public:
     virtual void SoundAlarm() = 0;
     // Hands the alert to every alert channel that is on.
     virtual void DispatchEmailAlert(const Alert& alert) = 0;
+    virtual bool anyChannelOn() const = 0;
     virtual void logoffMessagingSession() = 0;
 };

@@ -27,7 +27,9 @@ public:
         alerts << alert;
     }
     void logoffMessagingSession() override { calls << QStringLiteral("logoff"); }
+    bool anyChannelOn() const override { return channelOn; }
 
     QStringList calls;
     QList<Alert> alerts;
+    bool channelOn = true;
 };

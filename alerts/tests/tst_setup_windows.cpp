@@ -10,6 +10,7 @@
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/ScratchSettings.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -33,6 +34,10 @@ void operate(QWidget& window, const QString& control, const QString& typed)
     if (auto* box = window.findChild<QLineEdit*>(control)) {
         box->selectAll();
         QTest::keyClicks(box, typed);
+        return;
+    }
+    if (auto* box = window.findChild<QCheckBox*>(control)) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
         return;
     }
     auto* button = window.findChild<QPushButton*>(control);
@@ -61,6 +66,7 @@ private Q_SLOTS:
                                     << false;
         QTest::newRow("Test Alarm") << u"Command4"_s << QStringList() << u"alarm"_s << true;
         QTest::newRow("OK") << u"Command3"_s << QStringList() << QString() << false;
+        QTest::newRow("name new offerings") << u"Check1"_s << QStringList() << u"names off"_s << true;
     }
     void wizard()
     {
@@ -71,7 +77,8 @@ private Q_SLOTS:
         Fixture f;
         QString started;
         FrmMail wizard(f.log,
-                       {[&] { started = u"mapi"_s; }, [&] { started = u"smtp"_s; }, [&] { started = u"alarm"_s; }});
+                       {[&] { started = u"mapi"_s; }, [&] { started = u"smtp"_s; }, [&] { started = u"alarm"_s; },
+                        [] { return true; }, [&](bool on) { started = on ? u"names on"_s : u"names off"_s; }});
         wizard.show();
         operate(wizard, control, {});
         QCOMPARE(f.messages(), logged);

@@ -18,6 +18,12 @@ FrmMail::FrmMail(ActionLog& log, Actions actions, QWidget* parent)
     connect(m_ui->Command2, &QPushButton::clicked, this, &FrmMail::Command2_Click);
     connect(m_ui->Command4, &QPushButton::clicked, this, &FrmMail::Command4_Click);
     connect(m_ui->Command3, &QPushButton::clicked, this, &QWidget::close);
+    if (m_actions.namesNewOfferings)
+        m_ui->Check1->setChecked(m_actions.namesNewOfferings());
+    connect(m_ui->Check1, &QCheckBox::clicked, this, [this](bool on) {
+        if (m_actions.setNamesNewOfferings)
+            m_actions.setNamesNewOfferings(on);
+    });
 }
 
 FrmMail::~FrmMail() = default;

@@ -20,6 +20,9 @@ public:
         std::function<void()> openMapiWindow;
         std::function<void()> openSmtpWindow;
         std::function<void()> soundAlarm;
+        // "Name new offerings in the subject": read when the wizard opens, set when ticked.
+        std::function<bool()> namesNewOfferings;
+        std::function<void(bool)> setNamesNewOfferings;
     };
 
     FrmMail(ActionLog& log, Actions actions, QWidget* parent = nullptr);
