@@ -8,9 +8,11 @@
 #include "browser/BrowserHost.h"
 #include "monitor/DemoOfferingsServer.h"
 #include "monitor/Monitor.h"
+#include "monitor/TrayModel.h"
 #include "monitor/WatchSetup.h"
 #include "monitor/widgets/FrmMain.h"
 #include "monitor/widgets/FrmWatch.h"
+#include "monitor/widgets/TrayIcon.h"
 #include "monitor/widgets/WindowManager.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
@@ -19,8 +21,10 @@
 #include "platform/UserPrompt.h"
 #include "platform/widgets/MessageBoxPrompt.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QSystemTrayIcon>
 namespace {
 // Who the demo feed's requests name, as EDGAR's rules want a contact.
 const QString DemoContact = QStringLiteral("demo@offerwatch.example");
@@ -80,6 +84,7 @@ bool Program::start()
     m_mainWindow = std::make_unique<FrmMain>(*m_monitor);
     wireBrowserAndAbout();
     wireAlerts();
+    wireTray();
     m_monitor->Form_Load(QDir::currentPath());
     // Said once the log is open, so the record of the run shows why settings were lost.
     if (!m_settings->loadProblem().isEmpty())
@@ -97,6 +102,26 @@ bool Program::start()
     if (m_options.start)
         m_monitor->Command1_Click();
     return true;
+}
+
+void Program::wireTray()
+{
+    if (!m_windows->windowsVisible() || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_trayModel = std::make_unique<TrayModel>(*m_monitor);
+    m_tray = std::make_unique<TrayIcon>(*m_trayModel, *m_mainWindow);
+    const QString key = QStringLiteral("Window/minimizeToTray");
+    auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
+    minimizeToTray->setCheckable(true);
+    minimizeToTray->setChecked(m_settings->value(key, QString()) == QLatin1String("on"));
+    m_mainWindow->setHideWhenMinimized(minimizeToTray->isChecked());
+    connect(minimizeToTray, &QAction::toggled, this, [this, key](bool on) {
+        m_settings->setValue(key, on ? QStringLiteral("on") : QStringLiteral("off"));
+        m_mainWindow->setHideWhenMinimized(on);
+        m_monitor->LogAction(on ? QStringLiteral("menu: minimize to tray ON")
+                                : QStringLiteral("menu: minimize to tray OFF"));
+    });
+    m_mainWindow->addFileMenuAction(minimizeToTray);
 }
 
 void Program::applyWatch()

@@ -25,6 +25,8 @@ class NetworkPageClient;
 class Settings;
 class SoundPlayer;
 class UserPrompt;
+class TrayIcon;
+class TrayModel;
 class WatchSetup;
 class WindowManager;
 struct RegisteredChannel;
@@ -44,6 +46,8 @@ public:
 private:
     void addConsoleCommands();
     void addWatchConsoleCommands();
+    // The tray icon and File > Minimize to Tray, where the desktop has a tray.
+    void wireTray();
     // The saved watch settings, or what --demo or --url put in their place for this run.
     void applyWatch();
     void watchSettingChanged(const QString& key);
@@ -70,6 +74,8 @@ private:
     std::unique_ptr<WindowManager> m_windows;
     std::unique_ptr<FrmMain> m_mainWindow;
     std::unique_ptr<BrowserHost> m_browser;
+    std::unique_ptr<TrayModel> m_trayModel;
+    std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<SoundPlayer> m_sound;
     std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<AlertDispatch> m_alerts;

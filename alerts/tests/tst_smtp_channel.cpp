@@ -49,6 +49,7 @@ private Q_SLOTS:
     void dispatch_choosesChannelByExactMailSystem();
     void dispatch_sendsQuotedListWithFallbackSender();
     void alarm_failureTurnsOrangeAndLogsErrorZero();
+    void namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn();
 
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
@@ -304,6 +305,38 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
     QVERIFY(!QtSoundPlayer::isWaveFile(garbage.fileName()));
     QVERIFY(QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") +
                                       QStringLiteral("/alerts/sound/Offerwatch.wav")));
+}
+
+// Off, the design's subject and body; on, the new entries in both, the subject cut at 78.
+void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
+{
+    const MailContext mail{m_state, *m_log, m_prompt, *m_settings};
+    Alert alert = tickersAlert(QStringLiteral(" ABCD (go-now)  NEWW (go-now)  "));
+    alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
+    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: "));
+    QVERIFY(mailLines(mail, alert).firstLine.isEmpty());
+
+    setNamesNewOfferings(mail, true);
+    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));
+    alert.newEntries = QStringList(12, QStringLiteral("LONGER NAME (S-1)"));
+    const MailLines lines = mailLines(mail, alert);
+    QCOMPARE(lines.subject.size(), 78);
+    QVERIFY(lines.subject.endsWith(QStringLiteral("...")));
+    QVERIFY(lines.firstLine.startsWith(QStringLiteral("New: LONGER NAME (S-1), LONGER")));
+    QVERIFY(lines.firstLine.endsWith(QStringLiteral("(S-1)\n")));
+
+    FakeSmtpServer server;
+    server.setScript(FakeSmtpServer::happyScript());
+    QVERIFY(server.listen());
+    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    m_state.EmailOn = true;
+    m_state.MailSystem = QStringLiteral("SMTP");
+    alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
+    m_alerts->DispatchEmailAlert(alert);
+    QVERIFY(server.waitForClosedConnections(1, 10000));
+    const QByteArray data = server.data(0);
+    QVERIFY(data.contains("Subject:IPO: NEWW (go-now)\r\n"));
+    QVERIFY(data.contains("\r\n\r\nNew: NEWW (go-now)\r\n\" ABCD (go-now)  NEWW (go-now)  \"\r\n"));
 }
 
 QTEST_MAIN(SmtpChannelTest)

@@ -1,6 +1,8 @@
+#include "monitor/TrayModel.h"
 #include "monitor/WatchSetup.h"
 #include "monitor/widgets/FrmMain.h"
 #include "monitor/widgets/FrmWatch.h"
+#include "monitor/widgets/TrayIcon.h"
 #include "testsupport/MonitorFixture.h"
 #include "testsupport/ScratchSettings.h"
 
@@ -9,8 +11,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -162,6 +166,43 @@ private Q_SLOTS:
         if (!source.isEmpty())
             QCOMPARE(WatchSettings::load(*settings).source, WatchSettings::Source::Edgar);
         QCOMPARE(window.isVisible(), button == u"Command1"_s || !shown.isEmpty());
+    }
+
+    // The tray shows the status colour, the last result and the next poll, and its
+    // menu does what the main window's buttons do, no more.
+    void tray_followsTheMonitorAndActsLikeTheButtons()
+    {
+        MonitorFixture f;
+        FrmMain window(f.monitor);
+        TrayModel model(f.monitor);
+        TrayIcon tray(model, window);
+        f.start();
+        QCOMPARE(model.toolTip(), u"Offerwatch\nnot polled yet\nmonitoring is stopped"_s);
+        const auto item = [&tray](const QString& text) {
+            for (QAction* action : tray.menu()->actions())
+                if (action->text() == text)
+                    return action;
+            return static_cast<QAction*>(nullptr);
+        };
+        item(u"STOP"_s)->trigger(); // disabled: nothing happens
+        item(u"START"_s)->trigger();
+        QCOMPARE(model.toolTip(), u"Offerwatch\nnot polled yet\npolling now"_s);
+        QVERIFY(!item(u"START"_s)->isEnabled());
+        f.client.finishWithPage(u"<A HREF=x?Ipo_Symbol=ABCD&Ipo_OfferType=1><IMG SRC=/images/go.gif>"_s);
+        QCOMPARE(model.colour(), StatusColour::DarkRed);
+        QCOMPARE(model.toolTip(), u"Offerwatch\npoll: ticker(s) found-  ABCD (go-now)\nnext poll at %1"_s.arg(
+                                      f.monitor.poll().nextPollTime().time().toString(u"HH:mm:ss"_s)));
+        item(u"Check Now"_s)->trigger();
+        f.client.finishWithError(7, u"Host not found"_s);
+        QCOMPARE(model.lastResult(), u"Error # 7 Host not found"_s);
+        QCOMPARE(model.colour(), StatusColour::Orange);
+        item(u"STOP"_s)->trigger();
+        item(u"Exit"_s)->trigger();
+        QCOMPARE(f.messagesSinceMark(),
+                 (QStringList{u"poll: started"_s, u"poll: ticker(s) found-  ABCD (go-now)  "_s,
+                              u"poll: waiting for next cycle"_s, u"menu: check now"_s, u"poll: started"_s,
+                              u"web: timeout"_s, u"Error # 7 Host not found"_s, u"poll: waiting for next cycle"_s,
+                              u"poll: stopped"_s, u"main: Exit Program."_s}));
     }
 
 private:

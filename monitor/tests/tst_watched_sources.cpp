@@ -166,6 +166,7 @@ private Q_SLOTS:
 
     // What stops a poll before it starts, what fails it after the page came, and the
     // warning when a page that had entries has none twice in a row.
+    void healthAlerts_oneEachWayNoneRepeated();
     void unusableWatchOrPage_isSaidClearly()
     {
         MonitorFixture f;
@@ -203,6 +204,50 @@ private Q_SLOTS:
         QCOMPARE(f.allMessages().indexOf(warning), f.allMessages().lastIndexOf(u"poll: OK, none found"_s, -4) + 1);
     }
 };
+
+// Failed polls in a row bring one alert, a good poll after it one more; a page whose
+// text cannot be read counts as failed. Pattern sources name what is new too.
+void WatchedSourcesTest::healthAlerts_oneEachWayNoneRepeated()
+{
+    MonitorFixture f;
+    WatchSettings watch;
+    watch.url = QUrl(u"http://127.0.0.1:9/ipo"_s);
+    watch.source = WatchSettings::Source::Pattern;
+    watch.pattern = u"<b>(?<symbol>[A-Z]+)</b>"_s;
+    f.monitor.setWatch(watch);
+    f.start();
+    const auto fail = [&f] {
+        f.monitor.Command1_Click();
+        f.client.finishWithError(404, u"Not Found"_s);
+    };
+    const auto page = [&f](const QString& body) {
+        f.monitor.Command1_Click();
+        f.client.finishWithPage(body);
+    };
+    page(u"<b>AB</b>"_s);
+    fail();
+    fail();
+    QVERIFY(f.alerts.alerts.size() == 1);
+    fail();
+    fail();
+    page(u"<b>AB</b><b>CDE</b>"_s);
+    page(u"<b>AB</b><b>CDE</b>"_s);
+    f.alerts.channelOn = false;
+    for (int i = 0; i < 3; ++i)
+        fail();
+
+    QStringList subjects;
+    for (const Alert& alert : std::as_const(f.alerts.alerts))
+        subjects << alert.subject;
+    QCOMPARE(subjects, (QStringList{u"IPO: "_s, u"Offerwatch: the watched page failed 3 times in a row"_s,
+                                    u"Offerwatch: the watched page answers again"_s, u"IPO: "_s}));
+    QVERIFY(f.alerts.alerts[1].text.endsWith(u"Error # 404 Not Found"_s));
+    QCOMPARE(f.alerts.alerts[3].newEntries, QStringList{u"CDE"_s});
+    const QStringList messages = f.allMessages();
+    QCOMPARE(messages.count(u"poll: 3 failures in a row, alert sent"_s), 1);
+    QCOMPARE(messages.count(u"poll: the watched page answers again, alert sent"_s), 1);
+    QCOMPARE(messages.count(u"poll: 3 failures in a row, no alert channel is on"_s), 1);
+}
 
 QTEST_GUILESS_MAIN(WatchedSourcesTest)
 #include "tst_watched_sources.moc"

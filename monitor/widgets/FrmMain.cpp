@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QPalette>
+#include <QTimer>
 
 namespace {
 // A page of many megabytes would make the hidden diagnostics box slow to fill;
@@ -144,8 +145,12 @@ void FrmMain::showEvent(QShowEvent* event)
 void FrmMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && m_shownOnce)
+    if (event->type() == QEvent::WindowStateChange && m_shownOnce) {
         m_monitor.Form_Resize(toWindowState(windowState()));
+        // Hidden once the minimize has run its course, or the window manager keeps a taskbar entry.
+        if (m_hideWhenMinimized && isMinimized())
+            QTimer::singleShot(0, this, &QWidget::hide);
+    }
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)

@@ -24,6 +24,8 @@ public:
     void addFileMenuAction(QAction* action);
     // Brings the window to the front, restored if it was minimized.
     void raiseToFront();
+    // File > Minimize to Tray: minimizing hides the window; the tray icon brings it back.
+    void setHideWhenMinimized(bool hide) { m_hideWhenMinimized = hide; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -38,4 +40,5 @@ private:
     Monitor& m_monitor;
     std::unique_ptr<Ui::FrmMain> m_ui;
     bool m_shownOnce = false;
+    bool m_hideWhenMinimized = false;
 };

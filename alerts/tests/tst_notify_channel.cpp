@@ -1,0 +1,147 @@
+#include "alerts/NotifyChannel.h"
+#include "monitor/ActionLog.h"
+#include "platform/DesktopNotifier.h"
+#include "testsupport/FakeClock.h"
+#include "testsupport/LogLines.h"
+#include "testsupport/ScratchSettings.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// A notification service of the test's own on the test's own bus: it records every
+// Notify call, and answers it or, when told to, never does.
+class NotificationService final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QList<QVariantList> calls;
+    bool answers = true;
+
+public Q_SLOTS:
+    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap& hints, int timeout, const QDBusMessage& message)
+    {
+        calls << QVariantList{app, replaces, icon, summary, body, actions, hints.size(), timeout};
+        if (!answers)
+            message.setDelayedReply(true);
+        return uint(calls.size());
+    }
+};
+} // namespace
+
+class NotifyChannelTest : public QObject {
+    Q_OBJECT
+    QProcess m_bus;
+    NotificationService m_service;
+    std::unique_ptr<QDBusConnection> m_serviceConnection;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // A session bus of the test's own, so no desktop's service answers.
+        m_bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        QVERIFY2(m_bus.waitForStarted(5000), "dbus-daemon is needed (package dbus-daemon)");
+        QVERIFY(m_bus.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(m_bus.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        m_serviceConnection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, u"service"_s));
+        QVERIFY(m_serviceConnection->isConnected());
+        QVERIFY(m_serviceConnection->registerObject(u"/org/freedesktop/Notifications"_s, &m_service,
+                                                    QDBusConnection::ExportAllSlots));
+    }
+    void cleanupTestCase()
+    {
+        m_serviceConnection.reset();
+        QDBusConnection::disconnectFromBus(u"service"_s);
+        m_bus.kill();
+        m_bus.waitForFinished();
+    }
+
+    // Shown, missing, silent: what reaches the service, what the log says, and that an
+    // unanswered call ends in time while the program goes on.
+    void notify_throughTheSessionBus_data()
+    {
+        QTest::addColumn<bool>("registered");
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QStringList>("logged");
+        QTest::newRow("service answers") << true << true << QStringList{u"notify: shown"_s, u"notify: shown"_s};
+        QTest::newRow("no service") << false << true << QStringList{u"notify: error, "_s};
+        QTest::newRow("service never answers") << true << false << QStringList{u"notify: error, "_s};
+    }
+    void notify_throughTheSessionBus()
+    {
+        QFETCH(bool, registered);
+        QFETCH(bool, answers);
+        QFETCH(QStringList, logged);
+        const QString name = u"org.freedesktop.Notifications"_s;
+        if (registered)
+            QVERIFY(m_serviceConnection->registerService(name));
+        else
+            m_serviceConnection->unregisterService(name);
+        m_service.calls.clear();
+        m_service.answers = answers;
+
+        FakeClock clock;
+        ActionLog log(clock);
+        ScratchSettings settings;
+        FreedesktopNotifier notifier;
+        NotifyChannel channel(log, *settings, notifier);
+        QCOMPARE(channel.isOn(), registered);
+        const Alert alert{Alert::TickersSubject,
+                          u" ABCD (go-now)  XYZ (closed)  NEWW (go-now)  "_s,
+                          {u"NEWW (go-now)"_s, u"XYZ (closed)"_s},
+                          {},
+                          {}};
+        QElapsedTimer timer;
+        timer.start();
+        channel.send(alert);
+        channel.send(alert);
+        // Sending never waits for the bus: the poll cycle goes on at once.
+        QVERIFY(timer.elapsed() < 500);
+        QTRY_VERIFY_WITH_TIMEOUT(screenMessages(*log.screen()).size() >= logged.size(), 8000);
+        QTest::qWait(answers ? 200 : 5500); // the second failure must stay quiet
+        const QStringList messages = screenMessages(*log.screen());
+        QCOMPARE(messages.size(), logged.size());
+        for (qsizetype i = 0; i < logged.size(); ++i)
+            QVERIFY2(messages[i].startsWith(logged[i]), qPrintable(messages[i]));
+        QVERIFY(timer.elapsed() < 12'000);
+        if (!registered)
+            return;
+        QCOMPARE(m_service.calls.size(), 2);
+        QCOMPARE(
+            m_service.calls.first(),
+            (QVariantList{u"Offerwatch"_s, 0u, u"offerwatch"_s, u"Offerwatch: 2 new offerings"_s,
+                          u"NEWW (go-now)\nXYZ (closed)"_s, QStringList{u"default"_s, u"Show Offerwatch"_s}, 0, -1}));
+    }
+
+    // A click on our notification asks for the main window; one on another program's does not.
+    void clickOnOurNotification_isReported()
+    {
+        QVERIFY(m_serviceConnection->registerService(u"org.freedesktop.Notifications"_s));
+        m_service.answers = true;
+        m_service.calls.clear();
+        FreedesktopNotifier notifier;
+        QSignalSpy shown(&notifier, &DesktopNotifier::shown);
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+        notifier.notify(u"Offerwatch: test"_s, u"body"_s);
+        QVERIFY(shown.wait(5000));
+        for (const uint id : {uint(999), uint(m_service.calls.size())}) {
+            QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
+                                                             u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s);
+            signal << id << u"default"_s;
+            QVERIFY(m_serviceConnection->send(signal));
+        }
+        QVERIFY(activated.wait(5000));
+        QTest::qWait(200);
+        QCOMPARE(activated.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(NotifyChannelTest)
+#include "tst_notify_channel.moc"
