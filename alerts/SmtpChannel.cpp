@@ -8,6 +8,7 @@
 #include "platform/UserPrompt.h"
 
 #include <QRegularExpression>
+#include <QTimer>
 
 const QString SmtpChannel::FallbackSender = QStringLiteral("offerwatch-alert@freemail.example");
 
@@ -32,6 +33,13 @@ bool SmtpChannel::isOn() const
 
 void SmtpChannel::send(const Alert& alert)
 {
+    // The control drops a send under way when told to send again, so an alert that comes
+    // while one is going out (a page that answers again and has news, say) waits its turn.
+    if (m_sending) {
+        m_waiting.append(alert);
+        m_mail.log.LogAction(QStringLiteral("email: smtp busy, alert waits for the send under way"));
+        return;
+    }
     SmtpControl& control = Smtp1();
     const MailLines lines = mailLines(m_mail, alert);
     control.setSubject(lines.subject);
@@ -96,6 +104,7 @@ void SmtpChannel::Form_Load()
     m_control = std::make_unique<SmtpControl>();
     connect(m_control.get(), &SmtpControl::error, this, &SmtpChannel::Smtp1_Error);
     connect(m_control.get(), &SmtpControl::connectionStatus, this, &SmtpChannel::Smtp1_ConnectionStatus);
+    connect(m_control.get(), &SmtpControl::busyState, this, &SmtpChannel::Smtp1_BusyState);
     QString error;
     if (!m_controlFactory(*m_control, &error))
         Smtp1_Error(QStringLiteral("The mail-sending component cannot be loaded: %1").arg(error));
@@ -120,6 +129,8 @@ void SmtpChannel::Form_Unload()
     m_mail.settings.setValue(MailSettings::SmtpGateway, m_text2);
     m_mail.settings.setValue(MailSettings::SmtpFrom, m_text3);
     m_loaded = false;
+    m_sending = false;
+    m_waiting.clear();
     // A send still under way ends with the control, as it ends with its window. The
     // control may be in the middle of raising an event, so it goes once that returns.
     m_control->disconnect(this);
@@ -217,6 +228,18 @@ void SmtpChannel::Command5_Click()
     Form_Unload();
 }
 
+void SmtpChannel::Smtp1_BusyState(bool busy)
+{
+    m_sending = busy;
+    if (busy || m_waiting.isEmpty())
+        return;
+    // Not from inside the control's own event: it may still be ending its send.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_sending && !m_waiting.isEmpty())
+            send(m_waiting.takeFirst());
+    });
+}
+
 void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
 {
     m_statusText += statusLog;
@@ -225,6 +248,8 @@ void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
 
 void SmtpChannel::Smtp1_Error(const QString& description)
 {
+    // A failed send is over; what waits behind it goes next.
+    Smtp1_BusyState(false);
     const QString text = QStringLiteral("email: smtp error, ") + description;
     m_mail.log.LogAction(text);
     m_mail.prompt.critical(QStringLiteral("Error"), text);

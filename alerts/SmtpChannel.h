@@ -72,6 +72,7 @@ Q_SIGNALS:
 private:
     void Smtp1_Error(const QString& description);
     void Smtp1_ConnectionStatus(const QString& statusLog);
+    void Smtp1_BusyState(bool busy);
     void Text1_Change();
     void Text2_Change();
 
@@ -85,4 +86,6 @@ private:
     QString m_statusText;
     QString m_command2Caption = QStringLiteral("SMTP Email OFF");
     bool m_command2Enabled = true;
+    bool m_sending = false;
+    QList<Alert> m_waiting;
 };

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void dispatch_sendsQuotedListWithFallbackSender();
     void alarm_failureTurnsOrangeAndLogsErrorZero();
     void namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn();
+    void alertsInARow_eachGoOut();
 
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
@@ -337,6 +338,26 @@ void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
     const QByteArray data = server.data(0);
     QVERIFY(data.contains("Subject:IPO: NEWW (go-now)\r\n"));
     QVERIFY(data.contains("\r\n\r\nNew: NEWW (go-now)\r\n\" ABCD (go-now)  NEWW (go-now)  \"\r\n"));
+}
+
+// Two alerts from one poll (the page answers again and has news) both reach the server.
+void SmtpChannelTest::alertsInARow_eachGoOut()
+{
+    FakeSmtpServer server;
+    server.setScript(FakeSmtpServer::happyScript());
+    QVERIFY(server.listen());
+    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    m_state.EmailOn = true;
+    m_state.MailSystem = QStringLiteral("SMTP");
+    m_alerts->DispatchEmailAlert(
+        {QStringLiteral("Offerwatch: the watched page answers again"), QStringLiteral("x"), {}, {}, {}});
+    m_alerts->DispatchEmailAlert(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
+    QVERIFY(server.waitForClosedConnections(2, 15000));
+    QVERIFY(server.data(0).contains("Subject:Offerwatch: the watched page answers again\r\n"));
+    QVERIFY(server.data(1).contains("Subject:IPO: \r\n"));
+    QCOMPARE(messages(), (QStringList{QStringLiteral("email: sent smtp"),
+                                      QStringLiteral("email: smtp busy, alert waits for the send under way"),
+                                      QStringLiteral("email: sent smtp")}));
 }
 
 QTEST_MAIN(SmtpChannelTest)
