@@ -37,6 +37,7 @@ public Q_SLOTS:
 
 class NotifyChannelTest : public QObject {
     Q_OBJECT
+    QTemporaryDir m_dir;
     QProcess m_bus;
     NotificationService m_service;
     std::unique_ptr<QDBusConnection> m_serviceConnection;
@@ -44,8 +45,15 @@ class NotifyChannelTest : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        // A session bus of the test's own, so no desktop's service answers.
-        m_bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+        // A bus of the test's own that starts no services, so no desktop's notifier answers.
+        QVERIFY(m_dir.isValid());
+        QFile config(m_dir.filePath(u"bus.conf"_s));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<busconfig><type>session</type><listen>unix:tmpdir=" + QFile::encodeName(m_dir.path())
+                     + "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        m_bus.start(u"dbus-daemon"_s, {u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s});
         QVERIFY2(m_bus.waitForStarted(5000), "dbus-daemon is needed (package dbus-daemon)");
         QVERIFY(m_bus.waitForReadyRead(5000));
         const QString address = QString::fromUtf8(m_bus.readLine()).trimmed();
