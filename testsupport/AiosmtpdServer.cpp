@@ -47,6 +47,11 @@ AiosmtpdServer::~AiosmtpdServer()
     }
 }
 
+bool AiosmtpdServer::start(int timeoutMs)
+{
+    return start(Options(), timeoutMs);
+}
+
 bool AiosmtpdServer::start(const Options& options, int timeoutMs)
 {
     if (!m_dir.isValid()) {

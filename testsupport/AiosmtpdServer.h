@@ -42,7 +42,8 @@ public:
     Q_DISABLE_COPY_MOVE(AiosmtpdServer)
 
     // Starts the server and waits until it accepts connections.
-    bool start(const Options& options = {}, int timeoutMs = 15000);
+    bool start(int timeoutMs = 15000);
+    bool start(const Options& options, int timeoutMs = 15000);
     QString errorString() const { return m_error; }
     quint16 port() const { return m_port; }
     QString directory() const { return m_dir.path(); }

@@ -55,6 +55,7 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
     });
     connect(&m_replyTimer, &QTimer::timeout, this, &SmtpDialogue::onReplyTimeout);
     m_handshakeTimer.setSingleShot(true);
+    m_handshakeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_handshakeTimer, &QTimer::timeout, this, [this] {
         endWithSocketError(QStringLiteral("The TLS handshake with the SMTP server did not finish within %1 seconds")
                                .arg(m_state.handshakeTimeoutSeconds));
