@@ -4,6 +4,8 @@
 #include <QMetaObject>
 
 namespace {
+// Security, UserName, Password and CaFile are left out: a control from before
+// them still binds, and set() refuses them there.
 constexpr const char* PropertyNames[] = {"SendMail", "MailServerDomain", "MailTo",         "CCAddress",
                                          "MailFrom", "Subject",          "Message",        "AttachmentFile",
                                          "MailServerPort", "ReplyTimeout"};
@@ -78,8 +80,16 @@ bool SmtpControl::attach(QObject* control, QString* error)
 
 void SmtpControl::set(const char* name, const QVariant& value)
 {
-    if (m_control)
-        m_control->setProperty(name, value);
+    if (!m_control)
+        return;
+    // A property the control lacks would silently become a dynamic one: TLS
+    // asked for and plain mail sent.
+    if (m_control->metaObject()->indexOfProperty(name) < 0) {
+        Q_EMIT error(QStringLiteral("The mail-sending control has no property %1; it is too old for this setting")
+                         .arg(QLatin1String(name)));
+        return;
+    }
+    m_control->setProperty(name, value);
 }
 
 QVariant SmtpControl::get(const char* name) const
@@ -107,6 +117,22 @@ void SmtpControl::setMailServerPort(int port) { set("MailServerPort", port); }
 int SmtpControl::mailServerPort() const { return get("MailServerPort").toInt(); }
 void SmtpControl::setReplyTimeout(int seconds) { set("ReplyTimeout", seconds); }
 int SmtpControl::replyTimeout() const { return get("ReplyTimeout").toInt(); }
+void SmtpControl::setSecurity(const QString& security)
+{
+    set("Security", security);
+}
+void SmtpControl::setUserName(const QString& name)
+{
+    set("UserName", name);
+}
+void SmtpControl::setPassword(const QString& password)
+{
+    set("Password", password);
+}
+void SmtpControl::setCaFile(const QString& path)
+{
+    set("CaFile", path);
+}
 
 void SmtpControl::showAboutBox()
 {

@@ -49,6 +49,12 @@ public:
     int mailServerPort() const;
     void setReplyTimeout(int seconds);
     int replyTimeout() const;
+    // "none", "starttls" or "tls".
+    void setSecurity(const QString& security);
+    void setUserName(const QString& name);
+    // The control never hands a password back, so there is no getter.
+    void setPassword(const QString& password);
+    void setCaFile(const QString& path);
 
     void showAboutBox();
     void initProperties();

@@ -49,6 +49,11 @@ AiosmtpdServer::~AiosmtpdServer()
 
 bool AiosmtpdServer::start(int timeoutMs)
 {
+    return start(Options(), timeoutMs);
+}
+
+bool AiosmtpdServer::start(const Options& options, int timeoutMs)
+{
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("cannot create a temporary directory");
         return false;
@@ -58,9 +63,19 @@ bool AiosmtpdServer::start(int timeoutMs)
         m_error = QStringLiteral("no free loopback port");
         return false;
     }
-    m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), QStringLiteral("--port"),
-                     QString::number(m_port), QStringLiteral("--dir"), m_dir.path()});
+    QStringList arguments{QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), QStringLiteral("--port"),
+                          QString::number(m_port), QStringLiteral("--dir"), m_dir.path()};
+    if (!options.tls.isEmpty())
+        arguments << QStringLiteral("--tls") << options.tls << QStringLiteral("--cert") << options.certificatePath
+                  << QStringLiteral("--key") << options.keyPath;
+    if (options.noPlain)
+        arguments << QStringLiteral("--no-plain");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("SMTP_SINK_LOGIN"));
+    if (!options.login.isEmpty())
+        environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
+    m_process.setProcessEnvironment(environment);
+    m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start /usr/bin/python3: ") + m_process.errorString();
         return false;
@@ -90,6 +105,8 @@ QList<AiosmtpdServer::Message> AiosmtpdServer::messages() const
             message.rcptTos.append(to.toString());
         message.content = eml.readAll();
         message.path = eml.fileName();
+        message.tls = object.value(QStringLiteral("tls")).toBool();
+        message.auth = object.value(QStringLiteral("auth")).toString();
         result.append(message);
     }
     return result;

@@ -24,6 +24,17 @@ public:
         QStringList rcptTos;
         QByteArray content; // DATA as received, dot-unstuffed, CR LF line ends
         QString path;       // the saved .eml file
+        bool tls = false;   // the message came over an encrypted connection
+        QString auth;       // the login method used, empty without a login
+    };
+
+    // A plain server by default.
+    struct Options {
+        QString tls; // "starttls" (offered and required) or "implicit"
+        QString certificatePath;
+        QString keyPath;
+        QString login;        // "name:password": a login is required
+        bool noPlain = false; // AUTH LOGIN is the only method offered
     };
 
     AiosmtpdServer();
@@ -32,6 +43,7 @@ public:
 
     // Starts the server and waits until it accepts connections.
     bool start(int timeoutMs = 15000);
+    bool start(const Options& options, int timeoutMs = 15000);
     QString errorString() const { return m_error; }
     quint16 port() const { return m_port; }
     QString directory() const { return m_dir.path(); }

@@ -19,6 +19,10 @@ public:
     QSslCertificate caCertificate() const { return m_ca; }
     QSslCertificate serverCertificate() const { return m_server; }
     QSslKey serverKey() const { return m_serverKey; }
+    // The same as PEM files, for servers in other processes and for trust settings.
+    QString caPath() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString serverCertificatePath() const { return m_dir.filePath(QStringLiteral("server.pem")); }
+    QString serverKeyPath() const { return m_dir.filePath(QStringLiteral("server.key")); }
 
 private:
     bool runOpenssl(const QStringList& arguments);

@@ -40,6 +40,10 @@ void SendJob::start()
     m_clock.start();
     m_control.setMailServerPort(m_mail.port);
     m_control.setReplyTimeout(m_mail.replyTimeoutSeconds);
+    m_control.setSecurity(m_mail.security);
+    m_control.setUserName(m_mail.userName);
+    m_control.setPassword(m_mail.password);
+    m_control.setCaFile(m_mail.caFile);
     m_control.setMailServerDomain(m_mail.host);
     m_control.setMailFrom(m_mail.from);
     m_control.setMailTo(m_mail.to);

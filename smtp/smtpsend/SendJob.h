@@ -22,6 +22,10 @@ public:
         QString message;
         QStringList attachments;
         int replyTimeoutSeconds = Smtp::DefaultReplyTimeoutSeconds;
+        QString security = QStringLiteral("none");
+        QString userName;
+        QString password;
+        QString caFile;
     };
 
     SendJob(Mail mail, bool verbose, bool timing, QObject* parent = nullptr);

@@ -10,7 +10,7 @@
 #include <optional>
 
 namespace {
-// "host", "host:port", "[v6]" or "[v6]:port".
+// "host", "host:port", "[v6]" or "[v6]:port"; the port is 0 when not given.
 std::optional<std::pair<QString, int>> parseServer(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral(R"(^(?:\[([^\]]+)\]|([^:\[\]]+))(?::(\d{1,5}))?$)"));
@@ -18,7 +18,7 @@ std::optional<std::pair<QString, int>> parseServer(const QString& text)
     if (!match.hasMatch())
         return std::nullopt;
     const QString host = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
-    int port = Smtp::DefaultPort;
+    int port = 0;
     if (match.hasCaptured(3)) {
         port = match.captured(3).toInt();
         if (port < 1 || port > 65535)
@@ -32,6 +32,18 @@ std::optional<std::pair<QString, int>> parseServer(const QString& text)
 QString asBytes(const QString& argument)
 {
     return QString::fromLatin1(argument.toLocal8Bit());
+}
+
+// The first line of the file, without its line end; a password never comes from the command line itself.
+std::optional<QString> readPasswordFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray line = file.readLine(64 * 1024);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
 }
 
 int usage(const QString& message)
@@ -65,10 +77,27 @@ int main(int argc, char* argv[])
     const QCommandLineOption timeout(QStringLiteral("timeout"),
                                      QStringLiteral("Seconds to wait for each server reply (default 300)."),
                                      QStringLiteral("S"));
+    const QCommandLineOption tls(QStringLiteral("tls"),
+                                 QStringLiteral("none (default), starttls, or tls for implicit TLS (default port "
+                                                "465). Certificates are always verified."),
+                                 QStringLiteral("MODE"), QStringLiteral("none"));
+    const QCommandLineOption user(QStringLiteral("user"),
+                                  QStringLiteral("Log in with this name (AUTH PLAIN or LOGIN; needs --tls)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption passwordEnv(QStringLiteral("password-env"),
+                                         QStringLiteral("Take the login password from environment variable VAR."),
+                                         QStringLiteral("VAR"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("Take the login password from the first line of FILE."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption cafile(QStringLiteral("cafile"),
+                                    QStringLiteral("Also trust the CA certificates in this PEM file."),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print the SMTP dialogue."));
     const QCommandLineOption timing(QStringLiteral("timing"),
                                     QStringLiteral("Print when each copy was accepted, from the start."));
-    parser.addOptions({server, from, to, cc, subject, attach, timeout, verbose, timing, help});
+    parser.addOptions({server, from, to, cc, subject, attach, timeout, tls, user, passwordEnv, passwordFile, cafile,
+                       verbose, timing, help});
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -89,8 +118,30 @@ int main(int argc, char* argv[])
     const auto hostPort = parseServer(parser.value(server));
     if (!hostPort)
         return usage(QStringLiteral("--server must be host or host:port with a port from 1 to 65535"));
+    mail.security = parser.value(tls);
+    if (!QStringList{"none", "starttls", "tls"}.contains(mail.security))
+        return usage(QStringLiteral("--tls must be none, starttls or tls"));
     mail.host = hostPort->first;
     mail.port = hostPort->second;
+    if (mail.port == 0)
+        mail.port = mail.security == QLatin1String("tls") ? 465 : Smtp::DefaultPort;
+    mail.userName = parser.value(user);
+    mail.caFile = parser.value(cafile);
+    if (parser.isSet(passwordEnv) && parser.isSet(passwordFile))
+        return usage(QStringLiteral("give --password-env or --password-file, not both"));
+    if (parser.isSet(passwordEnv)) {
+        const QByteArray name = parser.value(passwordEnv).toLocal8Bit();
+        if (!qEnvironmentVariableIsSet(name.constData()))
+            return usage(QStringLiteral("environment variable %1 is not set").arg(parser.value(passwordEnv)));
+        mail.password = qEnvironmentVariable(name.constData());
+    } else if (parser.isSet(passwordFile)) {
+        const std::optional<QString> password = readPasswordFile(parser.value(passwordFile));
+        if (!password)
+            return usage(QStringLiteral("cannot read the password file %1").arg(parser.value(passwordFile)));
+        mail.password = *password;
+    }
+    if (!mail.userName.isEmpty() && !parser.isSet(passwordEnv) && !parser.isSet(passwordFile))
+        return usage(QStringLiteral("--user needs --password-env or --password-file"));
     mail.from = asBytes(parser.value(from));
     mail.to = asBytes(parser.value(to));
     mail.cc = asBytes(parser.value(cc));

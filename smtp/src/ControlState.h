@@ -17,6 +17,14 @@ struct ControlState {
     int mailServerPort = 25;
     int replyTimeoutSeconds = 300;
 
+    // Off, the dialogue is the plain HELO dialogue of old, byte for byte.
+    enum class Security { None, StartTls, Tls };
+    Security security = Security::None;
+    QString userName;
+    QString password; // never shown, logged or saved
+    QString caFile;
+    int handshakeTimeoutSeconds = 30;
+
     bool hasAttachments = false;
     QStringList attachmentList;
     bool openingBoundaryPending = false;

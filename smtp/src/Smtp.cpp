@@ -211,6 +211,85 @@ void Smtp::setReplyTimeout(int seconds)
     Q_EMIT propertyChanged(QStringLiteral("ReplyTimeout"));
 }
 
+namespace {
+struct SecurityName {
+    const char* name;
+    ControlState::Security value;
+};
+constexpr SecurityName SecurityNames[] = {
+    {"none", ControlState::Security::None},
+    {"starttls", ControlState::Security::StartTls},
+    {"tls", ControlState::Security::Tls},
+};
+} // namespace
+
+QString Smtp::Security() const
+{
+    for (const SecurityName& entry : SecurityNames) {
+        if (entry.value == d->state.security)
+            return QLatin1String(entry.name);
+    }
+    return {};
+}
+
+void Smtp::setSecurity(const QString& security)
+{
+    const QString wanted = security.trimmed().toLower();
+    for (const SecurityName& entry : SecurityNames) {
+        if (wanted == QLatin1String(entry.name)) {
+            d->state.security = entry.value;
+            Q_EMIT propertyChanged(QStringLiteral("Security"));
+            return;
+        }
+    }
+    Q_EMIT Error(QStringLiteral("Security must be none, starttls or tls, not \"%1\"").arg(security));
+}
+
+QString Smtp::UserName() const
+{
+    return d->state.userName;
+}
+
+void Smtp::setUserName(const QString& name)
+{
+    d->state.userName = name;
+    Q_EMIT propertyChanged(QStringLiteral("UserName"));
+}
+
+void Smtp::setPassword(const QString& password)
+{
+    d->state.password = password;
+    Q_EMIT propertyChanged(QStringLiteral("Password"));
+}
+
+QString Smtp::CaFile() const
+{
+    return d->state.caFile;
+}
+
+void Smtp::setCaFile(const QString& path)
+{
+    d->state.caFile = path;
+    Q_EMIT propertyChanged(QStringLiteral("CaFile"));
+}
+
+int Smtp::TlsHandshakeTimeout() const
+{
+    return d->state.handshakeTimeoutSeconds;
+}
+
+void Smtp::setTlsHandshakeTimeout(int seconds)
+{
+    if (seconds < 1 || seconds > MaxReplyTimeoutSeconds) {
+        Q_EMIT Error(QStringLiteral("TlsHandshakeTimeout must be between 1 and %1 seconds, not %2")
+                         .arg(MaxReplyTimeoutSeconds)
+                         .arg(seconds));
+        return;
+    }
+    d->state.handshakeTimeoutSeconds = seconds;
+    Q_EMIT propertyChanged(QStringLiteral("TlsHandshakeTimeout"));
+}
+
 void Smtp::ShowAboutBox()
 {
     if (!hasWidgets())

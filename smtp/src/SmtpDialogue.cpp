@@ -3,8 +3,13 @@
 #include "ControlState.h"
 #include "smtp/Smtp.h"
 
+#include <QSslCertificate>
+#include <QSslSocket>
+
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
+// What status reports show in place of a login secret.
+const QString Masked = QStringLiteral("****");
 
 // A line break would end the command or header line and let the rest pass
 // as a line of its own. An address goes between angle brackets, where any
@@ -49,6 +54,13 @@ SmtpDialogue::SmtpDialogue(Smtp& control, ControlState& state, QObject* parent)
         m_writer.resume();
     });
     connect(&m_replyTimer, &QTimer::timeout, this, &SmtpDialogue::onReplyTimeout);
+    m_handshakeTimer.setSingleShot(true);
+    m_handshakeTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_handshakeTimer, &QTimer::timeout, this, [this] {
+        endWithSocketError(QStringLiteral("The TLS handshake with the SMTP server did not finish within %1 seconds")
+                               .arg(m_state.handshakeTimeoutSeconds));
+    });
+    connect(&m_socket, &SmtpSocket::encrypted, this, &SmtpDialogue::onEncrypted);
     connect(&m_pauseTimer, &QTimer::timeout, this, &SmtpDialogue::afterPause);
 }
 
@@ -76,6 +88,12 @@ QString SmtpDialogue::refusalReason() const
         if (const QString character = unsafeCharacter(*checked.value, checked.isAddress); !character.isEmpty())
             return QStringLiteral("%1 contains %2; the mail is not sent").arg(QLatin1String(checked.name), character);
     }
+    // A NUL would split the name or the password inside AUTH PLAIN (RFC 4616).
+    if (m_state.userName.contains(QChar(0)) || m_state.password.contains(QChar(0)))
+        return QStringLiteral("UserName or Password contains a NUL character; the mail is not sent");
+    if (!m_state.userName.isEmpty() && m_state.security == ControlState::Security::None)
+        return QStringLiteral("A login is never sent over an unencrypted connection: set Security to starttls or "
+                              "tls; the mail is not sent");
     if (m_state.hasAttachments) {
         for (const QString& path : m_state.attachmentList) {
             if (!unsafeCharacter(path, false).isEmpty() || path.contains(QLatin1Char('"')))
@@ -106,6 +124,25 @@ void SmtpDialogue::start()
         m_control.clearSendFlag();
         return;
     }
+    if (extended()) {
+        if (!QSslSocket::supportsSsl()) {
+            Q_EMIT m_control.Error(QStringLiteral("TLS is not available on this system; the mail is not sent"));
+            m_control.clearSendFlag();
+            return;
+        }
+        QList<QSslCertificate> extraCa;
+        if (!m_state.caFile.isEmpty()) {
+            extraCa = QSslCertificate::fromPath(m_state.caFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+            if (extraCa.isEmpty()) {
+                Q_EMIT m_control.Error(QStringLiteral("CaFile \"%1\" holds no readable PEM certificate; "
+                                                      "the mail is not sent")
+                                           .arg(m_state.caFile));
+                m_control.clearSendFlag();
+                return;
+            }
+        }
+        m_socket.setExtraCaCertificates(extraCa);
+    }
     Q_EMIT m_control.BusyState(true);
     // A send already running is dropped and starts again.
     m_writer.abort();
@@ -114,11 +151,50 @@ void SmtpDialogue::start()
     Q_EMIT m_control.ConnectionStatus(QStringLiteral("Connecting to ") + m_state.mailServerDomain + CrLf);
 }
 
+bool SmtpDialogue::extended() const
+{
+    return m_state.security != ControlState::Security::None;
+}
+
 void SmtpDialogue::connectToServer()
 {
     m_replies.clear();
-    m_socket.connectToServer(m_state.mailServerDomain, quint16(m_state.mailServerPort));
-    awaitReply(220);
+    m_handshakeTimer.stop();
+    const auto port = quint16(m_state.mailServerPort);
+    if (!extended()) {
+        m_phase = Phase::Classic;
+        m_socket.connectToServer(m_state.mailServerDomain, port);
+        awaitReply(220);
+        return;
+    }
+    m_phase = Phase::Greeting;
+    if (m_state.security == ControlState::Security::StartTls) {
+        m_socket.connectToServer(m_state.mailServerDomain, port, SmtpSocket::Transport::Upgradeable);
+        awaitReply(220);
+        return;
+    }
+    // The greeting is awaited once the handshake is done; until then only the handshake limit runs.
+    m_socket.connectToServer(m_state.mailServerDomain, port, SmtpSocket::Transport::Tls);
+    m_expectedCode = 220;
+    startHandshakeTimer();
+}
+
+void SmtpDialogue::startHandshakeTimer()
+{
+    m_replyTimer.stop();
+    m_handshakeTimer.start(m_state.handshakeTimeoutSeconds * 1000);
+}
+
+void SmtpDialogue::onEncrypted()
+{
+    m_handshakeTimer.stop();
+    if (m_phase == Phase::StartTls) {
+        // RFC 3207 section 4.2: all that was learnt before TLS is forgotten.
+        sendEhlo();
+        return;
+    }
+    if (m_phase == Phase::Greeting)
+        awaitReply(220);
 }
 
 // The time-out runs from the command to the complete reply; bytes that
@@ -133,17 +209,19 @@ void SmtpDialogue::closeConnection()
 {
     m_socket.close();
     m_replyTimer.stop();
+    m_handshakeTimer.stop();
 }
 
 void SmtpDialogue::onDataArrived()
 {
     const quint64 connection = m_socket.generation();
     const QList<SmtpReply> replies = m_replies.feed(m_socket.readAll());
-    for (const SmtpReply& reply : replies) {
+    for (qsizetype i = 0; i < replies.size(); ++i) {
         // A reply handled before may have closed or replaced the connection.
         if (m_socket.generation() != connection)
             break;
-        handleReply(reply);
+        m_repliesFollow = i + 1 < replies.size() || m_replies.hasPartial();
+        handleReply(replies[i]);
     }
 }
 
@@ -166,21 +244,24 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
                                 (m_expectedCode == 354 || m_expectedCode == NoCode);
     if (strayAfterData)
         return;
+    if (m_phase != Phase::Classic && m_phase != Phase::Greeting) {
+        handleExtended(reply);
+        return;
+    }
     // Each step has one fitting code. Taking another code as a fresh start
     // (a 220 as a new greeting, a 221 as the goodbye) would let a server keep
     // the control looping or waiting for ever.
     if (reply.code != m_expectedCode) {
-        Q_EMIT m_control.Error(QStringLiteral("Error from SMTP Server : ") + text);
-        m_writer.abort();
-        m_control.clearSendFlag();
-        closeConnection();
-        Q_EMIT m_control.BusyState(false);
-        sendEnded();
+        endWithError(QStringLiteral("Error from SMTP Server : ") + text);
         return;
     }
     switch (reply.code) {
     case 220:
         m_state.dialogueStep = ControlState::MailFrom;
+        if (extended()) {
+            sendEhlo();
+            return;
+        }
         sendCommand(QStringLiteral("HELO ") + m_state.mailServerDomain + CrLf, 250);
         return;
     case 354:
@@ -192,8 +273,7 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
     }
     switch (m_state.dialogueStep) {
     case ControlState::MailFrom:
-        m_state.dialogueStep = ControlState::RcptTo;
-        sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf, 250);
+        sendMailFrom();
         return;
     case ControlState::RcptTo:
         m_state.dialogueStep = ControlState::Data;
@@ -209,6 +289,122 @@ void SmtpDialogue::handleReply(const SmtpReply& reply)
     default:
         return;
     }
+}
+
+void SmtpDialogue::endWithError(const QString& description)
+{
+    Q_EMIT m_control.Error(description);
+    m_writer.abort();
+    m_control.clearSendFlag();
+    closeConnection();
+    Q_EMIT m_control.BusyState(false);
+    sendEnded();
+}
+
+void SmtpDialogue::sendMailFrom()
+{
+    m_phase = Phase::Classic;
+    m_state.dialogueStep = ControlState::RcptTo;
+    sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf, 250);
+}
+
+// The extended dialogue keeps the server's name as the greeting's argument,
+// as the plain one does.
+void SmtpDialogue::sendEhlo()
+{
+    m_phase = Phase::Ehlo;
+    sendCommand(QStringLiteral("EHLO ") + m_state.mailServerDomain + CrLf, 250);
+}
+
+void SmtpDialogue::handleExtended(const SmtpReply& reply)
+{
+    const QString text = QString::fromLatin1(reply.text);
+    const bool loggingIn =
+        m_phase == Phase::AuthLoginName || m_phase == Phase::AuthLoginPassword || m_phase == Phase::Auth;
+    if (reply.code != m_expectedCode) {
+        endWithError((loggingIn ? QStringLiteral("The SMTP server refused the login : ")
+                                : QStringLiteral("Error from SMTP Server : ")) +
+                     text);
+        return;
+    }
+    switch (m_phase) {
+    case Phase::Ehlo: {
+        // Keywords of the lines after the first (RFC 5321 section 4.1.1.1).
+        QStringList keywords;
+        QStringList mechanisms;
+        const QStringList lines = text.split(CrLf, Qt::SkipEmptyParts);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QStringList words = lines[i].mid(4).toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (words.isEmpty())
+                continue;
+            keywords.append(words.first());
+            if (words.first() == QLatin1String("AUTH"))
+                mechanisms += words.mid(1);
+        }
+        if (m_state.security == ControlState::Security::StartTls && !m_socket.isEncrypted()) {
+            if (!keywords.contains(QLatin1String("STARTTLS"))) {
+                endWithError(QStringLiteral("The SMTP server does not offer STARTTLS; the mail is not sent"));
+                return;
+            }
+            m_phase = Phase::StartTls;
+            sendCommand(QStringLiteral("STARTTLS") + CrLf, 220);
+            return;
+        }
+        if (m_state.userName.isEmpty()) {
+            sendMailFrom();
+            return;
+        }
+        login(mechanisms);
+        return;
+    }
+    case Phase::StartTls:
+        // Bytes sent before the handshake would be taken as if they had come
+        // over TLS (RFC 3207 section 5); a server that sends them is not trusted.
+        if (m_repliesFollow) {
+            endWithError(QStringLiteral("The SMTP server sent more than its reply to STARTTLS; "
+                                        "the mail is not sent"));
+            return;
+        }
+        startHandshakeTimer();
+        m_socket.startEncryption();
+        return;
+    case Phase::AuthLoginName:
+        m_phase = Phase::AuthLoginPassword;
+        sendCommand(QString::fromLatin1(m_state.userName.toUtf8().toBase64()) + CrLf, Masked + CrLf, 334);
+        return;
+    case Phase::AuthLoginPassword:
+        m_phase = Phase::Auth;
+        sendCommand(QString::fromLatin1(m_state.password.toUtf8().toBase64()) + CrLf, Masked + CrLf, 235);
+        return;
+    case Phase::Auth:
+        sendMailFrom();
+        return;
+    default:
+        return;
+    }
+}
+
+void SmtpDialogue::login(const QStringList& mechanisms)
+{
+    if (!m_socket.isEncrypted()) {
+        endWithError(QStringLiteral("A login is never sent over an unencrypted connection; the mail is not sent"));
+        return;
+    }
+    if (mechanisms.contains(QLatin1String("PLAIN"))) {
+        const QByteArray response =
+            QByteArray(1, '\0') + m_state.userName.toUtf8() + QByteArray(1, '\0') + m_state.password.toUtf8();
+        m_phase = Phase::Auth;
+        sendCommand(QStringLiteral("AUTH PLAIN ") + QString::fromLatin1(response.toBase64()) + CrLf,
+                    QStringLiteral("AUTH PLAIN ") + Masked + CrLf, 235);
+        return;
+    }
+    if (mechanisms.contains(QLatin1String("LOGIN"))) {
+        m_phase = Phase::AuthLoginName;
+        sendCommand(QStringLiteral("AUTH LOGIN") + CrLf, 334);
+        return;
+    }
+    endWithError(QStringLiteral("The SMTP server offers no login this control can use (AUTH PLAIN or LOGIN); "
+                                "the mail is not sent"));
 }
 
 void SmtpDialogue::onContentEnded(bool written)

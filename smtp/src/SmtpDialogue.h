@@ -25,9 +25,21 @@ public:
     void start();
 
 private:
+    // Where an extended (EHLO) dialogue is before the classic MAIL FROM.
+    enum class Phase { Classic, Greeting, Ehlo, StartTls, AuthLoginName, AuthLoginPassword, Auth };
+
     void onDataArrived();
     void onSocketFailed(const QString& description);
     void onReplyTimeout();
+    void onEncrypted();
+    void handleExtended(const SmtpReply& reply);
+    void sendEhlo();
+    void login(const QStringList& mechanisms);
+    void sendMailFrom();
+    bool extended() const;
+    void startHandshakeTimer();
+    // The send ends as on an error reply: Error, the connection closed, BusyState(false).
+    void endWithError(const QString& description);
     void onContentEnded(bool written);
     void handleReply(const SmtpReply& reply);
     // Commands are reported as sent, except where the report has its own text.
@@ -49,6 +61,10 @@ private:
     MessageWriter m_writer;
     QTimer m_replyTimer;
     QTimer m_pauseTimer;
+    QTimer m_handshakeTimer;
+    Phase m_phase = Phase::Classic;
+    // More of the server's bytes came with the reply being handled.
+    bool m_repliesFollow = false;
     // The one reply code that fits the step; NoCode while the content is written.
     static constexpr int NoCode = 0;
     int m_expectedCode = NoCode;

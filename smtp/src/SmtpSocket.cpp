@@ -1,6 +1,8 @@
 #include "SmtpSocket.h"
 
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QStringList>
 #include <QTimer>
 
 namespace {
@@ -21,25 +23,88 @@ SmtpSocket::~SmtpSocket()
     }
 }
 
-void SmtpSocket::connectToServer(const QString& host, quint16 port)
+void SmtpSocket::connectToServer(const QString& host, quint16 port, Transport transport)
 {
     close();
     ++m_generation;
-    auto* socket = new QTcpSocket(this);
+    m_sslErrors.clear();
+    m_handshaking = false;
+    // A plain connection stays a QTcpSocket, so that it needs no TLS library at all.
+    QSslSocket* ssl = transport == Transport::Plain ? nullptr : new QSslSocket(this);
+    QTcpSocket* socket = ssl ? ssl : new QTcpSocket(this);
     m_socket = socket;
     connect(socket, &QTcpSocket::readyRead, this, &SmtpSocket::dataArrived);
     connect(socket, &QTcpSocket::bytesWritten, this, &SmtpSocket::bytesWritten);
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
         if (socket != m_socket)
             return;
-        const QString description = socket->errorString();
+        const QString description = failureDescription(socket);
         m_socket = nullptr;
         ++m_generation;
         socket->abort();
         socket->deleteLater();
         Q_EMIT failed(description);
     });
-    socket->connectToHost(host, port);
+    if (!ssl) {
+        socket->connectToHost(host, port);
+        return;
+    }
+    // Encrypted bytes draining into the network are what lets the writer go on.
+    connect(ssl, &QSslSocket::encryptedBytesWritten, this, &SmtpSocket::bytesWritten);
+    connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) { m_sslErrors = errors; });
+    connect(ssl, &QSslSocket::encrypted, this, [this] {
+        m_handshaking = false;
+        Q_EMIT encrypted();
+    });
+    configureTls();
+    if (transport == Transport::Upgradeable) {
+        ssl->connectToHost(host, port);
+        return;
+    }
+    connect(ssl, &QSslSocket::connected, this, [this] { m_handshaking = true; });
+    // The name given is the one the certificate must carry.
+    ssl->connectToHostEncrypted(host, port);
+}
+
+// The system's trust store plus the extra certificates; the peer is always verified.
+void SmtpSocket::configureTls()
+{
+    auto* ssl = qobject_cast<QSslSocket*>(m_socket.data());
+    if (!ssl)
+        return;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(m_extraCa);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    ssl->setSslConfiguration(configuration);
+}
+
+void SmtpSocket::startEncryption()
+{
+    auto* ssl = qobject_cast<QSslSocket*>(m_socket.data());
+    if (!ssl || ssl->isEncrypted())
+        return;
+    m_sslErrors.clear();
+    m_handshaking = true;
+    ssl->startClientEncryption();
+}
+
+QString SmtpSocket::failureDescription(QTcpSocket* socket) const
+{
+    if (!m_handshaking)
+        return socket->errorString();
+    if (m_sslErrors.isEmpty())
+        return QStringLiteral("The TLS handshake with the SMTP server failed: ") + socket->errorString();
+    QStringList reasons;
+    for (const QSslError& error : m_sslErrors)
+        reasons.append(error.errorString());
+    reasons.removeDuplicates();
+    return QStringLiteral("The SMTP server's certificate is not trusted: ") + reasons.join(QStringLiteral("; "));
+}
+
+bool SmtpSocket::isEncrypted() const
+{
+    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket.data());
+    return ssl && ssl->isEncrypted();
 }
 
 bool SmtpSocket::isOpen() const
@@ -64,9 +129,14 @@ QByteArray SmtpSocket::readAll()
     return m_socket ? m_socket->readAll() : QByteArray();
 }
 
+// Over TLS the plain bytes are encrypted at once and wait as encrypted bytes;
+// both count, or the writer would never see the connection fill up.
 qint64 SmtpSocket::bytesToWrite() const
 {
-    return m_socket ? m_socket->bytesToWrite() : 0;
+    if (!m_socket)
+        return 0;
+    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket.data());
+    return m_socket->bytesToWrite() + (ssl ? ssl->encryptedBytesToWrite() : 0);
 }
 
 void SmtpSocket::close()

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QString>
 
 class QTcpSocket;
@@ -19,9 +22,20 @@ public:
     ~SmtpSocket() override;
     Q_DISABLE_COPY_MOVE(SmtpSocket)
 
-    void connectToServer(const QString& host, quint16 port);
+    enum class Transport {
+        Plain,       // never encrypted
+        Upgradeable, // plain until startEncryption() (STARTTLS)
+        Tls,         // encrypted from the first byte
+    };
+
+    // Certificates trusted besides the system's for the connections made from now on.
+    void setExtraCaCertificates(const QList<QSslCertificate>& certificates) { m_extraCa = certificates; }
+    void connectToServer(const QString& host, quint16 port, Transport transport = Transport::Plain);
+    // Begins the TLS handshake on an Upgradeable connection; encrypted() or failed() follows.
+    void startEncryption();
     bool isOpen() const;      // connecting or connected
     bool isConnected() const;
+    bool isEncrypted() const;
     void write(const QByteArray& bytes);
     QByteArray readAll();
     void close();
@@ -33,11 +47,19 @@ public:
 
 Q_SIGNALS:
     void dataArrived();
+    // The TLS handshake finished and the server's certificate was verified.
+    void encrypted();
     void bytesWritten();
     // The connection could not be made, or was lost (also when the server hangs up).
     void failed(const QString& description);
 
 private:
+    void configureTls();
+    QString failureDescription(QTcpSocket* socket) const;
+
     QPointer<QTcpSocket> m_socket;
+    QList<QSslCertificate> m_extraCa;
+    QList<QSslError> m_sslErrors; // of the running handshake
+    bool m_handshaking = false;
     quint64 m_generation = 0;
 };

@@ -124,6 +124,14 @@ void TestSmtpComponent::adapter_forwardsPropertiesMethodsAndEvents()
     QVERIFY(QTest::qWaitFor([&] { return errors.size() >= 3; }, 10000));
     QCOMPARE(errors.last().first().toString(), QStringLiteral("Connection refused"));
     QCOMPARE(control.sendMail(), false);
+    control.setSecurity(QStringLiteral("TLS"));
+    control.setUserName(QStringLiteral("joe"));
+    control.setCaFile(QStringLiteral("/tmp/ca.pem"));
+    control.setPassword(QStringLiteral("pw"));
+    QCOMPARE(control.control()->property("Security").toString(), QStringLiteral("tls"));
+    QCOMPARE(control.control()->property("UserName").toString(), QStringLiteral("joe"));
+    QCOMPARE(control.control()->property("CaFile").toString(), QStringLiteral("/tmp/ca.pem"));
+    QCOMPARE(notices.last().first().toString(), QStringLiteral("Password"));
 
     QWidget host;
     QWidget* face = control.createFace(&host);

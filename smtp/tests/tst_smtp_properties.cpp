@@ -55,6 +55,14 @@ void TestSmtpProperties::setters_storeAndReport_data()
                                 << QStringList{"Error:MailServerPort must be between 1 and 65535, not 65536"};
     QTest::newRow("time-out 0") << QByteArray("ReplyTimeout") << QVariantList{0} << "300"
                                 << QStringList{"Error:ReplyTimeout must be between 1 and 86400 seconds, not 0"};
+    QTest::newRow("Security unknown") << QByteArray("Security") << QVariantList{"tls", "ssl"} << "tls"
+                                      << QStringList{"Notice:Security",
+                                                     "Error:Security must be none, starttls or tls, not \"ssl\""};
+    QTest::newRow("Password never read back")
+        << QByteArray("Password") << QVariantList{"secret"} << "" << QStringList{"Notice:Password"};
+    QTest::newRow("handshake limit 0") << QByteArray("TlsHandshakeTimeout") << QVariantList{0} << "30"
+                                       << QStringList{
+                                              "Error:TlsHandshakeTimeout must be between 1 and 86400 seconds, not 0"};
 }
 
 void TestSmtpProperties::setters_storeAndReport()
@@ -96,6 +104,11 @@ void TestSmtpProperties::sendMail_unsafeOrBlankValue_isRefusedBeforeConnecting_d
     QTest::newRow("quote in a file name") << QByteArray("AttachmentFile") << "/tmp/a\"b.txt"
                                           << "The attachment file name \"a\"b.txt\" contains a line break or a double "
                                              "quote; the mail is not sent";
+    QTest::newRow("login without TLS") << QByteArray("UserName") << "joe"
+                                       << "A login is never sent over an unencrypted connection: set Security to "
+                                          "starttls or tls; the mail is not sent";
+    QTest::newRow("NUL in the password") << QByteArray("Password") << QStringLiteral("a\0b")
+                                         << "UserName or Password contains a NUL character; the mail is not sent";
 }
 
 void TestSmtpProperties::sendMail_unsafeOrBlankValue_isRefusedBeforeConnecting()
@@ -132,6 +145,12 @@ void TestSmtpProperties::readProperties_loadsStraightOrNothing()
     QVERIFY(!control.ReadProperties({{"MailTo", QVariantList{1, 2}}}));
     QCOMPARE(control.WriteProperties(), bag);
     QCOMPARE(log.withPrefix(QStringLiteral("Error:")).size(), 2);
+    // The login and TLS settings are no part of the saved values.
+    control.setSecurity(QStringLiteral("tls"));
+    control.setUserName(QStringLiteral("joe"));
+    control.setPassword(QStringLiteral("secret"));
+    control.setCaFile(QStringLiteral("/tmp/ca.pem"));
+    QCOMPARE(control.WriteProperties(), bag);
 }
 
 void TestSmtpProperties::initProperties_showsAboutBoxBeforeBusyFalse()

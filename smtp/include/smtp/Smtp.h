@@ -33,11 +33,17 @@ class SMTP_EXPORT Smtp final : public QObject {
     Q_PROPERTY(QVariant AttachmentFile READ AttachmentFile WRITE setAttachmentFile)
     Q_PROPERTY(int MailServerPort READ MailServerPort WRITE setMailServerPort)
     Q_PROPERTY(int ReplyTimeout READ ReplyTimeout WRITE setReplyTimeout)
+    Q_PROPERTY(QString Security READ Security WRITE setSecurity)
+    Q_PROPERTY(QString UserName READ UserName WRITE setUserName)
+    Q_PROPERTY(QString Password READ Password WRITE setPassword)
+    Q_PROPERTY(QString CaFile READ CaFile WRITE setCaFile)
+    Q_PROPERTY(int TlsHandshakeTimeout READ TlsHandshakeTimeout WRITE setTlsHandshakeTimeout)
 
 public:
     static constexpr int MaxListEntries = 100;
     static constexpr int DefaultPort = 25;
     static constexpr int DefaultReplyTimeoutSeconds = 300;
+    static constexpr int DefaultTlsHandshakeTimeoutSeconds = 30;
 
     explicit Smtp(QObject* parent = nullptr);
     ~Smtp() override;
@@ -63,6 +69,22 @@ public:
     void setMailServerPort(int port);
     int ReplyTimeout() const;
     void setReplyTimeout(int seconds);
+    // "none" (the plain dialogue), "starttls" or "tls" (implicit TLS, usually port 465).
+    // With TLS the server's certificate and name are always verified.
+    QString Security() const;
+    void setSecurity(const QString& security);
+    // A non-empty name asks for a login (AUTH PLAIN, else AUTH LOGIN), only ever over TLS.
+    QString UserName() const;
+    void setUserName(const QString& name);
+    // Write-only: a password that was set is never handed out again, so that
+    // nothing that lists the control's properties can show it.
+    QString Password() const { return {}; }
+    void setPassword(const QString& password);
+    // A PEM file of CA certificates trusted besides the system's, for a private server.
+    QString CaFile() const;
+    void setCaFile(const QString& path);
+    int TlsHandshakeTimeout() const;
+    void setTlsHandshakeTimeout(int seconds);
 
     // Shows the control's About box modally (nothing without a QApplication).
     Q_INVOKABLE void ShowAboutBox();
