@@ -55,6 +55,7 @@ private Q_SLOTS:
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
 
+    QTemporaryDir m_config;
     FakeClock m_clock;
     RunState m_state;
     std::unique_ptr<MainPanel> m_panel;
@@ -70,7 +71,8 @@ private:
 
 void SmtpChannelTest::init()
 {
-    qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("offerwatch-smtp-channel-test")).toUtf8());
+    // A component registry of the test's own, so the control comes from the library beside it.
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
     m_state = RunState();
     m_settings.reset();
     m_prompt.boxes.clear();
