@@ -9,6 +9,8 @@ inline const QString SmtpTo = QStringLiteral("SMTP.to");
 inline const QString SmtpGateway = QStringLiteral("SMTP.gateway");
 inline const QString SmtpFrom = QStringLiteral("SMTP.from");
 inline const QString MapiTo = QStringLiteral("MAPI.to");
+inline const QString SmtpSecurity = QStringLiteral("SMTP.security");
+inline const QString SmtpUser = QStringLiteral("SMTP.user");
 
 inline const QString DefaultSmtpTo = QStringLiteral("investor1@example.com");
 inline const QString DefaultSmtpGateway = QStringLiteral("mailhost.example");

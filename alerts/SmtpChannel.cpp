@@ -17,11 +17,28 @@ constexpr int DefaultSmtpPort = 25;
 const QString ProgramTitle = QStringLiteral("Offerwatch");
 } // namespace
 
-SmtpChannel::SmtpChannel(const MailContext& context, QObject* parent)
+SmtpChannel::SmtpChannel(const MailContext& context, SecretStore& secrets, QObject* parent)
     : AlertChannel(parent)
     , m_mail(context)
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
+    , m_password(context.log, secrets)
 {
+    // Asked now, so the keyring has answered long before the first alert.
+    connect(&m_password, &SmtpPassword::ready, this, [this] {
+        if (!m_sending && !m_waiting.isEmpty())
+            send(m_waiting.takeFirst());
+    });
+    m_password.load();
+}
+
+int SmtpChannel::defaultPort(const QString& security)
+{
+    // The ports of RFC 8314 (implicit TLS) and RFC 6409 (submission with STARTTLS).
+    if (security == QLatin1String("tls"))
+        return 465;
+    if (security == QLatin1String("starttls"))
+        return 587;
+    return DefaultSmtpPort;
 }
 
 SmtpChannel::~SmtpChannel() = default;
@@ -35,6 +52,10 @@ void SmtpChannel::send(const Alert& alert)
 {
     // The control drops a send under way when told to send again, so an alert that comes
     // while one is going out (a page that answers again and has news, say) waits its turn.
+    if (!m_password.isReady() && !m_text5.isEmpty()) {
+        m_waiting.append(alert);
+        return;
+    }
     if (m_sending) {
         m_waiting.append(alert);
         m_mail.log.LogAction(QStringLiteral("email: smtp busy, alert waits for the send under way"));
@@ -63,6 +84,20 @@ void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
         Form_Load();
         setText1(text);
     });
+    c.addCommand(QStringLiteral("smtp security"), true, [this, &c](const QString& text) {
+        const QString security = text.trimmed().toLower();
+        if (!securityChoices().contains(security)) {
+            c.refuse(QStringLiteral("'smtp security': use none, starttls or tls; nothing changed"));
+            return;
+        }
+        Form_Load();
+        setText4(security);
+    });
+    c.addCommand(QStringLiteral("smtp user"), true, [this](const QString& text) {
+        Form_Load();
+        setText5(text);
+    });
+    c.addCommand(QStringLiteral("smtp password"), true, [this](const QString& text) { setPassword(text); });
     c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { SendCommand_Click(); });
     c.addCommand(QStringLiteral("smtp toggle"), false, [this, &c](const QString&) {
         if (!Command2_Click())
@@ -71,20 +106,20 @@ void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
     c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { Command5_Click(); });
 }
 
-std::pair<QString, int> SmtpChannel::splitServer(const QString& text)
+std::pair<QString, int> SmtpChannel::splitServer(const QString& text, int defaultPort)
 {
     static const QRegularExpression withPort(QStringLiteral("^(.+):(\\d{1,5})$"));
     const QRegularExpressionMatch match = withPort.match(text);
     if (!match.hasMatch())
-        return {text, DefaultSmtpPort};
+        return {text, defaultPort};
     const int port = match.captured(2).toInt();
     QString host = match.captured(1);
     if (port < 1 || port > 65535)
-        return {text, DefaultSmtpPort};
+        return {text, defaultPort};
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     else if (host.contains(QLatin1Char(':')))
-        return {text, DefaultSmtpPort}; // a bare IPv6 address, not host:port
+        return {text, defaultPort}; // a bare IPv6 address, not host:port
     return {host, port};
 }
 
@@ -96,6 +131,8 @@ void SmtpChannel::Form_Load()
     m_text1.clear();
     m_text2.clear();
     m_text3.clear();
+    m_text4 = QStringLiteral("none");
+    m_text5.clear();
     m_statusText.clear();
     m_command2Enabled = true;
 
@@ -110,10 +147,16 @@ void SmtpChannel::Form_Load()
         Smtp1_Error(QStringLiteral("The mail-sending component cannot be loaded: %1").arg(error));
     else
         m_control->readProperties({});
+    // The file OpenSSL users already name for their own CA also serves a private mail server.
+    if (const QString caFile = qEnvironmentVariable("SSL_CERT_FILE"); !caFile.isEmpty() && m_control->isBound())
+        m_control->setCaFile(caFile);
 
     setText1(m_mail.settings.value(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
     setText2(m_mail.settings.value(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
     setText3(m_mail.settings.value(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
+    const QString security = m_mail.settings.value(MailSettings::SmtpSecurity, QStringLiteral("none"));
+    setText4(securityChoices().contains(security) ? security : QStringLiteral("none"));
+    setText5(m_mail.settings.value(MailSettings::SmtpUser, QString()));
 
     m_command2Caption =
         emailAlertsOnThrough(m_mail, *this) ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
@@ -128,6 +171,8 @@ void SmtpChannel::Form_Unload()
     m_mail.settings.setValue(MailSettings::SmtpTo, m_text1);
     m_mail.settings.setValue(MailSettings::SmtpGateway, m_text2);
     m_mail.settings.setValue(MailSettings::SmtpFrom, m_text3);
+    m_mail.settings.setValue(MailSettings::SmtpSecurity, m_text4);
+    m_mail.settings.setValue(MailSettings::SmtpUser, m_text5);
     m_loaded = false;
     m_sending = false;
     m_waiting.clear();
@@ -162,6 +207,39 @@ void SmtpChannel::setText2(const QString& text)
     Q_EMIT changed();
 }
 
+const QStringList& SmtpChannel::securityChoices()
+{
+    static const QStringList choices{QStringLiteral("none"), QStringLiteral("starttls"), QStringLiteral("tls")};
+    return choices;
+}
+
+void SmtpChannel::setText4(const QString& security)
+{
+    if (security == m_text4 || !securityChoices().contains(security))
+        return;
+    m_text4 = security;
+    if (m_control) {
+        m_control->setSecurity(m_text4);
+        Text2_Change(); // the default port follows
+    }
+    Q_EMIT changed();
+}
+
+void SmtpChannel::setText5(const QString& user)
+{
+    if (user == m_text5)
+        return;
+    m_text5 = user;
+    if (m_control)
+        m_control->setUserName(m_text5);
+    Q_EMIT changed();
+}
+
+void SmtpChannel::setPassword(const QString& password)
+{
+    m_password.set(password);
+}
+
 void SmtpChannel::setText3(const QString& text)
 {
     if (text == m_text3)
@@ -180,7 +258,7 @@ void SmtpChannel::Text2_Change()
 {
     if (!m_control)
         return;
-    const auto [host, port] = splitServer(m_text2);
+    const auto [host, port] = splitServer(m_text2, defaultPort(m_text4));
     m_control->setMailServerPort(port);
     m_control->setMailServerDomain(host);
 }
@@ -193,6 +271,7 @@ bool SmtpChannel::SendSmtpMail()
         return false;
     }
     control.setMailFrom(!m_text3.isEmpty() ? m_text3 : FallbackSender);
+    control.setPassword(m_text5.isEmpty() ? QString() : m_password.take());
     control.setSendMail(true);
     return true;
 }
@@ -204,6 +283,10 @@ void SmtpChannel::SendCommand_Click()
         m_mail.prompt.critical(ProgramTitle, QStringLiteral("You must setup steps 1 & 2 & 3 prior to testing"));
         m_command2Enabled = false;
         Q_EMIT changed();
+        return;
+    }
+    if (!m_password.isReady() && !m_text5.isEmpty()) {
+        connect(&m_password, &SmtpPassword::ready, this, &SmtpChannel::SendCommand_Click, Qt::SingleShotConnection);
         return;
     }
     m_control->setSubject(QStringLiteral("IPO: test - this is the subject"));
@@ -243,6 +326,7 @@ void SmtpChannel::Smtp1_BusyState(bool busy)
 void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
 {
     m_statusText += statusLog;
+    Q_EMIT statusReported(statusLog);
     Q_EMIT changed();
 }
 

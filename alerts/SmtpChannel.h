@@ -2,6 +2,7 @@
 
 #include "alerts/AlertChannel.h"
 #include "alerts/MailContext.h"
+#include "alerts/SmtpPassword.h"
 #include "platform/SmtpControl.h"
 
 #include <QString>
@@ -19,7 +20,7 @@ public:
     // Creates and binds the mail-sending control; false with the reason when it cannot.
     using ControlFactory = std::function<bool(SmtpControl& control, QString* error)>;
 
-    explicit SmtpChannel(const MailContext& context, QObject* parent = nullptr);
+    SmtpChannel(const MailContext& context, SecretStore& secrets, QObject* parent = nullptr);
     ~SmtpChannel() override;
 
     QString name() const override { return QStringLiteral("SMTP"); }
@@ -45,6 +46,16 @@ public:
     void setText1(const QString& text);
     void setText2(const QString& text);
     void setText3(const QString& text);
+    // Security: "none", "starttls" or "tls"; the user name (empty: no login); the password,
+    // which goes to the keyring and is never shown again.
+    const QString& text4() const { return m_text4; }
+    const QString& text5() const { return m_text5; }
+    void setText4(const QString& security);
+    void setText5(const QString& user);
+    void setPassword(const QString& password);
+    static const QStringList& securityChoices();
+    // The port a server box without one means: 25, 587 with STARTTLS, 465 with TLS.
+    static int defaultPort(const QString& security);
 
     const QString& statusText() const { return m_statusText; }
     const QString& command2Caption() const { return m_command2Caption; }
@@ -61,11 +72,13 @@ public:
     bool hasControl() const { return m_control && m_control->isBound(); }
 
     // Splits "host:port" (or "[v6]:port") from the server box; a text without a
-    // valid port is all host name and the port stays 25.
-    static std::pair<QString, int> splitServer(const QString& text);
+    // valid port is all host name, with the default port.
+    static std::pair<QString, int> splitServer(const QString& text, int defaultPort = 25);
 
 Q_SIGNALS:
     void changed();
+    // The control's connection status, as it comes.
+    void statusReported(const QString& text);
     void loaded();
     void unloaded();
 
@@ -83,6 +96,9 @@ private:
     QString m_text1;
     QString m_text2;
     QString m_text3;
+    QString m_text4 = QStringLiteral("none");
+    QString m_text5;
+    SmtpPassword m_password;
     QString m_statusText;
     QString m_command2Caption = QStringLiteral("SMTP Email OFF");
     bool m_command2Enabled = true;

@@ -2,6 +2,7 @@
 
 #include "about/FrmAbout.h"
 #include "alerts/AlertDispatch.h"
+#include "alerts/SmtpChannel.h"
 #include "alerts/widgets/AlertChannels.h"
 #include "alerts/widgets/FrmMail.h"
 #include "app/ConsoleSession.h"
@@ -16,6 +17,7 @@
 #include "monitor/widgets/WindowManager.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
+#include "platform/SecretStore.h"
 #include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
 #include "platform/UserPrompt.h"
@@ -221,11 +223,17 @@ void Program::wireAlerts()
     m_notifier = std::make_unique<FreedesktopNotifier>();
     m_mail =
         std::make_unique<MailContext>(MailContext{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings});
-    m_channels = registerAlertChannels(ChannelServices{*m_mail, *m_notifier});
+    m_secrets = std::make_unique<KeychainSecretStore>();
+    m_channels = registerAlertChannels(ChannelServices{*m_mail, *m_notifier, *m_secrets});
     for (const RegisteredChannel& registered : m_channels) {
         m_alerts->addChannel(*registered.channel);
         if (m_options.console)
             registered.channel->addConsoleCommands(*m_console);
+        // Without a window, the SMTP page's connection status goes where the user looks.
+        if (auto* smtp = qobject_cast<SmtpChannel*>(registered.channel.get()); smtp && m_options.console)
+            connect(smtp, &SmtpChannel::statusReported, this, [](const QString& text) {
+                ConsoleSession::printError(QStringLiteral("smtp status: ") + text.trimmed());
+            });
         if (registered.createMenuAction)
             m_mainWindow->addFileMenuAction(registered.createMenuAction(m_mainWindow.get()));
     }

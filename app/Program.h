@@ -18,6 +18,7 @@ class BrowserHost;
 class ConsoleSession;
 class DemoOfferingsServer;
 class DesktopNotifier;
+class SecretStore;
 class FrmMain;
 struct MailContext;
 class Monitor;
@@ -78,6 +79,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<SoundPlayer> m_sound;
     std::unique_ptr<DesktopNotifier> m_notifier;
+    std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<AlertDispatch> m_alerts;
     std::unique_ptr<MailContext> m_mail;
     std::vector<RegisteredChannel> m_channels;

@@ -45,15 +45,16 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postrm)
 # What is started at run time and so invisible to dpkg-shlibdeps: the viewer for the log
 # and the help file, and the helper process of the browser view.
-# The desktop keyring library (libqt6keychain1) goes here too if it is ever loaded at
-# run time rather than linked.
+# (The desktop keyring library is linked, so dpkg-shlibdeps finds it.)
 set(offerwatch_runtime_depends
     xdg-utils
     libqt6webenginecore6-bin)
 list(JOIN offerwatch_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-comic-neue, gstreamer1.0-plugins-good")
-# A notification daemon shows desktop notifications; an MTA serves the local mail alerts.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dunst | notification-daemon, default-mta | mail-transport-agent")
+# A notification daemon shows desktop notifications; an MTA serves the local mail alerts;
+# a keyring keeps the SMTP password.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS
+    "dunst | notification-daemon, default-mta | mail-transport-agent, gnome-keyring | kwalletmanager")
 
 # Debian wants the changelog of a native package compressed beside the copyright file.
 # The date honours SOURCE_DATE_EPOCH, so a rebuild of the same source is the same.

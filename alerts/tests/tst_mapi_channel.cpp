@@ -7,6 +7,7 @@
 #include "monitor/RunState.h"
 #include "platform/SoundPlayer.h"
 #include "testsupport/FakeClock.h"
+#include "testsupport/MemorySecretStore.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/ScratchSettings.h"
 
@@ -94,7 +95,8 @@ struct Fixture {
                             return fake.createNothing ? nullptr : std::make_unique<FakeSession>(fake);
                         }};
     // The main window's e-mail caption follows both mail channels, as in the program.
-    SmtpChannel smtp{{state, log, prompt, *settings}};
+    MemorySecretStore secrets;
+    SmtpChannel smtp{{state, log, prompt, *settings}, secrets};
     QtSoundPlayer sound;
     AlertDispatch dispatch{panel, log, sound};
     const bool dispatching = [this] {

@@ -6,6 +6,7 @@
 #include "monitor/ActionLog.h"
 #include "monitor/RunState.h"
 #include "testsupport/FakeClock.h"
+#include "testsupport/MemorySecretStore.h"
 #include "testsupport/LogLines.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/ScratchSettings.h"
@@ -120,7 +121,8 @@ private Q_SLOTS:
         f.settings->setValue(u"SMTP.to"_s, u"to@example.com"_s);
         f.settings->setValue(u"SMTP.gateway"_s, QString());
         f.settings->setValue(u"SMTP.from"_s, u"from@example.com"_s);
-        SmtpChannel channel(f.mail);
+        MemorySecretStore secrets;
+        SmtpChannel channel(f.mail, secrets);
         auto* window = new FrmSmtp(channel, QRect(0, 0, 250, 500));
         const QPointer<QWidget> guard(window);
         window->show();

@@ -7,6 +7,7 @@
 #include "monitor/RunState.h"
 #include "platform/SoundPlayer.h"
 #include "testsupport/FakeClock.h"
+#include "testsupport/MemorySecretStore.h"
 #include "testsupport/FakeSmtpServer.h"
 #include "testsupport/LogLines.h"
 #include "testsupport/RecordingPrompt.h"
@@ -62,6 +63,7 @@ private:
     std::unique_ptr<ActionLog> m_log;
     RecordingPrompt m_prompt;
     ScratchSettings m_settings;
+    MemorySecretStore m_secrets;
     ScriptedSound m_sound;
     std::unique_ptr<SmtpChannel> m_channel;
     // Without a session, so a local-mail alert fails and says so.
@@ -80,7 +82,7 @@ void SmtpChannelTest::init()
     m_panel = std::make_unique<MainPanel>();
     m_log = std::make_unique<ActionLog>(m_clock);
     const MailContext mail{m_state, *m_log, m_prompt, *m_settings};
-    m_channel = std::make_unique<SmtpChannel>(mail);
+    m_channel = std::make_unique<SmtpChannel>(mail, m_secrets);
     m_mapi = std::make_unique<MapiChannel>(mail, [] { return std::unique_ptr<MessagingSession>(); });
     m_alerts = std::make_unique<AlertDispatch>(*m_panel, *m_log, m_sound);
     m_alerts->addChannel(*m_channel);

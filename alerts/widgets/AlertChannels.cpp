@@ -38,7 +38,7 @@ std::vector<RegisteredChannel> registerAlertChannels(const ChannelServices& serv
 {
     const MailContext& mail = services.mail;
     std::vector<RegisteredChannel> channels;
-    channels.push_back(withSetupWindow<FrmSmtp>(std::make_unique<SmtpChannel>(mail)));
+    channels.push_back(withSetupWindow<FrmSmtp>(std::make_unique<SmtpChannel>(mail, services.secrets)));
     channels.push_back(withSetupWindow<FrmMAPI>(std::make_unique<MapiChannel>(mail, SendmailSession::factory())));
     channels.push_back(withMenuSwitch(std::make_unique<NotifyChannel>(mail.log, mail.settings, services.notifier),
                                       QObject::tr("&Desktop Notifications")));

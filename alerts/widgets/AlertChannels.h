@@ -10,6 +10,7 @@
 #include <vector>
 
 class DesktopNotifier;
+class SecretStore;
 class QAction;
 class QObject;
 class QWidget;
@@ -18,6 +19,7 @@ class QWidget;
 struct ChannelServices {
     MailContext mail;
     DesktopNotifier& notifier;
+    SecretStore& secrets;
 };
 
 // An alert channel together with what the windows show of it.

@@ -24,6 +24,17 @@ FrmSmtp::FrmSmtp(SmtpChannel& channel, const QRect& mainWindow, QWidget* parent)
     connect(m_ui->Text1, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText1);
     connect(m_ui->Text2, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText2);
     connect(m_ui->Text3, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText3);
+    connect(m_ui->Combo4, &QComboBox::activated, &m_channel,
+            [this](int index) { m_channel.setText4(SmtpChannel::securityChoices().value(index)); });
+    connect(m_ui->Text5, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText5);
+    // The password goes to the keyring once typed, not at every key; the box never shows it again.
+    connect(m_ui->Text6, &QLineEdit::editingFinished, this, [this] {
+        if (m_ui->Text6->text().isEmpty())
+            return;
+        m_channel.setPassword(m_ui->Text6->text());
+        m_ui->Text6->clear();
+        m_ui->Text6->setPlaceholderText(tr("password (kept)"));
+    });
     connect(m_ui->SendCommand, &QPushButton::clicked, &m_channel, &SmtpChannel::SendCommand_Click);
     connect(m_ui->Command2, &QPushButton::clicked, &m_channel, &SmtpChannel::Command2_Click);
     connect(m_ui->Command5, &QPushButton::clicked, this, &QWidget::close);
@@ -53,6 +64,8 @@ void FrmSmtp::refresh()
     sync(m_ui->Text1, m_channel.text1());
     sync(m_ui->Text2, m_channel.text2());
     sync(m_ui->Text3, m_channel.text3());
+    sync(m_ui->Text5, m_channel.text5());
+    m_ui->Combo4->setCurrentIndex(int(SmtpChannel::securityChoices().indexOf(m_channel.text4())));
     // The status box only ever grows while the page is loaded: add the new part
     // instead of setting the whole text again for every report.
     const QString& status = m_channel.statusText();
