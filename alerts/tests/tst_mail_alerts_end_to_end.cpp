@@ -1,6 +1,7 @@
 #include "testsupport/AiosmtpdServer.h"
 #include "testsupport/ConsoleProgram.h"
 #include "testsupport/FakeSmtpServer.h"
+#include "testsupport/TestCertificates.h"
 
 #include <QFile>
 #include <QSettings>
@@ -19,6 +20,7 @@ private Q_SLOTS:
     void addresses_surviveRestartButTogglesDoNot();
     void localMailAlert_reachesSendmail();
     void localMailFailures_forceLogoffAndOneRelogon();
+    void loginOverStartTls_deliversAndKeepsThePasswordApart();
 
 private:
     static QString foundList(const ConsoleProgram& program);
@@ -222,6 +224,69 @@ void MailAlertsEndToEndTest::localMailFailures_forceLogoffAndOneRelogon()
              QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm OFF\""));
     program.send(QStringLiteral("exit"));
     QVERIFY(program.waitForExit());
+}
+
+// A mail provider's way: port 587 style STARTTLS and a login. The test mail and an alert
+// arrive; after a restart the password comes from the environment, the rest from the
+// settings file, and the password is in no file and no output.
+void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart()
+{
+    TestCertificates certificates;
+    QVERIFY2(certificates.generate(), qPrintable(certificates.errorString()));
+    AiosmtpdServer server;
+    AiosmtpdServer::Options options;
+    options.tls = QStringLiteral("starttls");
+    options.certificatePath = certificates.serverCertificatePath();
+    options.keyPath = certificates.serverKeyPath();
+    options.login = QStringLiteral("me@example.net:s3cret-app-pw");
+    QVERIFY2(server.start(options), qPrintable(server.errorString()));
+    QTemporaryDir config;
+    QString everything;
+    {
+        ConsoleProgram program;
+        program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        program.setEnvironmentValue(QStringLiteral("SSL_CERT_FILE"), certificates.caPath());
+        QVERIFY(program.start({QStringLiteral("--demo")}));
+        for (const QString& command :
+             {QStringLiteral("smtp server 127.0.0.1:%1").arg(server.port()), QStringLiteral("smtp security starttls"),
+              QStringLiteral("smtp user me@example.net"), QStringLiteral("smtp password s3cret-app-pw"),
+              QStringLiteral("smtp to investor@example.net"), QStringLiteral("smtp test")})
+            program.send(command);
+        QVERIFY(server.waitForMessages(1, 20000));
+        program.send(QStringLiteral("smtp toggle"));
+        program.send(QStringLiteral("start"));
+        QVERIFY(server.waitForMessages(2, 20000));
+        program.send(QStringLiteral("exit"));
+        QVERIFY(program.waitForExit());
+        const QString errors = program.standardError();
+        QVERIFY(errors.contains(QStringLiteral("offerwatch: smtp status: ")));
+        QVERIFY(program.messages().contains(QStringLiteral("email: sent smtp")));
+        everything += program.stdoutLines().join(u'\n') + errors;
+    }
+    QSettings stored(config.filePath(QStringLiteral("Offerwatch/Offerwatch.ini")), QSettings::IniFormat);
+    QCOMPARE(stored.value(QStringLiteral("SMTP.security")).toString(), QStringLiteral("starttls"));
+    QCOMPARE(stored.value(QStringLiteral("SMTP.user")).toString(), QStringLiteral("me@example.net"));
+
+    ConsoleProgram again;
+    again.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    again.setEnvironmentValue(QStringLiteral("SSL_CERT_FILE"), certificates.caPath());
+    again.setEnvironmentValue(QStringLiteral("OFFERWATCH_SMTP_PASSWORD"), QStringLiteral("s3cret-app-pw"));
+    QVERIFY(again.start());
+    again.send(QStringLiteral("smtp test"));
+    QVERIFY(server.waitForMessages(3, 20000));
+    QVERIFY(again.waitForMessage(QStringLiteral("email: the SMTP password comes from OFFERWATCH_SMTP_PASSWORD")));
+    again.send(QStringLiteral("exit"));
+    QVERIFY(again.waitForExit());
+    everything += again.stdoutLines().join(u'\n') + again.standardError();
+
+    for (const AiosmtpdServer::Message& mail : server.messages()) {
+        QVERIFY(mail.tls);
+        QVERIFY(!mail.auth.isEmpty());
+    }
+    QFile settingsFile(stored.fileName());
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    for (const QByteArray& text : {everything.toUtf8(), settingsFile.readAll()})
+        QVERIFY2(!text.contains("s3cret"), "the password must not be shown or stored");
 }
 
 QTEST_GUILESS_MAIN(MailAlertsEndToEndTest)

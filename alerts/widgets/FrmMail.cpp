@@ -43,7 +43,9 @@ QString FrmMail::smtpExplanation()
                           "usually used with one of two other protocols, POP3 or IMAP, that let the user save "
                           "messages in a server mailbox and download them periodically from the server. Users "
                           "typically send e-mail with SMTP and receive it with POP3 or IMAP from their local "
-                          "server.");
+                          "server.\r\n\r\n"
+                          "Most mail providers take mail on port 587 with STARTTLS, or on 465 with TLS, "
+                          "with your address as the user name and an app password.");
 }
 
 void FrmMail::Command1_Click()
