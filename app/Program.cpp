@@ -205,6 +205,12 @@ void Program::wireBrowserAndAbout()
     m_windows->setWatchSettingsFactory([this]() -> QWidget* {
         auto* window = new FrmWatch(*m_watchSetup);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        window->move(m_mainWindow->frameGeometry().width() + 1, 0);
+        // The boxes show what is saved; say so when this run watches something else.
+        if (m_demoWatch || m_urlOverride)
+            window->setNote(tr("This run watches %1 (given on the command line). The values below are the "
+                               "saved ones; Save makes them the watched ones.")
+                                .arg(m_monitor->watch().url.toDisplayString()));
         return window;
     });
     Monitor* monitor = m_monitor.get();

@@ -7,9 +7,9 @@
 #include "monitor/RunState.h"
 #include "platform/SoundPlayer.h"
 #include "testsupport/FakeClock.h"
-#include "testsupport/MemorySecretStore.h"
 #include "testsupport/FakeSmtpServer.h"
 #include "testsupport/LogLines.h"
+#include "testsupport/MemorySecretStore.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/ScratchSettings.h"
 
@@ -55,6 +55,15 @@ private Q_SLOTS:
 
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
+    // A server that takes every mail, set as the SMTP window's server.
+    bool serveHappily(FakeSmtpServer& server)
+    {
+        server.setScript(FakeSmtpServer::happyScript());
+        if (!server.listen())
+            return false;
+        m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        return true;
+    }
 
     QTemporaryDir m_config;
     FakeClock m_clock;
@@ -240,9 +249,7 @@ void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem()
     QFETCH(QString, mailSystem);
     QFETCH(QString, channel);
     FakeSmtpServer server;
-    server.setScript(FakeSmtpServer::happyScript());
-    QVERIFY(server.listen());
-    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(serveHappily(server));
     m_state.EmailOn = emailOn;
     m_state.MailSystem = mailSystem;
     const QString list = QStringLiteral(" ABCD (go-now)  ");
@@ -268,9 +275,7 @@ void SmtpChannelTest::dispatch_choosesChannelByExactMailSystem()
 void SmtpChannelTest::dispatch_sendsQuotedListWithFallbackSender()
 {
     FakeSmtpServer server;
-    server.setScript(FakeSmtpServer::happyScript());
-    QVERIFY(server.listen());
-    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(serveHappily(server));
     m_settings->setValue(MailSettings::SmtpFrom, QString());
     m_state.EmailOn = true;
     m_state.MailSystem = QStringLiteral("SMTP");
@@ -331,9 +336,7 @@ void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
     QVERIFY(lines.firstLine.endsWith(QStringLiteral("(S-1)\n")));
 
     FakeSmtpServer server;
-    server.setScript(FakeSmtpServer::happyScript());
-    QVERIFY(server.listen());
-    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(serveHappily(server));
     m_state.EmailOn = true;
     m_state.MailSystem = QStringLiteral("SMTP");
     alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
@@ -348,9 +351,7 @@ void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
 void SmtpChannelTest::alertsInARow_eachGoOut()
 {
     FakeSmtpServer server;
-    server.setScript(FakeSmtpServer::happyScript());
-    QVERIFY(server.listen());
-    m_settings->setValue(MailSettings::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QVERIFY(serveHappily(server));
     m_state.EmailOn = true;
     m_state.MailSystem = QStringLiteral("SMTP");
     m_alerts->DispatchEmailAlert(

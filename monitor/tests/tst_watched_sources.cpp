@@ -23,6 +23,15 @@ QString feed(const QStringList& entries)
            entries.join(QString()) + u"</feed>"_s;
 }
 
+WatchSettings watching(WatchSettings::Source source, const QString& url, const QString& patternOrContact)
+{
+    WatchSettings watch;
+    watch.url = QUrl(url);
+    watch.source = source;
+    (source == WatchSettings::Source::Pattern ? watch.pattern : watch.contact) = patternOrContact;
+    return watch;
+}
+
 const QString Acme = filing(u"S-1 - ACME WIDGETS INC (0001000001) (Filer)"_s, u"S-1"_s);
 const QString Bolt = filing(u"S-1 - Bolt &amp; Nut Corp. (0001000002) (Filer)"_s, u"S-1"_s);
 const QString AcmeAmended = filing(u"S-1/A - ACME WIDGETS INC (0001000001) (Filer)"_s, u"S-1/A"_s);
@@ -141,11 +150,7 @@ private Q_SLOTS:
     void edgarMonitoring_namesNewFilingsAndIgnoresDropOuts()
     {
         MonitorFixture f;
-        WatchSettings watch;
-        watch.url = QUrl(u"http://127.0.0.1:9/feed"_s);
-        watch.source = WatchSettings::Source::Edgar;
-        watch.contact = u"me@example.com"_s;
-        f.monitor.setWatch(watch);
+        f.monitor.setWatch(watching(WatchSettings::Source::Edgar, u"http://127.0.0.1:9/feed"_s, u"me@example.com"_s));
         f.start();
         const auto poll = [&f](const QStringList& entries) {
             f.monitor.Command1_Click();
@@ -210,11 +215,8 @@ private Q_SLOTS:
 void WatchedSourcesTest::healthAlerts_oneEachWayNoneRepeated()
 {
     MonitorFixture f;
-    WatchSettings watch;
-    watch.url = QUrl(u"http://127.0.0.1:9/ipo"_s);
-    watch.source = WatchSettings::Source::Pattern;
-    watch.pattern = u"<b>(?<symbol>[A-Z]+)</b>"_s;
-    f.monitor.setWatch(watch);
+    f.monitor.setWatch(
+        watching(WatchSettings::Source::Pattern, u"http://127.0.0.1:9/ipo"_s, u"<b>(?<symbol>[A-Z]+)</b>"_s));
     f.start();
     const auto fail = [&f] {
         f.monitor.Command1_Click();

@@ -55,7 +55,11 @@ FrmMain::~FrmMain() = default;
 
 void FrmMain::addFileMenuAction(QAction* action)
 {
-    m_ui->mnuFile->insertAction(m_ui->mnuExit, action);
+    // Above the line that sets Exit apart.
+    const QList<QAction*> items = m_ui->mnuFile->actions();
+    const qsizetype exit = items.indexOf(m_ui->mnuExit);
+    QAction* before = exit > 0 && items[exit - 1]->isSeparator() ? items[exit - 1] : m_ui->mnuExit;
+    m_ui->mnuFile->insertAction(before, action);
 }
 
 void FrmMain::raiseToFront()

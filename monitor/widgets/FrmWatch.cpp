@@ -29,6 +29,11 @@ FrmWatch::FrmWatch(WatchSetup& setup, QWidget* parent)
 
 FrmWatch::~FrmWatch() = default;
 
+void FrmWatch::setNote(const QString& note)
+{
+    m_ui->Text4->setPlaceholderText(note);
+}
+
 void FrmWatch::refresh()
 {
     m_ui->Text1->setText(m_setup.urlText());

@@ -18,6 +18,9 @@ public:
     explicit FrmWatch(WatchSetup& setup, QWidget* parent = nullptr);
     ~FrmWatch() override;
 
+    // A line shown until Try or Save has something to say.
+    void setNote(const QString& note);
+
 private:
     void refresh();
     void save();
