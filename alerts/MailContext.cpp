@@ -34,12 +34,12 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
 
 bool namesNewOfferings(const MailContext& mail)
 {
-    return mail.settings.value(NamesNewKey, QString()) == QLatin1String("on");
+    return mail.settings.isOn(NamesNewKey);
 }
 
 void setNamesNewOfferings(const MailContext& mail, bool on)
 {
-    mail.settings.setValue(NamesNewKey, on ? QStringLiteral("on") : QStringLiteral("off"));
+    mail.settings.setOn(NamesNewKey, on);
     mail.log.LogAction(on ? QStringLiteral("email: new offerings in the subject ON")
                           : QStringLiteral("email: new offerings in the subject OFF"));
 }

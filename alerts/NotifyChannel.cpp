@@ -15,8 +15,7 @@ NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier
     , m_settings(settings)
     , m_notifier(notifier)
 {
-    const QString saved = m_settings.value(OnKey, QString());
-    m_on = saved.isEmpty() ? m_notifier.isAvailable() : saved == QLatin1String("on");
+    m_on = m_settings.contains(OnKey) ? m_settings.isOn(OnKey) : m_notifier.isAvailable();
     connect(&m_notifier, &DesktopNotifier::shown, this, [this] {
         m_quiet = false;
         m_log.LogAction(QStringLiteral("notify: shown"));
@@ -50,7 +49,7 @@ void NotifyChannel::send(const Alert& alert)
 void NotifyChannel::setOn(bool on)
 {
     m_on = on;
-    m_settings.setValue(OnKey, on ? QStringLiteral("on") : QStringLiteral("off"));
+    m_settings.setOn(OnKey, on);
     Q_EMIT switched();
     m_log.LogAction(on ? QStringLiteral("notify: ON") : QStringLiteral("notify: OFF"));
 }

@@ -115,10 +115,10 @@ void Program::wireTray()
     const QString key = QStringLiteral("Window/minimizeToTray");
     auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
     minimizeToTray->setCheckable(true);
-    minimizeToTray->setChecked(m_settings->value(key, QString()) == QLatin1String("on"));
+    minimizeToTray->setChecked(m_settings->isOn(key));
     m_mainWindow->setHideWhenMinimized(minimizeToTray->isChecked());
     connect(minimizeToTray, &QAction::toggled, this, [this, key](bool on) {
-        m_settings->setValue(key, on ? QStringLiteral("on") : QStringLiteral("off"));
+        m_settings->setOn(key, on);
         m_mainWindow->setHideWhenMinimized(on);
         m_monitor->LogAction(on ? QStringLiteral("menu: minimize to tray ON")
                                 : QStringLiteral("menu: minimize to tray OFF"));

@@ -98,6 +98,17 @@ void Settings::setValue(const QString& key, const QString& value)
     Q_EMIT changed(key);
 }
 
+bool Settings::isOn(const QString& key, bool defaultValue) const
+{
+    const QString stored = value(key, QString());
+    return stored == QLatin1String("on") || (defaultValue && stored != QLatin1String("off"));
+}
+
+void Settings::setOn(const QString& key, bool on)
+{
+    setValue(key, on ? QStringLiteral("on") : QStringLiteral("off"));
+}
+
 bool Settings::save(const QString& key)
 {
     if (m_damaged && !replaceDamagedFile())

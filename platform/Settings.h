@@ -30,6 +30,9 @@ public:
     bool contains(const QString& key) const { return m_values.contains(key); }
     // Saved at once. When saving fails the value still holds for this run.
     void setValue(const QString& key, const QString& value);
+    // A choice kept as "on" or "off"; anything else reads as defaultValue.
+    bool isOn(const QString& key, bool defaultValue = false) const;
+    void setOn(const QString& key, bool on);
 
 Q_SIGNALS:
     void changed(const QString& key);
