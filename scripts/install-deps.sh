@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Offerwatch needs on Debian 12.
 # Packages already present are skipped, so a second run is quick and quiet.
+# With --fuzz it also installs clang and its fuzzing and sanitizer runtimes.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   fonts-comic-neue xdg-utils xvfb xauth
   python3 python3-aiosmtpd openssl
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
