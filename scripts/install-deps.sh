@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Offerwatch needs on Debian 12, and the
-# further packages named as arguments. Packages already present are skipped, so a
-# second run is quick and quiet.
+# further packages named as arguments; --fuzz adds clang and its fuzzing and sanitizer
+# runtimes. Packages already present are skipped, so a second run is quick and quiet.
 set -euo pipefail
+
+fuzz=false
+if [ "${1:-}" = "--fuzz" ]; then
+  fuzz=true
+  shift
+fi
 
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -14,6 +20,9 @@ packages=(
   python3 python3-aiosmtpd openssl dbus-daemon
   "$@"
 )
+if $fuzz; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "SmtpReply.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -28,8 +29,25 @@ int ReplyAssembler::lineCode(QByteArrayView line)
 
 QList<SmtpReply> ReplyAssembler::feed(const QByteArray& bytes)
 {
-    m_pending.append(bytes);
     QList<SmtpReply> replies;
+    // One read may bring any amount: it is taken in slices no larger than the room left,
+    // so that neither the buffer nor any reply, whole or cut off, passes MaxReplySize.
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype slice = std::min(bytes.size() - at, MaxReplySize - m_pending.size());
+        m_pending.append(bytes.constData() + at, slice);
+        at += slice;
+        takeReplies(replies);
+        // A full buffer can only end in a reply larger than allowed.
+        if (m_pending.size() == MaxReplySize) {
+            replies.append({m_pending, 0});
+            m_pending.clear();
+        }
+    }
+    return replies;
+}
+
+void ReplyAssembler::takeReplies(QList<SmtpReply>& replies)
+{
     qsizetype replyStart = 0;
     qsizetype lineStart = 0;
     for (;;) {
@@ -44,9 +62,4 @@ QList<SmtpReply> ReplyAssembler::feed(const QByteArray& bytes)
         replyStart = lineStart;
     }
     m_pending.remove(0, replyStart);
-    if (m_pending.size() > MaxReplySize) {
-        replies.append({m_pending, 0});
-        m_pending.clear();
-    }
-    return replies;
 }

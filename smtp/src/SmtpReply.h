@@ -16,8 +16,8 @@ struct SMTP_EXPORT SmtpReply {
 // ends only with the line whose code is followed by a blank or by the line end.
 class SMTP_EXPORT ReplyAssembler final {
 public:
-    // A reply that grows past this without ending is answered as garbage
-    // rather than buffered without bound.
+    // A reply that would grow past this is answered as garbage, cut at this
+    // size, rather than buffered without bound.
     static constexpr qsizetype MaxReplySize = 64 * 1024;
 
     QList<SmtpReply> feed(const QByteArray& bytes);
@@ -29,5 +29,8 @@ public:
     static int lineCode(QByteArrayView line);
 
 private:
+    // Moves every complete reply out of the buffer.
+    void takeReplies(QList<SmtpReply>& replies);
+
     QByteArray m_pending;
 };

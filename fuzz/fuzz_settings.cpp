@@ -1,0 +1,53 @@
+#include "FuzzCheck.h"
+#include "platform/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QTemporaryDir dir;
+    FUZZ_CHECK(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Offerwatch.ini"));
+    {
+        QFile file(path);
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+
+    QHash<QString, QString> before;
+    bool damaged = false;
+    {
+        Settings settings(path);
+        damaged = !settings.loadProblem().isEmpty();
+        for (const QString& key : {QStringLiteral("Watch/url"), QStringLiteral("Watch/pattern"),
+                 QStringLiteral("Interval"), QStringLiteral("Smtp/server")})
+            if (settings.contains(key))
+                before.insert(key, settings.value(key, QString()));
+        settings.setValue(QStringLiteral("Watch/contact"), QStringLiteral("ipo@example.com"));
+    }
+
+    // A damaged file is moved aside byte for byte before anything is written.
+    if (damaged)
+        FUZZ_CHECK(readFile(path + QStringLiteral(".damaged")) == bytes);
+
+    const Settings reread(path);
+    FUZZ_CHECK(reread.loadProblem().isEmpty());
+    FUZZ_CHECK(reread.value(QStringLiteral("Watch/contact"), QString()) == QStringLiteral("ipo@example.com"));
+    // A value that was read survives the write of another.
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        FUZZ_CHECK(reread.value(it.key(), QString()) == it.value());
+    return 0;
+}
