@@ -3,6 +3,8 @@
 #include "monitor/ActionLog.h"
 #include "platform/SecretStore.h"
 
+#include <QPointer>
+
 SmtpPassword::SmtpPassword(ActionLog& log, SecretStore& secrets, QObject* parent)
     : QObject(parent)
     , m_log(log)
@@ -19,15 +21,19 @@ void SmtpPassword::load()
         Q_EMIT ready();
         return;
     }
-    m_secrets.read(QString::fromLatin1(KeyringKey), [this](bool found, const QString& secret, const QString&) {
-        // A password typed while the keyring was still answering wins.
-        if (found && m_source == Source::None) {
-            m_password = secret;
-            m_source = Source::Keyring;
-        }
-        m_ready = true;
-        Q_EMIT ready();
-    });
+    // The keyring may answer after this object is gone (a window closed, the program ending).
+    m_secrets.read(QString::fromLatin1(KeyringKey),
+                   [this, alive = QPointer<SmtpPassword>(this)](bool found, const QString& secret, const QString&) {
+                       if (!alive)
+                           return;
+                       // A password typed while the keyring was still answering wins.
+                       if (found && m_source == Source::None) {
+                           m_password = secret;
+                           m_source = Source::Keyring;
+                       }
+                       m_ready = true;
+                       Q_EMIT ready();
+                   });
 }
 
 QString SmtpPassword::take()
@@ -36,7 +42,8 @@ QString SmtpPassword::take()
         m_said = true;
         switch (m_source) {
         case Source::Environment:
-            m_log.LogAction(QStringLiteral("email: the SMTP password comes from %1").arg(QLatin1String(EnvironmentVariable)));
+            m_log.LogAction(
+                QStringLiteral("email: the SMTP password comes from %1").arg(QLatin1String(EnvironmentVariable)));
             break;
         case Source::Keyring:
             m_log.LogAction(QStringLiteral("email: the SMTP password comes from the desktop keyring"));
@@ -57,14 +64,18 @@ void SmtpPassword::set(const QString& password)
     m_source = Source::ThisRun;
     m_said = true;
     m_ready = true;
-    m_secrets.write(QString::fromLatin1(KeyringKey), password, [this](bool saved, const QString& error) {
-        if (saved) {
-            m_source = Source::Keyring;
-            m_log.LogAction(QStringLiteral("email: the SMTP password is saved in the desktop keyring"));
-        } else {
-            m_log.LogAction(QStringLiteral("email: no desktop keyring (%1); the SMTP password is kept for this run "
-                                           "only (give it in %2 to have it at start)")
-                                .arg(error, QLatin1String(EnvironmentVariable)));
-        }
-    });
+    m_secrets.write(QString::fromLatin1(KeyringKey), password,
+                    [this, alive = QPointer<SmtpPassword>(this)](bool saved, const QString& error) {
+                        if (!alive)
+                            return;
+                        if (saved) {
+                            m_source = Source::Keyring;
+                            m_log.LogAction(QStringLiteral("email: the SMTP password is saved in the desktop keyring"));
+                        } else {
+                            m_log.LogAction(
+                                QStringLiteral("email: no desktop keyring (%1); the SMTP password is kept for this run "
+                                               "only (give it in %2 to have it at start)")
+                                    .arg(error, QLatin1String(EnvironmentVariable)));
+                        }
+                    });
 }

@@ -52,6 +52,7 @@ private Q_SLOTS:
     void alarm_failureTurnsOrangeAndLogsErrorZero();
     void namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn();
     void alertsInARow_eachGoOut();
+    void keyringAnswersAfterTheChannelIsGone_areIgnored();
 
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
@@ -363,6 +364,18 @@ void SmtpChannelTest::alertsInARow_eachGoOut()
     QCOMPARE(messages(), (QStringList{QStringLiteral("email: sent smtp"),
                                       QStringLiteral("email: smtp busy, alert waits for the send under way"),
                                       QStringLiteral("email: sent smtp")}));
+}
+
+// The keyring answers later; a channel closed before then must not hear of it.
+void SmtpChannelTest::keyringAnswersAfterTheChannelIsGone_areIgnored()
+{
+    MemorySecretStore keyring;
+    auto channel = std::make_unique<SmtpChannel>(MailContext{m_state, *m_log, m_prompt, *m_settings}, keyring);
+    channel->setPassword(QStringLiteral("app-password"));
+    channel.reset();
+    QTest::qWait(50);
+    QCOMPARE(keyring.secrets.value(QStringLiteral("SMTP.password")), QStringLiteral("app-password"));
+    QVERIFY(messages().isEmpty());
 }
 
 QTEST_MAIN(SmtpChannelTest)
