@@ -3,18 +3,22 @@
 #include "platform/TextEditor.h"
 
 #include <QDir>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 #include <QFileInfo>
 
 namespace {
 const QString Blank = QStringLiteral(" ");
-}
+// Pages up to this size are read at once: that takes milliseconds, and the cycle reads as it always has.
+constexpr qsizetype InlinePageLimit = 512 * 1024;
+} // namespace
 
 Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
     : QObject(parent)
     , m_log(clock)
     , m_poll(m_log, m_panel, m_state, pageClient, clock)
 {
-    m_poll.setPageHandler([this](const QString& page) { handlePage(page); });
+    m_poll.setPageHandler([this](const QString& page, std::function<void()> done) { handlePage(page, std::move(done)); });
     m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
     connect(&m_poll, &PollCycle::fetchFailed, this, &Monitor::pollFailed);
     setWatch(m_watch);
@@ -32,6 +36,7 @@ void Monitor::setWatch(const WatchSettings& watch)
     m_source = OfferingsSource::create(watch);
     m_detector = ChangeDetector();
     m_keyDetector = KeyChangeDetector();
+    m_warned.clear();
     m_hadEntries = false;
     m_emptyPolls = 0;
     m_failuresInRow = 0;
@@ -224,10 +229,31 @@ void Monitor::ShowPageInBrowser()
         m_windows->reloadBrowser(m_poll.offeringsUrl().toString());
 }
 
-void Monitor::handlePage(const QString& page)
+void Monitor::handlePage(const QString& page, std::function<void()> done)
 {
     ShowPageInBrowser();
-    const Extraction extraction = m_source->extract(page);
+    if (!m_source->mayTakeLong() && page.size() <= InlinePageLimit) {
+        report(m_source->extract(page));
+        done();
+        return;
+    }
+    // Reading a large page, or one through a user's pattern, may take seconds: it runs on a
+    // worker thread while the window and the console go on answering. Only its result comes
+    // back to this thread, where the history lives.
+    auto* reading = new QFutureWatcher<Extraction>(this);
+    connect(reading, &QFutureWatcherBase::finished, this,
+            [this, reading, source = m_source, done = std::move(done)] {
+                reading->deleteLater();
+                // A watch changed while the page was read makes its result meaningless.
+                if (!m_unloaded && source == m_source)
+                    report(reading->result());
+                done();
+            });
+    reading->setFuture(QtConcurrent::run([source = m_source, page] { return source->extract(page); }));
+}
+
+void Monitor::report(const Extraction& extraction)
+{
     if (!extraction.error.isEmpty()) {
         // A page that cannot be read is a failed poll, not an empty one.
         m_panel.setStatusColour(StatusColour::Orange);
@@ -236,6 +262,12 @@ void Monitor::handlePage(const QString& page)
         return;
     }
     pollSucceeded();
+    for (const QString& warning : extraction.warnings) {
+        if (!m_warned.contains(warning)) {
+            m_warned.insert(warning);
+            LogAction(QStringLiteral("poll: warning, ") + warning);
+        }
+    }
     m_tickerList = extraction.tickerList;
     m_tickerEntry = extraction.lastEntry;
     const std::optional<QStringList> newEntries = newEntriesOf(extraction);
@@ -250,17 +282,19 @@ std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)
 {
     QStringList news;
     if (m_source->comparison() == OfferingsSource::Comparison::ByKey) {
-        const QStringList newKeys = m_keyDetector.decide(extraction.keys);
-        if (newKeys.isEmpty())
+        const QStringList newKeyList = m_keyDetector.decide(extraction.keys);
+        if (newKeyList.isEmpty())
             return std::nullopt;
+        const QSet<QString> newKeys(newKeyList.cbegin(), newKeyList.cend());
         for (qsizetype i = 0; i < extraction.entries.size(); ++i)
             if (newKeys.contains(extraction.keys[i]))
                 news << extraction.entries[i];
         return news;
     }
-    const QStringList previous = Alert::entriesOf(m_detector.history().front());
+    const QStringList previousList = Alert::entriesOf(m_detector.history().front());
     if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::NoChange)
         return std::nullopt;
+    const QSet<QString> previous(previousList.cbegin(), previousList.cend());
     for (const QString& entry : extraction.entries)
         if (!previous.contains(entry))
             news << entry;
@@ -335,6 +369,8 @@ void Monitor::ReportTickersFound(const Extraction& extraction, const QStringList
     m_panel.setStatusColour(StatusColour::DarkRed);
     m_panel.setTickerText(m_tickerList);
     LogAction(QStringLiteral("poll: ticker(s) found- ") + m_tickerList);
+    if (m_source->namesNewEntries())
+        LogAction(QStringLiteral("poll: new- ") + newEntries.join(QStringLiteral(", ")));
     if (!m_alerts)
         return;
     if (m_state.AlarmOn)

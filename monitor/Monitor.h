@@ -12,6 +12,9 @@
 #include <QObject>
 #include <QUrl>
 
+#include <QSet>
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -81,7 +84,8 @@ Q_SIGNALS:
     void exitRequested();
 
 private:
-    void handlePage(const QString& page);
+    void handlePage(const QString& page, std::function<void()> done);
+    void report(const Extraction& extraction);
     // The entries of this list that are news, or nothing when the list is no news.
     std::optional<QStringList> newEntriesOf(const Extraction& extraction);
     void warnWhenEntriesVanish(const Extraction& extraction);
@@ -97,7 +101,10 @@ private:
     ActionLog m_log;
     PollCycle m_poll;
     WatchSettings m_watch;
-    std::unique_ptr<OfferingsSource> m_source;
+    // Shared with a worker thread that may still be reading a page with it.
+    std::shared_ptr<const OfferingsSource> m_source;
+    // Warnings about the watched page already logged; each is said once per watch.
+    QSet<QString> m_warned;
     ChangeDetector m_detector;
     KeyChangeDetector m_keyDetector;
     // For the warning that a page which had entries has none any more.

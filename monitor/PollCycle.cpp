@@ -52,6 +52,7 @@ void PollCycle::Command1_Click()
     // The fetch runs in the background; STOP, the toggles and the menus are
     // handled while it is under way and only change what is read afterwards.
     m_cycleRunning = true;
+    ++m_cycleNumber;
     m_client.fetch(m_offeringsUrl);
 }
 
@@ -68,8 +69,14 @@ void PollCycle::pageArrived(const PageResult& result)
             failureBlock(0, QString());
         } else {
             m_state.PageFetched = true;
-            if (m_pageHandler)
-                m_pageHandler(result.body);
+            if (m_pageHandler) {
+                m_pageHandler(result.body, [this, cycle = m_cycleNumber] {
+                    // A cycle ended by shut-down or overtaken by another is over already.
+                    if (m_cycleRunning && cycle == m_cycleNumber)
+                        scheduleNextCycle();
+                });
+                return;
+            }
         }
     }
     scheduleNextCycle();

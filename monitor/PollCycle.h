@@ -21,7 +21,9 @@ class PollCycle final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PollCycle)
 public:
-    using PageHandler = std::function<void(const QString& page)>;
+    // Handles a page and calls done once it has (at once, or later when reading it takes long);
+    // the cycle ends only then, so its lines stay in order and no second cycle overtakes it.
+    using PageHandler = std::function<void(const QString& page, std::function<void()> done)>;
     // Why no cycle can run now, or an empty text.
     using ReadinessCheck = std::function<QString()>;
 
@@ -74,6 +76,7 @@ private:
     QTimer m_timer;
     bool m_stopRequested = true;
     bool m_cycleRunning = false;
+    quint64 m_cycleNumber = 0;
     QDateTime m_nextPollTime;
     double m_pollSeconds = 0;
 };

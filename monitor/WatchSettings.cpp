@@ -1,8 +1,8 @@
 #include "monitor/WatchSettings.h"
 
+#include "monitor/PatternSource.h"
+#include "platform/MessagingSession.h"
 #include "platform/Settings.h"
-
-#include <QRegularExpression>
 
 namespace {
 const QString UrlKey = QStringLiteral("Watch/url");
@@ -52,10 +52,17 @@ QString WatchSettings::validate() const
     QUrl checked;
     if (!url.isEmpty() && !checkUrl(url.toString(), &checked, &error))
         return error;
-    if (source == Source::Pattern && !checkPattern(pattern, &error))
+    // A pattern source may be chosen before its pattern is typed; polling waits for one.
+    if (source == Source::Pattern && !pattern.isEmpty() && !checkPattern(pattern, &error))
         return error;
     if (contact.contains(QLatin1Char('\n')) || contact.contains(QLatin1Char('\r')))
         return QStringLiteral("The contact address must be one line.");
+    // The contact goes into every request's User-Agent: it must be an address a reader can write to.
+    if (!contact.isEmpty()) {
+        if (QString problem = mailboxAddressProblem(contact); !problem.isEmpty())
+            return QStringLiteral("The contact must be an e-mail address: %1.")
+                .arg(problem.replace(QStringLiteral("recipient "), QString()));
+    }
     return {};
 }
 
@@ -66,6 +73,13 @@ QString WatchSettings::pollProblem() const
     if (source == Source::Edgar && !contact.contains(QLatin1Char('@')))
         return QStringLiteral("EDGAR wants a contact e-mail address with every request; "
                               "set one in File > Watch Settings");
+    if (source == Source::Pattern) {
+        if (pattern.isEmpty())
+            return QStringLiteral("the pattern source has no pattern; set one with watch pattern");
+        // A pattern edited by hand in the settings file is checked here, where it is used.
+        if (const QString problem = PatternSource::problemOf(pattern); !problem.isEmpty())
+            return QStringLiteral("the saved pattern cannot be used: %1 Set one with watch pattern").arg(problem);
+    }
     return {};
 }
 
@@ -108,20 +122,6 @@ bool WatchSettings::checkUrl(const QString& text, QUrl* url, QString* error)
 
 bool WatchSettings::checkPattern(const QString& pattern, QString* error)
 {
-    const QRegularExpression expression(pattern);
-    if (pattern.isEmpty()) {
-        *error = QStringLiteral("A pattern source needs a pattern.");
-        return false;
-    }
-    if (!expression.isValid()) {
-        *error = QStringLiteral("The pattern does not compile: %1 (at character %2).")
-                     .arg(expression.errorString())
-                     .arg(expression.patternErrorOffset());
-        return false;
-    }
-    if (!expression.namedCaptureGroups().contains(QStringLiteral("symbol"))) {
-        *error = QStringLiteral("The pattern needs a group named symbol, as in (?<symbol>[A-Z]{1,5}).");
-        return false;
-    }
-    return true;
+    *error = PatternSource::problemOf(pattern);
+    return error->isEmpty();
 }

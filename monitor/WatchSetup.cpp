@@ -4,12 +4,16 @@
 #include "platform/PageClient.h"
 #include "platform/Settings.h"
 
+#include <QtConcurrent>
+
 WatchSetup::WatchSetup(Settings& settings, PageClient& tryClient, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_client(tryClient)
 {
     connect(&m_client, &PageClient::finished, this, &WatchSetup::fetched);
+    connect(&m_reading, &QFutureWatcherBase::finished, this,
+            [this] { read(m_reading.result(), m_readingEntryName); });
     reload();
 }
 
@@ -55,7 +59,7 @@ bool WatchSetup::save(QString* error)
 
 bool WatchSetup::isTrying() const
 {
-    return m_client.isBusy();
+    return m_client.isBusy() || m_reading.isRunning();
 }
 
 void WatchSetup::tryFetch()
@@ -75,18 +79,29 @@ void WatchSetup::fetched(const PageResult& result)
         Q_EMIT tried(QStringLiteral("Try: Error # %1 %2").arg(result.errorNumber).arg(result.errorDescription));
         return;
     }
-    const auto source = OfferingsSource::create(m_trying);
-    const Extraction extraction = source->extract(result.body);
+    std::shared_ptr<const OfferingsSource> source = OfferingsSource::create(m_trying);
+    m_readingEntryName = source->entryName();
+    m_reading.setFuture(QtConcurrent::run([source, page = result.body] { return source->extract(page); }));
+}
+
+void WatchSetup::read(const Extraction& extraction, const QString& entryName)
+{
     if (!extraction.error.isEmpty()) {
         Q_EMIT tried(QStringLiteral("Try: ") + extraction.error);
         return;
     }
     const qsizetype count = extraction.entries.size();
-    QString report = QStringLiteral("Try: %1 %2%3").arg(count).arg(source->entryName(), count == 1 ? QString() : QStringLiteral("s"));
+    QString report =
+        QStringLiteral("Try: %1 %2%3").arg(count).arg(entryName, count == 1 ? QString() : QStringLiteral("s"));
+    if (count == 0 && m_trying.source == WatchSettings::Source::Pattern)
+        report += QStringLiteral("; the pattern matched nothing on this page");
+    const QStringList& rows = extraction.rows.isEmpty() ? extraction.entries : extraction.rows;
     if (count > 0)
-        report += QStringLiteral(": ") + extraction.entries.mid(0, EntriesShownByTry).join(QStringLiteral(", "));
+        report += QStringLiteral(": ") + rows.mid(0, EntriesShownByTry).join(QStringLiteral(", "));
     if (count > EntriesShownByTry)
         report += QStringLiteral(", …");
+    for (const QString& warning : extraction.warnings)
+        report += QStringLiteral("; ") + warning;
     Q_EMIT tried(report);
 }
 

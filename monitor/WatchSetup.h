@@ -1,7 +1,9 @@
 #pragma once
 
+#include "monitor/OfferingsSource.h"
 #include "monitor/WatchSettings.h"
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 
@@ -49,6 +51,7 @@ Q_SIGNALS:
 
 private:
     void fetched(const PageResult& result);
+    void read(const Extraction& extraction, const QString& entryName);
 
     Settings& m_settings;
     PageClient& m_client;
@@ -57,4 +60,7 @@ private:
     QString m_pattern;
     QString m_contact;
     WatchSettings m_trying;
+    // The page of the last Try is read on a worker thread, like a poll's.
+    QFutureWatcher<Extraction> m_reading;
+    QString m_readingEntryName;
 };

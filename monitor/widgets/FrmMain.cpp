@@ -13,6 +13,7 @@ namespace {
 // A page of many megabytes would make the hidden diagnostics box slow to fill;
 // the monitor keeps the whole text, the box shows its beginning.
 constexpr qsizetype DiagnosticsTextLimit = 256 * 1024;
+constexpr qsizetype TickerTextLimit = 64 * 1024;
 
 QColor toQColor(std::uint32_t value, const QPalette& palette)
 {
@@ -113,8 +114,14 @@ void FrmMain::refreshFromPanel()
     m_ui->Command3->setText(panel.emailCaption());
     m_ui->Command4->setText(panel.browserCaption());
     m_ui->Command5->setText(panel.alarmCaption());
-    if (m_ui->Text3->toPlainText() != panel.tickerText())
-        m_ui->Text3->setPlainText(panel.tickerText());
+    // A page can make a list of millions of characters; the box shows its beginning.
+    const QString& tickers = panel.tickerText();
+    const QString shown = tickers.size() > TickerTextLimit
+                              ? tickers.left(TickerTextLimit) +
+                                    tr("\n[%1 more characters not shown]").arg(tickers.size() - TickerTextLimit)
+                              : tickers;
+    if (m_ui->Text3->toPlainText() != shown)
+        m_ui->Text3->setPlainText(shown);
     m_ui->Check1->setChecked(panel.excludeClosed());
     const auto items = m_ui->List2->findItems(QString::number(panel.intervalMinutes()), Qt::MatchExactly);
     if (!items.isEmpty() && m_ui->List2->currentItem() != items.first()) {
