@@ -4,6 +4,7 @@
 #include "monitor/ActionLog.h"
 #include "monitor/Alert.h"
 #include "monitor/RunState.h"
+#include "monitor/WatchSettings.h"
 #include "platform/Settings.h"
 
 namespace {
@@ -34,7 +35,10 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
 
 bool namesNewOfferings(const MailContext& mail)
 {
-    return mail.settings.isOn(NamesNewKey);
+    // A feed's or a pattern's list is long and changes a little at a time: there the subject
+    // says what is new unless the user said otherwise. The broker's mail stays the design's.
+    const bool readsFeedOrPattern = WatchSettings::load(mail.settings).source != WatchSettings::Source::Broker;
+    return mail.settings.isOn(NamesNewKey, readsFeedOrPattern);
 }
 
 void setNamesNewOfferings(const MailContext& mail, bool on)

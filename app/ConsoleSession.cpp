@@ -44,6 +44,7 @@ bool ConsoleSession::execute(const QString& rawLine)
     // The longest command name that the line starts with wins, so "smtp to" is not
     // taken for a command "smtp" with the argument "to".
     const Command* match = nullptr;
+    QString matchedName;
     QString argument;
     qsizetype matchedLength = -1;
     for (const auto& [name, command] : m_commands) {
@@ -51,10 +52,12 @@ bool ConsoleSession::execute(const QString& rawLine)
             continue;
         if (trimmed == name) {
             match = &command;
+            matchedName = name;
             argument.clear();
             matchedLength = name.size();
         } else if (command.takesArgument && trimmed.startsWith(name + QLatin1Char(' '))) {
             match = &command;
+            matchedName = name;
             // The argument keeps its own blanks: typing " x" into a box is not typing "x".
             const QString afterIndent = line.mid(line.indexOf(name));
             argument = afterIndent.mid(name.size() + 1);
@@ -67,7 +70,7 @@ bool ConsoleSession::execute(const QString& rawLine)
     }
     // A value in double quotes is typed as it stands inside them, blanks and all.
     const QString value = argument.trimmed();
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+    if (!m_verbatim.contains(matchedName) && value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         argument = value.mid(1, value.size() - 2);
     match->handler(argument);
     return true;

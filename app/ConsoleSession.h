@@ -3,6 +3,7 @@
 #include "platform/ConsoleCommands.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -23,6 +24,8 @@ public:
 
     void addCommand(const QString& name, bool takesArgument, Handler handler) override;
     void refuse(const QString& text) override { printError(text); }
+    // The command takes the rest of the line as it stands: quotes are part of its value.
+    void takeVerbatim(const QString& name) { m_verbatim.insert(name); }
     // Runs one line as typed; returns false (and says why on standard error) when refused.
     bool execute(const QString& line);
     void listenToStandardInput();
@@ -44,6 +47,7 @@ private:
         Handler handler;
     };
     std::map<QString, Command> m_commands;
+    QSet<QString> m_verbatim;
     QSocketNotifier* m_input = nullptr;
     QSocketNotifier* m_signals = nullptr;
     std::function<void()> m_onSignal;

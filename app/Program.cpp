@@ -179,6 +179,7 @@ void Program::addWatchConsoleCommands()
         setup.setPattern(text);
         return true;
     });
+    c.takeVerbatim(QStringLiteral("watch pattern"));
     field(QStringLiteral("contact"), [&setup](const QString& text) {
         setup.setContact(text);
         return true;

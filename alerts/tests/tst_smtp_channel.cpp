@@ -326,6 +326,10 @@ void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
     alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
     QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: "));
     QVERIFY(mailLines(mail, alert).firstLine.isEmpty());
+    // A feed or a pattern names what is new unless the user switched it off.
+    m_settings->setValue(QStringLiteral("Watch/source"), QStringLiteral("edgar"));
+    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));
+    m_settings->setValue(QStringLiteral("Watch/source"), QStringLiteral("broker"));
 
     setNamesNewOfferings(mail, true);
     QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));

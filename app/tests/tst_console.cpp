@@ -144,7 +144,8 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(server.listen());
     server.setDefaultResponse(PageResponse::page(
         "<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><title>S-1 - Acme Inc "
-        "(0000000001) (Filer)</title><category term=\"S-1\"/></entry></feed>",
+        "(0000000001) (Filer)</title><category term=\"S-1\"/>"
+        "<id>urn:tag:sec.gov,2008:accession-number=0000000001-26-000001</id></entry></feed>",
         "application/atom+xml"));
     QTemporaryDir config;
     ConsoleProgram first;
@@ -153,6 +154,7 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(first.waitForMessage(QStringLiteral("window: normal")));
     for (const QString& command :
          {QStringLiteral("watch url ftp://example.com/"), QStringLiteral("watch source pattern"),
+          QStringLiteral("watch pattern  \"(?<symbol>[A-Z]{1,5})\" "),
           QStringLiteral("watch source nonsense"), QStringLiteral("check"),
           QStringLiteral("watch url ") + server.url().toString(), QStringLiteral("watch source edgar"),
           QStringLiteral("watch try"), QStringLiteral("watch contact me@example.com"), QStringLiteral("watch try")})
@@ -161,8 +163,8 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(server.requests().constLast().contains(" me@example.com\r\n"));
     const QString said = first.standardError() + first.stdoutLines().join(u'\n');
     for (const char* refused :
-         {"'watch url': The address must be an http or https", "'watch source': A pattern source needs",
-          "'watch source': use broker, edgar or pattern", "'check': monitoring is not waiting",
+         {"'watch url': The address must be an http or https", "'watch source': use broker, edgar or pattern",
+          "'check': monitoring is not waiting",
           "Try: EDGAR wants a contact"})
         QVERIFY2(said.contains(QLatin1String(refused)), refused);
     first.send(QStringLiteral("exit"));
@@ -173,7 +175,7 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(second.start());
     second.send(QStringLiteral("watch show"));
     QCOMPARE(second.waitForLineStartingWith(QStringLiteral("watch:")),
-             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\" contact=\"me@example.com\"")
+             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\"(?<symbol>[A-Z]{1,5})\"\" contact=\"me@example.com\"")
                  .arg(server.url().toString()));
     second.send(QStringLiteral("exit"));
     QVERIFY(second.waitForExit());
