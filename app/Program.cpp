@@ -68,6 +68,8 @@ bool Program::start()
             demo.url = m_demo->feedUrl();
             demo.source = WatchSettings::Source::Edgar;
             demo.contact = DemoContact;
+            // The sample feed changes with each request: one form keeps one change per poll.
+            demo.forms = {QStringLiteral("S-1")};
         }
         m_demoWatch = demo;
     }
@@ -180,6 +182,10 @@ void Program::addWatchConsoleCommands()
         return true;
     });
     c.takeVerbatim(QStringLiteral("watch pattern"));
+    field(QStringLiteral("forms"), [&setup](const QString& text) {
+        setup.setFormsText(text);
+        return true;
+    });
     field(QStringLiteral("contact"), [&setup](const QString& text) {
         setup.setContact(text);
         return true;

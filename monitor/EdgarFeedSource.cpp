@@ -1,5 +1,6 @@
 #include "monitor/EdgarFeedSource.h"
 
+#include "monitor/FormFeedClient.h"
 #include "platform/PlainText.h"
 
 #include <QDateTime>
@@ -268,14 +269,20 @@ qint64 sortTime(const QString& updated)
 
 bool EdgarFeedSource::parse(const QString& feed, QList<EdgarFiling>* filings, QString* error)
 {
-    if (const QString kind = notAFeed(feed); !kind.isEmpty()) {
-        *error = kind;
+    // Several forms' feeds come as one text; each is read on its own.
+    const QStringList parts = feed.contains(FormFeedClient::FeedSeparator)
+                                  ? feed.split(FormFeedClient::FeedSeparator)
+                                  : QStringList{feed};
+    for (const QString& part : parts) {
+        if (const QString kind = notAFeed(part); !kind.isEmpty()) {
+            *error = kind;
+        } else if (FeedReader(part).read(filings, error)) {
+            continue;
+        }
+        filings->clear();
         return false;
     }
-    if (FeedReader(feed).read(filings, error))
-        return true;
-    filings->clear();
-    return false;
+    return true;
 }
 
 Extraction EdgarFeedSource::extract(const QString& page) const

@@ -16,8 +16,10 @@ constexpr qsizetype InlinePageLimit = 512 * 1024;
 Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
     : QObject(parent)
     , m_log(clock)
-    , m_poll(m_log, m_panel, m_state, pageClient, clock)
+    , m_feeds(pageClient)
+    , m_poll(m_log, m_panel, m_state, m_feeds, clock)
 {
+    m_feeds.setWarningSink([this](const QString& warning) { LogAction(warning); });
     m_poll.setPageHandler([this](const QString& page, std::function<void()> done) { handlePage(page, std::move(done)); });
     m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
     connect(&m_poll, &PollCycle::fetchFailed, this, &Monitor::pollFailed);
@@ -26,9 +28,10 @@ Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
 
 void Monitor::setWatch(const WatchSettings& watch)
 {
-    const bool sameReading =
-        m_source && watch.url == m_watch.url && watch.source == m_watch.source && watch.pattern == m_watch.pattern;
+    const bool sameReading = m_source && watch.url == m_watch.url && watch.source == m_watch.source &&
+                             watch.pattern == m_watch.pattern && watch.forms == m_watch.forms;
     m_watch = watch;
+    m_feeds.setForms(watch.source == WatchSettings::Source::Edgar ? watch.forms : QStringList());
     m_poll.setOfferingsUrl(watch.url);
     m_poll.setContact(watch.source == WatchSettings::Source::Edgar ? watch.contact : QString());
     if (sameReading)

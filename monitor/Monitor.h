@@ -2,6 +2,7 @@
 
 #include "monitor/ActionLog.h"
 #include "monitor/ChangeDetector.h"
+#include "monitor/FormFeedClient.h"
 #include "monitor/MainPanel.h"
 #include "monitor/OfferingsSource.h"
 #include "monitor/PollCycle.h"
@@ -99,6 +100,7 @@ private:
     RunState m_state;
     MainPanel m_panel;
     ActionLog m_log;
+    FormFeedClient m_feeds;
     PollCycle m_poll;
     WatchSettings m_watch;
     // Shared with a worker thread that may still be reading a page with it.

@@ -10,6 +10,7 @@ const QString SourceKey = QStringLiteral("Watch/source");
 const QString PatternKey = QStringLiteral("Watch/pattern");
 const QString ContactKey = QStringLiteral("Watch/contact");
 const QString FailAlertKey = QStringLiteral("Watch/failAlert");
+const QString FormsKey = QStringLiteral("Watch/forms");
 } // namespace
 
 const QUrl WatchSettings::EdgarFeedUrl(
@@ -24,6 +25,8 @@ WatchSettings WatchSettings::load(const Settings& settings)
     parseSource(settings.value(SourceKey, QString()), &watch.source);
     watch.pattern = settings.value(PatternKey, QString());
     watch.contact = settings.value(ContactKey, QString());
+    if (QStringList forms; parseForms(settings.value(FormsKey, QString()), &forms, &error))
+        watch.forms = forms;
     bool number = false;
     const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
     if (number && failAlert >= 0)
@@ -43,6 +46,7 @@ bool WatchSettings::save(Settings& settings, QString* error) const
     settings.setValue(SourceKey, sourceName(source));
     settings.setValue(PatternKey, pattern);
     settings.setValue(ContactKey, contact);
+    settings.setValue(FormsKey, formsText(forms));
     return true;
 }
 
@@ -51,6 +55,9 @@ QString WatchSettings::validate() const
     QString error;
     QUrl checked;
     if (!url.isEmpty() && !checkUrl(url.toString(), &checked, &error))
+        return error;
+    QStringList checkedForms;
+    if (!parseForms(formsText(forms), &checkedForms, &error))
         return error;
     // A pattern source may be chosen before its pattern is typed; polling waits for one.
     if (source == Source::Pattern && !pattern.isEmpty() && !checkPattern(pattern, &error))
@@ -117,6 +124,42 @@ bool WatchSettings::checkUrl(const QString& text, QUrl* url, QString* error)
         return false;
     }
     *url = parsed;
+    return true;
+}
+
+const QStringList& WatchSettings::knownForms()
+{
+    static const QStringList forms{
+        QStringLiteral("S-1"),    QStringLiteral("S-1/A"),   QStringLiteral("S-1MEF"), QStringLiteral("F-1"),
+        QStringLiteral("F-1/A"),  QStringLiteral("F-1MEF"),  QStringLiteral("S-11"),   QStringLiteral("S-11/A"),
+        QStringLiteral("F-10"),   QStringLiteral("F-10/A"),  QStringLiteral("S-3"),    QStringLiteral("S-3/A"),
+        QStringLiteral("F-3"),    QStringLiteral("F-3/A"),   QStringLiteral("424B1"),  QStringLiteral("424B2"),
+        QStringLiteral("424B3"),  QStringLiteral("424B4"),   QStringLiteral("424B5"),  QStringLiteral("424B7"),
+        QStringLiteral("EFFECT"), QStringLiteral("RW"),      QStringLiteral("RW WD"),  QStringLiteral("8-A12B"),
+        QStringLiteral("8-A12G"), QStringLiteral("10-12B"),  QStringLiteral("10-12B/A")};
+    return forms;
+}
+
+bool WatchSettings::parseForms(const QString& text, QStringList* forms, QString* error)
+{
+    QStringList parsed;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const QString form = item.simplified().toUpper();
+        if (form.isEmpty()) {
+            *error = QStringLiteral("The forms list \"%1\" has an empty form; name forms separated by commas, "
+                                    "as in S-1, F-1.")
+                         .arg(text);
+            return false;
+        }
+        if (!knownForms().contains(form)) {
+            *error = QStringLiteral("\"%1\" is no form this program knows; known forms: %2.")
+                         .arg(item.simplified(), formsText(knownForms()));
+            return false;
+        }
+        if (!parsed.contains(form))
+            parsed << form;
+    }
+    *forms = parsed;
     return true;
 }
 

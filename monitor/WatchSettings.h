@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 class Settings;
@@ -15,10 +16,15 @@ struct WatchSettings {
     Source source = Source::Broker;
     QString pattern;
     QString contact;
+    // The forms the current-filings feed is asked for, one request each per poll.
+    QStringList forms = DefaultForms;
     // After this many failed polls in a row one alert says so; 0 for never.
     int failAlert = DefaultFailAlert;
 
     static constexpr int DefaultFailAlert = 3;
+    static inline const QStringList DefaultForms{QStringLiteral("S-1"), QStringLiteral("F-1")};
+    // The forms of an offering's life on EDGAR, from registration to pricing, effect and withdrawal.
+    static const QStringList& knownForms();
 
     // The feed of new registration statements (form S-1), the public first sign of an IPO.
     static const QUrl EdgarFeedUrl;
@@ -38,6 +44,9 @@ struct WatchSettings {
     static bool checkUrl(const QString& text, QUrl* url, QString* error);
     // Compiles, and has a group named "symbol"; false with the reason.
     static bool checkPattern(const QString& pattern, QString* error);
+    // "S-1, F-1,424B4": known forms, any case, separated by commas; false naming the first bad one.
+    static bool parseForms(const QString& text, QStringList* forms, QString* error);
+    static QString formsText(const QStringList& forms) { return forms.join(QStringLiteral(", ")); }
 
     bool operator==(const WatchSettings&) const = default;
 };

@@ -12,6 +12,7 @@ WatchSetup::WatchSetup(Settings& settings, PageClient& tryClient, QObject* paren
     , m_client(tryClient)
 {
     connect(&m_client, &PageClient::finished, this, &WatchSetup::fetched);
+    m_client.setWarningSink([this](const QString& warning) { m_fetchWarning = warning; });
     connect(&m_reading, &QFutureWatcherBase::finished, this,
             [this] { read(m_reading.result(), m_readingEntryName); });
     reload();
@@ -24,6 +25,7 @@ void WatchSetup::reload()
     m_source = saved.source;
     m_pattern = saved.pattern;
     m_contact = saved.contact;
+    m_formsText = WatchSettings::formsText(saved.forms);
 }
 
 void WatchSetup::setSource(WatchSettings::Source source)
@@ -44,6 +46,8 @@ bool WatchSetup::collect(WatchSettings* watch, QString* error) const
     fields.source = m_source;
     fields.pattern = m_pattern;
     fields.contact = m_contact.trimmed();
+    if (!WatchSettings::parseForms(m_formsText, &fields.forms, error))
+        return false;
     *error = fields.validate();
     if (!error->isEmpty())
         return false;
@@ -69,7 +73,10 @@ void WatchSetup::tryFetch()
         Q_EMIT tried(QStringLiteral("Try: ") + error);
         return;
     }
-    m_client.setContact(m_trying.source == WatchSettings::Source::Edgar ? m_trying.contact : QString());
+    const bool edgar = m_trying.source == WatchSettings::Source::Edgar;
+    m_client.setContact(edgar ? m_trying.contact : QString());
+    m_client.setForms(edgar ? m_trying.forms : QStringList());
+    m_fetchWarning.clear();
     m_client.fetch(m_trying.url);
 }
 
@@ -100,6 +107,8 @@ void WatchSetup::read(const Extraction& extraction, const QString& entryName)
         report += QStringLiteral(": ") + rows.mid(0, EntriesShownByTry).join(QStringLiteral(", "));
     if (count > EntriesShownByTry)
         report += QStringLiteral(", …");
+    if (!m_fetchWarning.isEmpty())
+        report += QStringLiteral("; ") + m_fetchWarning.mid(m_fetchWarning.indexOf(u',') + 2);
     for (const QString& warning : extraction.warnings)
         report += QStringLiteral("; ") + warning;
     Q_EMIT tried(report);
@@ -107,6 +116,6 @@ void WatchSetup::read(const Extraction& extraction, const QString& entryName)
 
 QString WatchSetup::describe() const
 {
-    return QStringLiteral("watch: url=\"%1\" source=%2 pattern=\"%3\" contact=\"%4\"")
-        .arg(m_urlText, WatchSettings::sourceName(m_source), m_pattern, m_contact);
+    return QStringLiteral("watch: url=\"%1\" source=%2 pattern=\"%3\" contact=\"%4\" forms=\"%5\"")
+        .arg(m_urlText, WatchSettings::sourceName(m_source), m_pattern, m_contact, m_formsText);
 }

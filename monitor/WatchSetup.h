@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/FormFeedClient.h"
 #include "monitor/OfferingsSource.h"
 #include "monitor/WatchSettings.h"
 
@@ -30,6 +31,8 @@ public:
     WatchSettings::Source source() const { return m_source; }
     const QString& pattern() const { return m_pattern; }
     const QString& contact() const { return m_contact; }
+    const QString& formsText() const { return m_formsText; }
+    void setFormsText(const QString& text) { m_formsText = text; }
     void setUrlText(const QString& text) { m_urlText = text; }
     void setSource(WatchSettings::Source source);
     void setPattern(const QString& pattern) { m_pattern = pattern; }
@@ -54,11 +57,14 @@ private:
     void read(const Extraction& extraction, const QString& entryName);
 
     Settings& m_settings;
-    PageClient& m_client;
+    // Asks the current-filings feed once per form, as a poll does.
+    FormFeedClient m_client;
+    QString m_fetchWarning;
     QString m_urlText;
     WatchSettings::Source m_source = WatchSettings::Source::Broker;
     QString m_pattern;
     QString m_contact;
+    QString m_formsText;
     WatchSettings m_trying;
     // The page of the last Try is read on a worker thread, like a poll's.
     QFutureWatcher<Extraction> m_reading;

@@ -154,7 +154,8 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(first.waitForMessage(QStringLiteral("window: normal")));
     for (const QString& command :
          {QStringLiteral("watch url ftp://example.com/"), QStringLiteral("watch source pattern"),
-          QStringLiteral("watch pattern  \"(?<symbol>[A-Z]{1,5})\" "),
+          QStringLiteral("watch pattern  \"(?<symbol>[A-Z]{1,5})\" "), QStringLiteral("watch forms S-1,,F-1"),
+          QStringLiteral("watch forms S-1,S-9"), QStringLiteral("watch forms s-1, 424b4"),
           QStringLiteral("watch source nonsense"), QStringLiteral("check"),
           QStringLiteral("watch url ") + server.url().toString(), QStringLiteral("watch source edgar"),
           QStringLiteral("watch try"), QStringLiteral("watch contact me@example.com"), QStringLiteral("watch try")})
@@ -164,7 +165,8 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     const QString said = first.standardError() + first.stdoutLines().join(u'\n');
     for (const char* refused :
          {"'watch url': The address must be an http or https", "'watch source': use broker, edgar or pattern",
-          "'check': monitoring is not waiting",
+          "'check': monitoring is not waiting", "'watch forms': The forms list \"S-1,,F-1\" has an empty form",
+          "'watch forms': \"S-9\" is no form this program knows",
           "Try: EDGAR wants a contact"})
         QVERIFY2(said.contains(QLatin1String(refused)), refused);
     first.send(QStringLiteral("exit"));
@@ -175,7 +177,7 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
     QVERIFY(second.start());
     second.send(QStringLiteral("watch show"));
     QCOMPARE(second.waitForLineStartingWith(QStringLiteral("watch:")),
-             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\"(?<symbol>[A-Z]{1,5})\"\" contact=\"me@example.com\"")
+             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\"(?<symbol>[A-Z]{1,5})\"\" contact=\"me@example.com\" forms=\"S-1, 424B4\"")
                  .arg(server.url().toString()));
     second.send(QStringLiteral("exit"));
     QVERIFY(second.waitForExit());

@@ -1,4 +1,5 @@
 #include "monitor/EdgarFeedSource.h"
+#include "monitor/FormFeedClient.h"
 #include "monitor/PatternSource.h"
 #include "testsupport/MonitorFixture.h"
 #include "testsupport/ScratchSettings.h"
@@ -250,6 +251,7 @@ private Q_SLOTS:
     // What stops a poll before it starts, what fails it after the page came, and the
     // warning when a page that had entries has none twice in a row.
     void healthAlerts_oneEachWayNoneRepeated();
+    void edgarForms_oneRequestEachMergedAndKeptWhenOneFails();
     void slowPattern_failsInItsTimeWhileTheLoopAnswers();
     void unusableWatchOrPage_isSaidClearly()
     {
@@ -343,6 +345,48 @@ void WatchedSourcesTest::healthAlerts_oneEachWayNoneRepeated()
     QCOMPARE(messages.count(u"poll: 3 failures in a row, alert sent"_s), 1);
     QCOMPARE(messages.count(u"poll: the watched page answers again, alert sent"_s), 1);
     QCOMPARE(messages.count(u"poll: 3 failures in a row, no alert channel is on"_s), 1);
+}
+
+// With the current-filings feed each form is asked for in turn; a form that fails keeps its
+// last filings, and only a poll where every form failed is a failed poll.
+void WatchedSourcesTest::edgarForms_oneRequestEachMergedAndKeptWhenOneFails()
+{
+    MonitorFixture f;
+    WatchSettings watch = watching(WatchSettings::Source::Edgar,
+                                   u"http://127.0.0.1:9/cgi-bin/browse-edgar?action=getcurrent&type=S-1&output=atom"_s,
+                                   u"me@example.com"_s);
+    watch.forms = {u"S-1"_s, u"F-1"_s};
+    f.monitor.setWatch(watch);
+    f.start();
+    const QString bolt = QString(Bolt).replace(u"S-1"_s, u"F-1"_s);
+    const auto poll = [&f](const std::function<void()>& first, const std::function<void()>& second) {
+        const qsizetype before = f.client.requested().size();
+        f.monitor.Command1_Click();
+        first();
+        QTRY_COMPARE(f.client.requested().size(), before + 2);
+        second();
+        QVERIFY(!f.monitor.poll().cycleRunning());
+    };
+    QElapsedTimer spacing;
+    spacing.start();
+    poll([&] { f.client.finishWithPage(feed({Acme})); }, [&] { f.client.finishWithPage(feed({bolt})); });
+    QVERIFY(spacing.elapsed() >= FormFeedClient::SpacingMilliseconds);
+    QCOMPARE(QUrlQuery(f.client.requested().at(0)).queryItemValue(u"type"_s), u"S-1"_s);
+    QCOMPARE(QUrlQuery(f.client.requested().at(1)).queryItemValue(u"type"_s), u"F-1"_s);
+    QCOMPARE(f.alerts.alerts.size(), 1);
+    QCOMPARE(f.alerts.alerts[0].newEntries, (QStringList{u"ACME WIDGETS INC (S-1)"_s, u"Bolt & Nut Corp. (F-1)"_s}));
+
+    f.markLog();
+    poll([&] { f.client.finishWithPage(feed({Acme})); }, [&] { f.client.finishWithError(503, u"Busy"_s); });
+    QCOMPARE(f.messagesSinceMark().value(1), u"poll: warning, the feed of F-1 (Error # 503 Busy) did not answer; its "
+                                             "filings are kept from its last answer"_s);
+    QCOMPARE(f.messagesSinceMark().value(2),
+             u"poll: OK, no changes-  ACME WIDGETS INC (S-1)  Bolt & Nut Corp. (F-1)  "_s);
+
+    f.markLog();
+    poll([&] { f.client.finishWithError(503, u"Busy"_s); }, [&] { f.client.finishWithError(7, u"Host not found"_s); });
+    QCOMPARE(f.messagesSinceMark().mid(1, 2), (QStringList{u"web: timeout"_s, u"Error # 503 Busy"_s}));
+    QCOMPARE(f.alerts.alerts.size(), 1);
 }
 
 // A pattern that backtracks for minutes is cut off after its budget, and the event loop
