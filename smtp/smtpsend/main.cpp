@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringDecoder>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -27,7 +28,7 @@ std::optional<std::pair<QString, int>> parseServer(const QString& text)
     return std::make_pair(host, port);
 }
 
-// Texts travel as one byte per character; taking the bytes as Latin-1 passes
+// Addresses travel as one byte per character; taking the bytes as Latin-1 passes
 // them through unchanged whatever their encoding.
 QString asBytes(const QString& argument)
 {
@@ -145,7 +146,7 @@ int main(int argc, char* argv[])
     mail.from = asBytes(parser.value(from));
     mail.to = asBytes(parser.value(to));
     mail.cc = asBytes(parser.value(cc));
-    mail.subject = asBytes(parser.value(subject));
+    mail.subject = parser.value(subject);
     for (const QString& path : parser.values(attach)) {
         if (path.contains(QLatin1Char(';')))
             return usage(QStringLiteral("attachment path \"%1\" contains \";\", which separates paths").arg(path));
@@ -160,7 +161,11 @@ int main(int argc, char* argv[])
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
         return usage(QStringLiteral("cannot read standard input"));
-    mail.message = QString::fromLatin1(input.readAll());
+    // The text goes out as UTF-8; other bytes would arrive as replacement characters.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    mail.message = utf8.decode(input.readAll());
+    if (utf8.hasError())
+        return usage(QStringLiteral("standard input is not UTF-8 text; nothing was sent"));
 
     SendJob job(mail, parser.isSet(verbose), parser.isSet(timing));
     QObject::connect(&job, &SendJob::finished, &app, &QCoreApplication::exit);
