@@ -65,7 +65,7 @@ void SmtpChannel::send(const Alert& alert)
     const MailLines lines = mailLines(m_mail, alert);
     control.setSubject(lines.subject);
     // Unlike local mail, the SMTP body carries the list in double quotes.
-    control.setMessage(lines.firstLine + QLatin1Char('"') + alert.text + QLatin1Char('"'));
+    control.setMessage(lines.firstLine + QLatin1Char('"') + lines.text + QLatin1Char('"'));
     // "sent" is said once the server has taken the mail, never before.
     m_alertUnderWay = true;
     if (!SendSmtpMail())
