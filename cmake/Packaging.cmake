@@ -31,18 +31,11 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL Unspecified)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
-# The Qt libraries come from dpkg-shlibdeps; the smtp library inside the package gets a
-# shlibs file and the ldconfig trigger Debian asks for.
-# For a library under /usr/lib CPack also writes a postinst and a postrm that call
-# ldconfig, unless control files of those names are given. Ours do not exist, so the
-# package has no maintainer scripts at all: the trigger does ldconfig's work, and without
-# a postrm `apt remove` leaves no trace of the package, not even in dpkg's records.
+# The Qt libraries come from dpkg-shlibdeps. The smtp library is private (see
+# smtp/CMakeLists.txt): outside the linker's folders it needs no shlibs file, no
+# ldconfig and so no maintainer scripts at all, which also lets `apt purge` finish
+# without a word and `apt remove` leave no trace in dpkg's records.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${PROJECT_SOURCE_DIR}/packaging/triggers
-    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postinst
-    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postrm)
 # What is started at run time and so invisible to dpkg-shlibdeps: the viewer for the log
 # and the help file, and the helper process of the browser view.
 # (The desktop keyring library is linked, so dpkg-shlibdeps finds it.)

@@ -20,9 +20,11 @@ for needed in libqt6core6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6
 done
 grep -q dunst <<<"$(field Suggests)" && pass "suggests a notification daemon" || fail "does not suggest dunst"
 grep -q dunst <<<"$depends" && fail "a notification daemon is required, not suggested"
+repeated="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | sort | uniq -d)"
+[ -z "$repeated" ] && pass "each dependency named once" || fail "dependencies named twice:" $repeated
 
 contents="$(dpkg-deb --contents "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')"
-libdir="usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+libdir="usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/offerwatch"
 for path in usr/bin/offerwatch usr/bin/offerwatch-launch usr/bin/smtpsend \
             "$libdir/libsmtp.so.1 -> libsmtp.so.1.0.6" "$libdir/libsmtp.so.1.0.6" \
             usr/share/man/man1/offerwatch.1.gz usr/share/man/man1/smtpsend.1.gz \
@@ -35,15 +37,23 @@ for path in usr/bin/offerwatch usr/bin/offerwatch-launch usr/bin/smtpsend \
 done
 grep -E '^\./(usr/include|.*libsmtp\.so( |$))' <<<"$contents" && fail "development files are packaged"
 grep -vE '^\./(usr/)?$|^\./usr/' <<<"$contents" && fail "files outside /usr"
+[ "$(grep -c '/Offerwatch\.txt$' <<<"$contents")" -eq 1 ] && pass "the help file once" || fail "the help file ships more than once"
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb --extract "$deb" "$scratch"
 soname="$(readelf -d "$scratch/$libdir/libsmtp.so.1.0.6" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')"
 [ "$soname" = libsmtp.so.1 ] && pass "SONAME libsmtp.so.1" || fail "SONAME is '$soname'"
-readelf -d "$scratch/usr/bin/smtpsend" | grep -qE 'R(UN)?PATH' && fail "smtpsend carries a library search path"
-grep -q 'activate-noawait ldconfig' <(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./triggers 2>/dev/null) \
-    && pass "ldconfig trigger" || fail "no ldconfig trigger"
+runpath="$(readelf -d "$scratch/usr/bin/smtpsend" | sed -n 's/.*R\(UN\)\?PATH.*\[\(.*\)\]/\2/p')"
+[ "$runpath" = "\$ORIGIN/../${libdir#usr/}" ] && pass "smtpsend finds the private library" \
+    || fail "smtpsend's library search path is '$runpath'"
+LD_LIBRARY_PATH= "$scratch/usr/bin/smtpsend" --version >/dev/null 2>&1 \
+    && pass "smtpsend runs from the unpacked tree" || fail "smtpsend does not start"
+for elf in usr/bin/offerwatch usr/bin/smtpsend "$libdir/libsmtp.so.1.0.6"; do
+    readelf -S "$scratch/$elf" | grep -qE ' \.comment( |$)' && fail "$elf keeps .comment"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE '(^|/)(shlibs|triggers)$' \
+    && fail "a private library needs no shlibs or triggers file"
 # A postrm would keep the package listed as removed-with-configuration after apt remove.
 maintainer_scripts="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm')"
 [ -z "$maintainer_scripts" ] && pass "no maintainer scripts" || fail "maintainer scripts:" $maintainer_scripts
