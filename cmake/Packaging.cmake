@@ -6,7 +6,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME offerwatch)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Offerwatch developers")
-set(CPACK_PACKAGE_CONTACT "Offerwatch developers <offerwatch@example.org>")
+set(CPACK_PACKAGE_CONTACT "${OFFERWATCH_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor of IPO offerings pages with alarm and e-mail alerts")
 # CPack puts the summary in front of this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Offerwatch watches a broker's web page of current IPO offerings. Every 15 to
@@ -52,6 +52,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS
 # Debian wants the changelog of a native package compressed beside the copyright file.
 # The date honours SOURCE_DATE_EPOCH, so a rebuild of the same source is the same.
 string(TIMESTAMP OFFERWATCH_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+if(NOT OFFERWATCH_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
+    message(FATAL_ERROR "OFFERWATCH_MAINTAINER must read \"Name <address>\", not \"${OFFERWATCH_MAINTAINER}\"")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     COMMAND gzip -9nkf ${PROJECT_BINARY_DIR}/packaging/changelog

@@ -13,6 +13,7 @@ pass() { echo "ok:   $*"; }
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = offerwatch ] && pass "package name" || fail "package name is '$(field Package)'"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] && pass "architecture" || fail "architecture"
+[[ "$(field Maintainer)" =~ ^[^\<\>]+\ \<[^@\ ]+@[^@\ ]+\>$ ]] && pass "maintainer" || fail "maintainer is '$(field Maintainer)'"
 depends="$(field Depends)"
 for needed in libqt6core6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6webenginewidgets6 \
               libqt6webenginecore6-bin xdg-utils; do
@@ -57,6 +58,11 @@ dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE '(^|/)(shlibs|triggers)$' \
 # A postrm would keep the package listed as removed-with-configuration after apt remove.
 maintainer_scripts="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm')"
 [ -z "$maintainer_scripts" ] && pass "no maintainer scripts" || fail "maintainer scripts:" $maintainer_scripts
+
+copyright="$scratch/usr/share/doc/offerwatch/copyright"
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    && grep -qx 'License: GPL-3+' "$copyright" && grep -qx 'License: LGPL-2.1+' "$copyright" \
+    && pass "machine-readable copyright: GPL-3+, smtp LGPL-2.1+" || fail "copyright file"
 
 if desktop-file-validate "$scratch/usr/share/applications/offerwatch.desktop"; then
     pass "desktop entry valid"
