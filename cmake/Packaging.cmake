@@ -63,4 +63,11 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
 add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# Software centres list the program from its AppStream metainfo; its releases are the changelog's.
+include(${PROJECT_SOURCE_DIR}/cmake/ChangelogReleases.cmake)
+offerwatch_changelog_releases(${PROJECT_BINARY_DIR}/packaging/changelog OFFERWATCH_RELEASES)
+configure_file(${PROJECT_SOURCE_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml.in
+    ${PROJECT_BINARY_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
 include(CPack)

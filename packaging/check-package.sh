@@ -25,19 +25,24 @@ repeated="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | sort | uniq -d)
 [ -z "$repeated" ] && pass "each dependency named once" || fail "dependencies named twice:" $repeated
 
 contents="$(dpkg-deb --contents "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')"
+app_id=io.github.offerwatch.offerwatch
 libdir="usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/offerwatch"
 for path in usr/bin/offerwatch usr/bin/offerwatch-launch usr/bin/smtpsend \
             "$libdir/libsmtp.so.1 -> libsmtp.so.1.0.6" "$libdir/libsmtp.so.1.0.6" \
             usr/share/man/man1/offerwatch.1.gz usr/share/man/man1/smtpsend.1.gz \
             "usr/share/man/man1/offerwatch-launch.1.gz -> offerwatch.1.gz" \
             usr/lib/systemd/user/offerwatch.service \
-            usr/share/applications/offerwatch.desktop usr/share/icons/hicolor/scalable/apps/offerwatch.svg \
+            "usr/share/applications/$app_id.desktop" "usr/share/icons/hicolor/scalable/apps/$app_id.svg" \
+            "usr/share/metainfo/$app_id.metainfo.xml" \
             usr/share/offerwatch/Offerwatch.txt usr/share/offerwatch/Offerwatch.wav \
             usr/share/doc/offerwatch/copyright usr/share/doc/offerwatch/changelog.gz; do
     grep -qxF "./$path" <<<"$contents" && pass "contains $path" || fail "missing $path"
 done
 grep -E '^\./(usr/include|.*libsmtp\.so( |$))' <<<"$contents" && fail "development files are packaged"
 grep -vE '^\./(usr/)?$|^\./usr/' <<<"$contents" && fail "files outside /usr"
+for size in 16 24 32 48 64 128 256; do
+    grep -qxF "./usr/share/icons/hicolor/${size}x$size/apps/$app_id.png" <<<"$contents" || fail "no ${size}x$size icon"
+done
 [ "$(grep -c '/Offerwatch\.txt$' <<<"$contents")" -eq 1 ] && pass "the help file once" || fail "the help file ships more than once"
 
 scratch="$(mktemp -d)"
@@ -64,10 +69,16 @@ head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-
     && grep -qx 'License: GPL-3+' "$copyright" && grep -qx 'License: LGPL-2.1+' "$copyright" \
     && pass "machine-readable copyright: GPL-3+, smtp LGPL-2.1+" || fail "copyright file"
 
-if desktop-file-validate "$scratch/usr/share/applications/offerwatch.desktop"; then
+if out="$(desktop-file-validate "$scratch/usr/share/applications/$app_id.desktop" 2>&1)" && [ -z "$out" ]; then
     pass "desktop entry valid"
 else
-    fail "desktop entry"
+    fail "desktop entry: $out"
+fi
+if out="$(appstreamcli validate --pedantic --no-net "$scratch/usr/share/metainfo/$app_id.metainfo.xml" 2>&1)"; then
+    pass "AppStream metainfo valid"
+    grep -E '^[EWIP]: ' <<<"$out"
+else
+    fail "AppStream metainfo: $out"
 fi
 for page in offerwatch smtpsend; do
     file="$scratch/usr/share/man/man1/$page.1.gz"
