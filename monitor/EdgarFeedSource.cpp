@@ -6,15 +6,16 @@
 #include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
-#include <QXmlStreamReader>
+
+#include <pugixml.hpp>
 
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace {
 const QString AtomNamespace = QStringLiteral("http://www.w3.org/2005/Atom");
-// Entities a feed declares for itself are expanded to no more than this many characters in all.
-constexpr int EntityExpansionLimit = 1024;
 
 // "S-1 - Acme Widgets, Inc. (0001234567) (Filer)": the form, the company (which may
 // itself hold " - " and parentheses), the CIK and the filer's role.
@@ -70,47 +71,71 @@ QString notAFeed(const QString& page)
     return {};
 }
 
-// Reads the feed in one pass without recursion: text of elements nested in a field (markup in
-// a title, say) is collected as the pass goes by, never by a nested read.
+std::string_view localName(const char* name)
+{
+    const std::string_view full(name);
+    const size_t colon = full.find(':');
+    return colon == std::string_view::npos ? full : full.substr(colon + 1);
+}
+
+// Reads the feed in one pass without recursion, also over elements nested in a field (markup
+// in a title, say). The document is parsed by pugixml, which never recurses either, expands
+// only XML's own five entities and character references, and fetches nothing: a DOCTYPE is
+// skipped, its entities are never defined.
 class FeedReader {
 public:
-    explicit FeedReader(const QString& feed)
-        : m_xml(feed)
+    bool read(const QString& feed, QList<EdgarFiling>* filings, QString* error)
     {
-        m_xml.setEntityExpansionLimit(EntityExpansionLimit);
-    }
-
-    bool read(QList<EdgarFiling>* filings, QString* error)
-    {
-        while (!m_xml.atEnd()) {
-            switch (m_xml.readNext()) {
-            case QXmlStreamReader::StartElement:
-                if (++m_depth > EdgarFeedSource::MaxDepth) {
+        QByteArray utf8 = feed.toUtf8();
+        pugi::xml_document document;
+        const pugi::xml_parse_result parsed = document.load_buffer_inplace(
+            utf8.data(), size_t(utf8.size()), pugi::parse_default, pugi::encoding_utf8);
+        if (!parsed) {
+            const QByteArrayView before = QByteArrayView(utf8).first(qsizetype(parsed.offset));
+            const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+            *error = QStringLiteral("the feed is not well-formed XML: %1 (line %2, column %3)")
+                         .arg(QString::fromLatin1(parsed.description()))
+                         .arg(before.count('\n') + 1)
+                         .arg(QString::fromUtf8(before.sliced(lineStart)).size() + 1);
+            return false;
+        }
+        int depth = 0;
+        pugi::xml_node node = document.first_child();
+        while (node) {
+            bool descend = false;
+            if (node.type() == pugi::node_element) {
+                if (++depth > EdgarFeedSource::MaxDepth) {
                     *error = QStringLiteral("the feed is nested more than %1 levels deep; it is not read")
                                  .arg(EdgarFeedSource::MaxDepth);
                     return false;
                 }
-                if (!startElement(error))
+                m_depth = depth;
+                if (!startElement(node, error))
                     return false;
-                break;
-            case QXmlStreamReader::Characters:
-                if (m_capture)
-                    m_capture->append(m_xml.text());
-                break;
-            case QXmlStreamReader::EndElement:
-                endElement(filings);
-                --m_depth;
-                break;
-            default:
-                break;
+                descend = bool(node.first_child());
+                if (!descend) {
+                    endElement(filings);
+                    --depth;
+                }
+            } else if (m_capture && (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)) {
+                m_capture->append(QString::fromUtf8(node.value()));
             }
-        }
-        if (m_xml.hasError()) {
-            *error = QStringLiteral("the feed is not well-formed XML: %1 (line %2, column %3)")
-                         .arg(m_xml.errorString())
-                         .arg(m_xml.lineNumber())
-                         .arg(m_xml.columnNumber());
-            return false;
+            if (descend) {
+                node = node.first_child();
+                continue;
+            }
+            while (node && !node.next_sibling()) {
+                node = node.parent();
+                if (node.type() != pugi::node_element) {
+                    node = {};
+                    break;
+                }
+                m_depth = depth;
+                endElement(filings);
+                --depth;
+            }
+            if (node)
+                node = node.next_sibling();
         }
         if (!m_sawFeed) {
             *error = QStringLiteral("the page is empty, not an EDGAR feed");
@@ -121,16 +146,26 @@ public:
     }
 
 private:
-    bool startElement(QString* error)
+    static bool isAtomFeed(const pugi::xml_node& root)
     {
-        const QStringView name = m_xml.name();
+        const std::string_view full(root.name());
+        const size_t colon = full.find(':');
+        const std::string prefix =
+            colon == std::string_view::npos ? std::string("xmlns") : "xmlns:" + std::string(full.substr(0, colon));
+        return localName(root.name()) == "feed" && AtomNamespace == QLatin1String(root.attribute(prefix.c_str()).value());
+    }
+
+    bool startElement(const pugi::xml_node& node, QString* error)
+    {
+        const std::string_view name = localName(node.name());
         if (!m_sawFeed) {
-            if (name.compare(u"html", Qt::CaseInsensitive) == 0) {
+            if (QLatin1String(name.data(), qsizetype(name.size())).compare(QLatin1String("html"), Qt::CaseInsensitive) == 0) {
                 *error = QStringLiteral("this is an HTML page, not an EDGAR feed");
                 return false;
             }
-            if (name != u"feed" || m_xml.namespaceUri() != AtomNamespace) {
-                *error = QStringLiteral("the page is no Atom feed (it begins with <%1>)").arg(name);
+            if (!isAtomFeed(node)) {
+                *error = QStringLiteral("the page is no Atom feed (it begins with <%1>)")
+                             .arg(PlainText::foldedAndCut(QString::fromUtf8(node.name()), 64));
                 return false;
             }
             m_sawFeed = true;
@@ -138,20 +173,20 @@ private:
         }
         if (m_capture)
             return true;
-        if (name == u"company-info" && m_companyInfoDepth == 0) {
+        if (name == "company-info" && m_companyInfoDepth == 0) {
             m_companyInfoDepth = m_depth;
             return true;
         }
         if (m_companyInfoDepth > 0) {
             const bool inEntry = m_entryDepth > 0;
-            if (name == u"conformed-name" || name == u"name")
+            if (name == "conformed-name" || name == "name")
                 capture(inEntry ? &m_entryCompany : &m_feedCompany);
-            else if (name == u"cik")
+            else if (name == "cik")
                 capture(inEntry ? &m_entryCik : &m_feedCik);
             return true;
         }
         if (m_entryDepth == 0) {
-            if (name == u"entry" && m_depth == 2) {
+            if (name == "entry" && m_depth == 2) {
                 m_entryDepth = m_depth;
                 m_filing = {};
                 m_title.clear();
@@ -159,24 +194,24 @@ private:
                 m_entryCompany.clear();
                 m_entryCik.clear();
                 m_filingType.clear();
-            } else if (name == u"title" && m_depth == 2) {
+            } else if (name == "title" && m_depth == 2) {
                 capture(&m_feedTitle);
             }
             return true;
         }
-        if (name == u"title" && m_depth == m_entryDepth + 1) {
+        if (name == "title" && m_depth == m_entryDepth + 1) {
             capture(&m_title);
-        } else if (name == u"category" && m_filing.form.isEmpty()) {
-            m_filing.form = m_xml.attributes().value(QStringLiteral("term")).toString().trimmed();
-        } else if (name == u"link" && m_filing.link.isEmpty()) {
-            m_filing.link = m_xml.attributes().value(QStringLiteral("href")).toString();
-        } else if (name == u"updated") {
+        } else if (name == "category" && m_filing.form.isEmpty()) {
+            m_filing.form = QString::fromUtf8(node.attribute("term").value()).trimmed();
+        } else if (name == "link" && m_filing.link.isEmpty()) {
+            m_filing.link = QString::fromUtf8(node.attribute("href").value());
+        } else if (name == "updated") {
             capture(&m_filing.updated);
-        } else if (name == u"id") {
+        } else if (name == "id") {
             capture(&m_id);
-        } else if (name == u"accession-number") {
+        } else if (name == "accession-number") {
             capture(&m_filing.accession);
-        } else if (name == u"filing-type") {
+        } else if (name == "filing-type") {
             capture(&m_filingType);
         }
         return true;
@@ -242,7 +277,6 @@ private:
         }
     }
 
-    QXmlStreamReader m_xml;
     int m_depth = 0;
     bool m_sawFeed = false;
     QString* m_capture = nullptr;
@@ -276,7 +310,7 @@ bool EdgarFeedSource::parse(const QString& feed, QList<EdgarFiling>* filings, QS
     for (const QString& part : parts) {
         if (const QString kind = notAFeed(part); !kind.isEmpty()) {
             *error = kind;
-        } else if (FeedReader(part).read(filings, error)) {
+        } else if (FeedReader().read(part, filings, error)) {
             continue;
         }
         filings->clear();
