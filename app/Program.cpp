@@ -15,6 +15,7 @@
 #include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/TrayIcon.h"
 #include "monitor/widgets/WindowManager.h"
+#include "platform/DataFiles.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
 #include "platform/SecretStore.h"
@@ -337,7 +338,7 @@ void Program::addConsoleCommands()
     c.addCommand(QStringLiteral("view log"), false, [&m](const QString&) { m.mnuIPOlog_Click(); });
     c.addCommand(QStringLiteral("delete log"), false, [&m](const QString&) { m.mnuDelLog_Click(); });
     c.addCommand(QStringLiteral("help"), false, [&m, &c](const QString&) {
-        c.printHelp(QDir::current().filePath(QStringLiteral("Offerwatch.txt")));
+        c.printHelp(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), QDir::currentPath()));
         m.mnuOfferwatch_Click(QDir::currentPath());
     });
     c.addCommand(QStringLiteral("about"), false, [&m](const QString&) { m.mnuAbout_Click(); });
