@@ -113,6 +113,7 @@ void Program::wireTray()
         return;
     m_trayModel = std::make_unique<TrayModel>(*m_monitor);
     m_tray = std::make_unique<TrayIcon>(*m_trayModel, *m_mainWindow);
+    connect(m_tray.get(), &TrayIcon::trayAvailabilityChanged, m_mainWindow.get(), &FrmMain::setTrayAvailable);
     const QString key = QStringLiteral("Window/minimizeToTray");
     auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
     minimizeToTray->setCheckable(true);
