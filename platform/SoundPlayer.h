@@ -15,8 +15,7 @@ public:
     virtual bool play(const QString& bareName) = 0;
 };
 
-// Qt Multimedia. The bare name is found in the current directory first, then in the
-// program's installed data folder and next to the program.
+// Qt Multimedia. The bare name is found as every data file is (DataFiles.h).
 class QtSoundPlayer final : public SoundPlayer {
 public:
     QtSoundPlayer();
