@@ -94,11 +94,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption cafile(QStringLiteral("cafile"),
                                     QStringLiteral("Also trust the CA certificates in this PEM file."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print the SMTP dialogue."));
     const QCommandLineOption timing(QStringLiteral("timing"),
                                     QStringLiteral("Print when each copy was accepted, from the start."));
     parser.addOptions({server, from, to, cc, subject, attach, timeout, tls, user, passwordEnv, passwordFile, cafile,
-                       verbose, timing, help});
+                       verbose, timing, version, help});
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -106,6 +107,10 @@ int main(int argc, char* argv[])
         const QString text = QStringLiteral("Usage: smtpsend [options] < message\n")
             + parser.helpText().section(QLatin1Char('\n'), 1);
         std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("smtpsend " SMTPSEND_VERSION " (smtp library " SMTP_LIBRARY_VERSION ")");
         return 0;
     }
 

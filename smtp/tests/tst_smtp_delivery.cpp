@@ -315,6 +315,13 @@ void TestSmtpDelivery::smtpsend_helpNamesProgramAndListsTheDocumentedOptions()
     QVERIFY(!documented.isEmpty());
     QCOMPARE(ManualPage::optionsInHelp(help), documented);
 
+    smtpsend.start(program, {QStringLiteral("--version")});
+    QVERIFY(smtpsend.waitForFinished(15000));
+    QCOMPARE(smtpsend.exitCode(), 0);
+    QVERIFY(QRegularExpression(QStringLiteral(R"(^smtpsend \d+\.\d+\.\d+ \(smtp library 1\.\d+\.\d+\)\n$)"))
+                .match(QString::fromLocal8Bit(smtpsend.readAllStandardOutput()))
+                .hasMatch());
+
     smtpsend.start(program, {QStringLiteral("--bogus")});
     QVERIFY(smtpsend.waitForFinished(15000));
     QCOMPARE(smtpsend.exitCode(), 2);
