@@ -33,6 +33,12 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel);
 bool namesNewOfferings(const MailContext& mail);
 void setNamesNewOfferings(const MailContext& mail, bool on);
 
+// The wizard's "Switch e-mail alerts on when Offerwatch starts", saved; off by default.
+bool mailAtStart(const MailContext& mail);
+void setMailAtStart(const MailContext& mail, bool on);
+// The channel e-mail alerts last went on through ("SMTP", "MAPI"), or an empty text.
+QString lastMailSystem(const MailContext& mail);
+
 // An alert's subject, and the first line of its body ("" or "New: ...\n"), as mail sends them.
 struct MailLines {
     QString subject;
