@@ -4,6 +4,7 @@
 #include "monitor/ActionLog.h"
 #include "monitor/Alert.h"
 #include "monitor/RunState.h"
+#include "platform/PlainText.h"
 #include "platform/Settings.h"
 
 namespace {
@@ -65,13 +66,24 @@ QString lastMailSystem(const MailContext& mail)
     return mail.settings.value(MailSystemKey, QString());
 }
 
+QString foldedAlertText(const Alert& alert)
+{
+    if (alert.subject == Alert::TickersSubject)
+        return PlainText::folded(alert.text);
+    QStringList lines = alert.text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = PlainText::folded(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
 MailLines mailLines(const MailContext& mail, const Alert& alert)
 {
+    const QString text = foldedAlertText(alert);
     if (alert.newEntries.isEmpty() || alert.subject != Alert::TickersSubject || !namesNewOfferings(mail))
-        return {alert.subject, QString()};
-    const QString named = alert.newEntries.join(QStringLiteral(", "));
+        return {PlainText::folded(alert.subject), QString(), text};
+    const QString named = PlainText::folded(alert.newEntries.join(QStringLiteral(", ")));
     QString subject = alert.subject + named;
     if (subject.size() > MaxSubjectLength)
         subject = subject.left(MaxSubjectLength - 3) + QStringLiteral("...");
-    return {subject, QStringLiteral("New: ") + named + QLatin1Char('\n')};
+    return {subject, QStringLiteral("New: ") + named + QLatin1Char('\n'), text};
 }

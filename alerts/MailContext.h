@@ -39,9 +39,16 @@ void setMailAtStart(const MailContext& mail, bool on);
 // The channel e-mail alerts last went on through ("SMTP", "MAPI"), or an empty text.
 QString lastMailSystem(const MailContext& mail);
 
-// An alert's subject, and the first line of its body ("" or "New: ...\n"), as mail sends them.
+// An alert's subject, the first line of its body ("" or "New: ...\n") and its text, as
+// mail sends them: what came from a page folded to one line per line, so that nothing
+// in it can end a header line or be refused as one.
 struct MailLines {
     QString subject;
     QString firstLine;
+    QString text;
 };
 MailLines mailLines(const MailContext& mail, const Alert& alert);
+
+// The alert's text with control, separator and bidi characters as blanks. A ticker list
+// is one line; another alert's text keeps its own line ends between folded lines.
+QString foldedAlertText(const Alert& alert);

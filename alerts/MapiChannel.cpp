@@ -30,7 +30,7 @@ void MapiChannel::send(const Alert& alert)
 {
     const MailLines lines = mailLines(m_mail, alert);
     m_mapiSubject = lines.subject;
-    m_mapiText = lines.firstLine + alert.text;
+    m_mapiText = lines.firstLine + lines.text;
     m_mapiShowDialog = false;
     SendMapiMail();
     // Failures were logged by the send itself; this line follows them too.

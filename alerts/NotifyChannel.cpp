@@ -1,8 +1,10 @@
 #include "alerts/NotifyChannel.h"
 
+#include "alerts/MailContext.h"
 #include "monitor/ActionLog.h"
 #include "platform/ConsoleCommands.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/PlainText.h"
 #include "platform/Settings.h"
 
 namespace {
@@ -30,14 +32,17 @@ NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier
 std::pair<QString, QString> NotifyChannel::summaryAndBody(const Alert& alert)
 {
     if (alert.subject != Alert::TickersSubject)
-        return {alert.subject, alert.text};
+        return {PlainText::folded(alert.subject), foldedAlertText(alert)};
     // A list can be news with no entry new (one went away): then it names them all.
     const QStringList& named = alert.newEntries.isEmpty() ? alert.entries : alert.newEntries;
     const qsizetype count = alert.newEntries.size();
     const QString summary = count == 0   ? QStringLiteral("Offerwatch: the offerings changed")
                             : count == 1 ? QStringLiteral("Offerwatch: 1 new offering")
                                          : QStringLiteral("Offerwatch: %1 new offerings").arg(count);
-    return {summary, named.join(QLatin1Char('\n'))};
+    QStringList lines;
+    for (const QString& entry : named)
+        lines << PlainText::folded(entry);
+    return {summary, lines.join(QLatin1Char('\n'))};
 }
 
 void NotifyChannel::send(const Alert& alert)

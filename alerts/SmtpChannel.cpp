@@ -65,9 +65,11 @@ void SmtpChannel::send(const Alert& alert)
     const MailLines lines = mailLines(m_mail, alert);
     control.setSubject(lines.subject);
     // Unlike local mail, the SMTP body carries the list in double quotes.
-    control.setMessage(lines.firstLine + QLatin1Char('"') + alert.text + QLatin1Char('"'));
-    if (SendSmtpMail())
-        m_mail.log.LogAction(QStringLiteral("email: sent smtp"));
+    control.setMessage(lines.firstLine + QLatin1Char('"') + lines.text + QLatin1Char('"'));
+    // "sent" is said once the server has taken the mail, never before.
+    m_alertUnderWay = true;
+    if (!SendSmtpMail())
+        m_alertUnderWay = false;
 }
 
 void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
@@ -142,6 +144,10 @@ void SmtpChannel::Form_Load()
     connect(m_control.get(), &SmtpControl::error, this, &SmtpChannel::Smtp1_Error);
     connect(m_control.get(), &SmtpControl::connectionStatus, this, &SmtpChannel::Smtp1_ConnectionStatus);
     connect(m_control.get(), &SmtpControl::busyState, this, &SmtpChannel::Smtp1_BusyState);
+    connect(m_control.get(), &SmtpControl::mailHasBeenSent, this, [this] {
+        if (std::exchange(m_alertUnderWay, false))
+            m_mail.log.LogAction(QStringLiteral("email: sent smtp"));
+    });
     QString error;
     if (!m_controlFactory(*m_control, &error))
         Smtp1_Error(QStringLiteral("The mail-sending component cannot be loaded: %1").arg(error));
@@ -175,6 +181,7 @@ void SmtpChannel::Form_Unload()
     m_mail.settings.setValue(MailSettings::SmtpUser, m_text5);
     m_loaded = false;
     m_sending = false;
+    m_alertUnderWay = false;
     m_waiting.clear();
     // A send still under way ends with the control, as it ends with its window. The
     // control may be in the middle of raising an event, so it goes once that returns.
@@ -332,6 +339,7 @@ void SmtpChannel::Smtp1_ConnectionStatus(const QString& statusLog)
 
 void SmtpChannel::Smtp1_Error(const QString& description)
 {
+    m_alertUnderWay = false;
     // A failed send is over; what waits behind it goes next.
     Smtp1_BusyState(false);
     const QString text = QStringLiteral("email: smtp error, ") + description;

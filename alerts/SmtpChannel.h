@@ -103,5 +103,7 @@ private:
     QString m_command2Caption = QStringLiteral("SMTP Email OFF");
     bool m_command2Enabled = true;
     bool m_sending = false;
+    // An alert's mail is going out; the server has not yet accepted it.
+    bool m_alertUnderWay = false;
     QList<Alert> m_waiting;
 };

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleSession.h"
 #include "app/Program.h"
+#include "about/AppIcon.h"
 
 #include <QApplication>
 
@@ -41,6 +42,10 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Offerwatch"));
     QApplication::setApplicationVersion(QStringLiteral(OFFERWATCH_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Window managers and docks match the windows to the menu entry by this name; the
+    // icon is every window's own, for those that do not look the entry up.
+    QGuiApplication::setDesktopFileName(QStringLiteral(OFFERWATCH_APP_ID));
+    QApplication::setWindowIcon(appIcon());
 
     Program program(options);
     int exitStatus = 0;

@@ -6,7 +6,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME offerwatch)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Offerwatch developers")
-set(CPACK_PACKAGE_CONTACT "Offerwatch developers <offerwatch@example.org>")
+set(CPACK_PACKAGE_CONTACT "${OFFERWATCH_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor of IPO offerings pages with alarm and e-mail alerts")
 # CPack puts the summary in front of this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Offerwatch watches a broker's web page of current IPO offerings. Every 15 to
@@ -31,18 +31,11 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL Unspecified)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
-# The Qt libraries come from dpkg-shlibdeps; the smtp library inside the package gets a
-# shlibs file and the ldconfig trigger Debian asks for.
-# For a library under /usr/lib CPack also writes a postinst and a postrm that call
-# ldconfig, unless control files of those names are given. Ours do not exist, so the
-# package has no maintainer scripts at all: the trigger does ldconfig's work, and without
-# a postrm `apt remove` leaves no trace of the package, not even in dpkg's records.
+# The Qt libraries come from dpkg-shlibdeps. The smtp library is private (see
+# smtp/CMakeLists.txt): outside the linker's folders it needs no shlibs file, no
+# ldconfig and so no maintainer scripts at all, which also lets `apt purge` finish
+# without a word and `apt remove` leave no trace in dpkg's records.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${PROJECT_SOURCE_DIR}/packaging/triggers
-    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postinst
-    ${PROJECT_BINARY_DIR}/packaging/no-maintainer-script/postrm)
 # What is started at run time and so invisible to dpkg-shlibdeps: the viewer for the log
 # and the help file, and the helper process of the browser view.
 # (The desktop keyring library is linked, so dpkg-shlibdeps finds it.)
@@ -59,6 +52,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS
 # Debian wants the changelog of a native package compressed beside the copyright file.
 # The date honours SOURCE_DATE_EPOCH, so a rebuild of the same source is the same.
 string(TIMESTAMP OFFERWATCH_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+if(NOT OFFERWATCH_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
+    message(FATAL_ERROR "OFFERWATCH_MAINTAINER must read \"Name <address>\", not \"${OFFERWATCH_MAINTAINER}\"")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     COMMAND gzip -9nkf ${PROJECT_BINARY_DIR}/packaging/changelog
@@ -66,5 +62,12 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
     VERBATIM)
 add_custom_target(changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Software centres list the program from its AppStream metainfo; its releases are the changelog's.
+include(${PROJECT_SOURCE_DIR}/cmake/ChangelogReleases.cmake)
+offerwatch_changelog_releases(${PROJECT_BINARY_DIR}/packaging/changelog OFFERWATCH_RELEASES)
+configure_file(${PROJECT_SOURCE_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml.in
+    ${PROJECT_BINARY_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/about/${OFFERWATCH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 include(CPack)

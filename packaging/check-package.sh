@@ -13,6 +13,7 @@ pass() { echo "ok:   $*"; }
 field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = offerwatch ] && pass "package name" || fail "package name is '$(field Package)'"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] && pass "architecture" || fail "architecture"
+[[ "$(field Maintainer)" =~ ^[^\<\>]+\ \<[^@\ ]+@[^@\ ]+\>$ ]] && pass "maintainer" || fail "maintainer is '$(field Maintainer)'"
 depends="$(field Depends)"
 for needed in libqt6core6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6webenginewidgets6 \
               libqt6webenginecore6-bin xdg-utils; do
@@ -20,38 +21,64 @@ for needed in libqt6core6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6
 done
 grep -q dunst <<<"$(field Suggests)" && pass "suggests a notification daemon" || fail "does not suggest dunst"
 grep -q dunst <<<"$depends" && fail "a notification daemon is required, not suggested"
+repeated="$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | sort | uniq -d)"
+[ -z "$repeated" ] && pass "each dependency named once" || fail "dependencies named twice:" $repeated
 
 contents="$(dpkg-deb --contents "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }')"
-libdir="usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)"
+app_id=io.github.offerwatch.offerwatch
+libdir="usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/offerwatch"
 for path in usr/bin/offerwatch usr/bin/offerwatch-launch usr/bin/smtpsend \
             "$libdir/libsmtp.so.1 -> libsmtp.so.1.0.6" "$libdir/libsmtp.so.1.0.6" \
             usr/share/man/man1/offerwatch.1.gz usr/share/man/man1/smtpsend.1.gz \
             "usr/share/man/man1/offerwatch-launch.1.gz -> offerwatch.1.gz" \
             usr/lib/systemd/user/offerwatch.service \
-            usr/share/applications/offerwatch.desktop usr/share/icons/hicolor/scalable/apps/offerwatch.svg \
+            "usr/share/applications/$app_id.desktop" "usr/share/icons/hicolor/scalable/apps/$app_id.svg" \
+            "usr/share/metainfo/$app_id.metainfo.xml" \
             usr/share/offerwatch/Offerwatch.txt usr/share/offerwatch/Offerwatch.wav \
             usr/share/doc/offerwatch/copyright usr/share/doc/offerwatch/changelog.gz; do
     grep -qxF "./$path" <<<"$contents" && pass "contains $path" || fail "missing $path"
 done
 grep -E '^\./(usr/include|.*libsmtp\.so( |$))' <<<"$contents" && fail "development files are packaged"
 grep -vE '^\./(usr/)?$|^\./usr/' <<<"$contents" && fail "files outside /usr"
+for size in 16 24 32 48 64 128 256; do
+    grep -qxF "./usr/share/icons/hicolor/${size}x$size/apps/$app_id.png" <<<"$contents" || fail "no ${size}x$size icon"
+done
+[ "$(grep -c '/Offerwatch\.txt$' <<<"$contents")" -eq 1 ] && pass "the help file once" || fail "the help file ships more than once"
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb --extract "$deb" "$scratch"
 soname="$(readelf -d "$scratch/$libdir/libsmtp.so.1.0.6" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')"
 [ "$soname" = libsmtp.so.1 ] && pass "SONAME libsmtp.so.1" || fail "SONAME is '$soname'"
-readelf -d "$scratch/usr/bin/smtpsend" | grep -qE 'R(UN)?PATH' && fail "smtpsend carries a library search path"
-grep -q 'activate-noawait ldconfig' <(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./triggers 2>/dev/null) \
-    && pass "ldconfig trigger" || fail "no ldconfig trigger"
+runpath="$(readelf -d "$scratch/usr/bin/smtpsend" | sed -n 's/.*R\(UN\)\?PATH.*\[\(.*\)\]/\2/p')"
+[ "$runpath" = "\$ORIGIN/../${libdir#usr/}" ] && pass "smtpsend finds the private library" \
+    || fail "smtpsend's library search path is '$runpath'"
+LD_LIBRARY_PATH= "$scratch/usr/bin/smtpsend" --version >/dev/null 2>&1 \
+    && pass "smtpsend runs from the unpacked tree" || fail "smtpsend does not start"
+for elf in usr/bin/offerwatch usr/bin/smtpsend "$libdir/libsmtp.so.1.0.6"; do
+    readelf -S "$scratch/$elf" | grep -qE ' \.comment( |$)' && fail "$elf keeps .comment"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qE '(^|/)(shlibs|triggers)$' \
+    && fail "a private library needs no shlibs or triggers file"
 # A postrm would keep the package listed as removed-with-configuration after apt remove.
 maintainer_scripts="$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm')"
 [ -z "$maintainer_scripts" ] && pass "no maintainer scripts" || fail "maintainer scripts:" $maintainer_scripts
 
-if desktop-file-validate "$scratch/usr/share/applications/offerwatch.desktop"; then
+copyright="$scratch/usr/share/doc/offerwatch/copyright"
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    && grep -qx 'License: GPL-3+' "$copyright" && grep -qx 'License: LGPL-2.1+' "$copyright" \
+    && pass "machine-readable copyright: GPL-3+, smtp LGPL-2.1+" || fail "copyright file"
+
+if out="$(desktop-file-validate "$scratch/usr/share/applications/$app_id.desktop" 2>&1)" && [ -z "$out" ]; then
     pass "desktop entry valid"
 else
-    fail "desktop entry"
+    fail "desktop entry: $out"
+fi
+if out="$(appstreamcli validate --pedantic --no-net "$scratch/usr/share/metainfo/$app_id.metainfo.xml" 2>&1)"; then
+    pass "AppStream metainfo valid"
+    grep -E '^[EWIP]: ' <<<"$out"
+else
+    fail "AppStream metainfo: $out"
 fi
 for page in offerwatch smtpsend; do
     file="$scratch/usr/share/man/man1/$page.1.gz"

@@ -10,14 +10,14 @@ class QObject;
 //
 // The ProgID is looked up in the per-user component registry. When it is not
 // registered there (or its library is gone), the factory looks for the
-// library that serves it next to the running program and then in the install
-// libdir, registers that library through its DllRegisterServer and creates the
+// library that serves it next to the running program (the build tree) and then
+// in the program's private library folder (<libdir>/offerwatch), registers that library through its DllRegisterServer and creates the
 // instance through its class object. Loaded libraries stay loaded: instances
 // run their code. Every failure is a readable message, never a crash.
 class ComponentFactory final {
 public:
     // searchDirs: where to look for unregistered libraries; the default is the
-    // program's own folder, then the install libdir.
+    // program's own folder, then the private library folder it was installed with.
     explicit ComponentFactory(QStringList searchDirs = defaultSearchDirs());
 
     static QStringList defaultSearchDirs();

@@ -1,5 +1,7 @@
 #include "platform/MessagingSession.h"
 
+#include "smtp/src/MailText.h"
+
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -11,9 +13,6 @@
 #include <algorithm>
 
 namespace {
-// RFC 5322 allows 998 octets on a line; an 8bit body with a longer line is not a
-// valid message, so such a body goes quoted-printable instead.
-constexpr qsizetype MaxLineOctets = 998;
 // The text of a failing sendmail goes into one log line; keep it readable.
 constexpr qsizetype MaxDiagnosticChars = 300;
 
@@ -40,66 +39,11 @@ bool isAtext(QChar c)
     return c.isLetterOrNumber() || specials.contains(c);
 }
 
-// RFC 2047 encoded words of at most 75 characters, folded onto continuation lines.
-QByteArray encodedHeaderText(const QString& text)
-{
-    QList<QByteArray> words;
-    QByteArray chunk;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QByteArray bytes = text.mid(i, length).toUtf8();
-        i += length - 1;
-        if (chunk.size() + bytes.size() > 45) {
-            words << chunk;
-            chunk.clear();
-        }
-        chunk += bytes;
-    }
-    if (!chunk.isEmpty())
-        words << chunk;
-    QByteArray out;
-    for (const QByteArray& word : words) {
-        if (!out.isEmpty())
-            out += "\n ";
-        out += "=?UTF-8?B?" + word.toBase64() + "?=";
-    }
-    return out;
-}
-
 QByteArray subjectHeader(const QString& subject)
 {
     const QString folded = foldedSubject(subject);
-    bool plain = folded.size() + 9 <= MaxLineOctets;
-    for (QChar c : folded)
-        plain = plain && c.unicode() >= 0x20 && c.unicode() < 0x7f;
-    return "Subject: " + (plain ? folded.toLatin1() : encodedHeaderText(folded)) + '\n';
-}
-
-QByteArray quotedPrintable(const QByteArray& body)
-{
-    QByteArray out;
-    const QList<QByteArray> lines = body.split('\n');
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        const QByteArray& line = lines.at(n);
-        qsizetype column = 0;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(line.at(i));
-            const bool lastOnLine = i + 1 == line.size();
-            const bool literal = (byte >= 33 && byte <= 126 && byte != '=')
-                                 || ((byte == ' ' || byte == '\t') && !lastOnLine);
-            const QByteArray piece = literal ? QByteArray(1, char(byte))
-                                             : '=' + QByteArray::number(byte, 16).toUpper().rightJustified(2, '0');
-            if (column + piece.size() > 75) {
-                out += "=\n";
-                column = 0;
-            }
-            out += piece;
-            column += piece.size();
-        }
-        if (n + 1 < lines.size())
-            out += '\n';
-    }
-    return out;
+    const bool plain = MailText::isAscii(folded) && folded.size() + 9 <= MailText::MaxLineOctets;
+    return "Subject: " + (plain ? folded.toLatin1() : MailText::encodedWords(folded, "\n")) + '\n';
 }
 
 // sendmail reads the local text convention from its standard input: LF line ends.
@@ -107,10 +51,9 @@ QByteArray composeMessage(const QString& address, const QString& subject, const 
 {
     QString body = text;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QByteArray bodyBytes = body.toUtf8();
-    bool eightBit = !bodyBytes.contains('\0');
-    for (const QByteArray& line : bodyBytes.split('\n'))
-        eightBit = eightBit && line.size() <= MaxLineOctets;
+    const QByteArray bodyBytes = body.toUtf8();
+    // An 8bit body with a line over 998 octets is not a valid message; it goes quoted-printable.
+    const bool eightBit = !bodyBytes.contains('\0') && MailText::linesFit(bodyBytes);
 
     QString host = QSysInfo::machineHostName();
     host.removeIf([](QChar c) { return !(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'.' && c != u'-'; });
@@ -127,7 +70,7 @@ QByteArray composeMessage(const QString& address, const QString& subject, const 
     message += "Content-Type: text/plain; charset=UTF-8\n";
     message += eightBit ? "Content-Transfer-Encoding: 8bit\n" : "Content-Transfer-Encoding: quoted-printable\n";
     message += '\n';
-    message += eightBit ? bodyBytes : quotedPrintable(bodyBytes);
+    message += eightBit ? bodyBytes : MailText::quotedPrintable(bodyBytes, "\n");
     if (!message.endsWith('\n'))
         message += '\n';
     return message;

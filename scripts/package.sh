@@ -3,6 +3,9 @@
 # folder build-package/, and writes it to the top of the source tree.
 #   package.sh [--check] [--output DIR]
 # --check then checks the package's contents and metadata, lintian included.
+# The same commit gives the same files whichever folder it is built in: paths of the
+# source and build folders stay out of the binaries, and file dates come from the last
+# commit (or from SOURCE_DATE_EPOCH when it is set, as for a tree without git).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 output="$root"
@@ -20,25 +23,30 @@ mkdir -p "$output"
 output="$(cd "$output" && pwd)"
 
 extra=(dpkg-dev)
-$check && extra+=(lintian binutils man-db systemd)
+$check && extra+=(lintian binutils man-db systemd appstream desktop-file-utils)
 "$root/scripts/install-deps.sh" "${extra[@]}"
 
 build="$root/build-package"
-# The same source gives the same package: file dates come from the last commit.
-SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)"
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH="$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)"
+fi
 export SOURCE_DATE_EPOCH
 # Debian's own compiler and linker flags, hardening included.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+# -ffile-prefix-map keeps the folder names out of debug data and assertion texts.
+cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) -ffile-prefix-map=$root=."
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
+# Binaries are linked with their installed search path from the start, so that no build
+# folder is ever written into them (a path rewritten at install time leaves its text
+# behind in the string table); the strip wrapper drops the compiler's notes.
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DOFFERWATCH_BUILD_TESTS=OFF -DOFFERWATCH_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CXX_FLAGS="$cxxflags" \
-    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
+    -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" \
+    -DCMAKE_BUILD_WITH_INSTALL_RPATH=ON -DCMAKE_STRIP="$root/packaging/strip-elf.sh" >/dev/null
 cmake --build "$build" -j "$(nproc)"
-# CPack warns about the maintainer scripts left out on purpose (see cmake/Packaging.cmake),
-# so its talk goes to a log that is shown only when it fails.
+# CPack's talk goes to a log that is shown only when it fails.
 if ! (cd "$build" && cpack -B "$build/cpack" >"$build/cpack.log" 2>&1); then
     cat "$build/cpack.log" >&2
     exit 1

@@ -1,3 +1,4 @@
+#include "about/AppIcon.h"
 #include "about/FrmAbout.h"
 #include "monitor/Monitor.h"
 #include "monitor/widgets/WindowManager.h"
@@ -87,6 +88,15 @@ private Q_SLOTS:
         monitor.mnuAbout_Click();
         QCOMPARE(loads, 2);
         windows.unloadAllWindows();
+    }
+
+    // The window list picks the size it needs; a missing one is scaled from a far one and blurs.
+    void appIcon_holdsEverySizeOfTheIconTheme()
+    {
+        const QList<QSize> expected{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}};
+        QList<QSize> sizes = appIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, expected);
     }
 
 private:

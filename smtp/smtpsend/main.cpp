@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringDecoder>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -27,7 +28,7 @@ std::optional<std::pair<QString, int>> parseServer(const QString& text)
     return std::make_pair(host, port);
 }
 
-// Texts travel as one byte per character; taking the bytes as Latin-1 passes
+// Addresses travel as one byte per character; taking the bytes as Latin-1 passes
 // them through unchanged whatever their encoding.
 QString asBytes(const QString& argument)
 {
@@ -93,11 +94,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption cafile(QStringLiteral("cafile"),
                                     QStringLiteral("Also trust the CA certificates in this PEM file."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version and exit."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print the SMTP dialogue."));
     const QCommandLineOption timing(QStringLiteral("timing"),
                                     QStringLiteral("Print when each copy was accepted, from the start."));
     parser.addOptions({server, from, to, cc, subject, attach, timeout, tls, user, passwordEnv, passwordFile, cafile,
-                       verbose, timing, help});
+                       verbose, timing, version, help});
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -105,6 +107,10 @@ int main(int argc, char* argv[])
         const QString text = QStringLiteral("Usage: smtpsend [options] < message\n")
             + parser.helpText().section(QLatin1Char('\n'), 1);
         std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("smtpsend " SMTPSEND_VERSION " (smtp library " SMTP_LIBRARY_VERSION ")");
         return 0;
     }
 
@@ -145,7 +151,7 @@ int main(int argc, char* argv[])
     mail.from = asBytes(parser.value(from));
     mail.to = asBytes(parser.value(to));
     mail.cc = asBytes(parser.value(cc));
-    mail.subject = asBytes(parser.value(subject));
+    mail.subject = parser.value(subject);
     for (const QString& path : parser.values(attach)) {
         if (path.contains(QLatin1Char(';')))
             return usage(QStringLiteral("attachment path \"%1\" contains \";\", which separates paths").arg(path));
@@ -160,7 +166,11 @@ int main(int argc, char* argv[])
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
         return usage(QStringLiteral("cannot read standard input"));
-    mail.message = QString::fromLatin1(input.readAll());
+    // The text goes out as UTF-8; other bytes would arrive as replacement characters.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    mail.message = utf8.decode(input.readAll());
+    if (utf8.hasError())
+        return usage(QStringLiteral("standard input is not UTF-8 text; nothing was sent"));
 
     SendJob job(mail, parser.isSet(verbose), parser.isSet(timing));
     QObject::connect(&job, &SendJob::finished, &app, &QCoreApplication::exit);

@@ -24,6 +24,8 @@ struct ControlState {
     QString password; // never shown, logged or saved
     QString caFile;
     int handshakeTimeoutSeconds = 30;
+    // The server's last EHLO offered 8BITMIME (RFC 6152); false on the plain dialogue.
+    bool eightBitMime = false;
 
     bool hasAttachments = false;
     QStringList attachmentList;

@@ -1,6 +1,7 @@
 #include "MessageWriter.h"
 
 #include "ControlState.h"
+#include "MailText.h"
 #include "SmtpSocket.h"
 #include "smtp/Smtp.h"
 
@@ -35,6 +36,12 @@ MessageWriter::MessageWriter(Smtp& control, ControlState& state, SmtpSocket& soc
 
 QString MessageWriter::mimePrelude()
 {
+    return prelude(QStringLiteral("Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
+                                  "Content-Transfer-Encoding: 7bit\r\n"));
+}
+
+QString MessageWriter::prelude(const QString& textHeaders)
+{
     // The empty line after the header lines is needed: the boundary line
     // "--0-...=:22216" has the form of a header field, so without it a reader
     // takes the text part's lines as headers of the mail and loses the text.
@@ -44,15 +51,59 @@ QString MessageWriter::mimePrelude()
                           "X-Developer: The Offerwatch developers\r\n"
                           "\r\n"
                           "--%1\r\n"
-                          "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
-                          "Content-Transfer-Encoding: 7bit\r\n"
+                          "%2"
                           "\r\n")
-        .arg(QLatin1String(Boundary));
+        .arg(QLatin1String(Boundary), textHeaders);
+}
+
+namespace {
+// The text of the message without the multipart prelude an earlier copy put in front.
+QString bodyText(const ControlState& state)
+{
+    const QString prelude = MessageWriter::mimePrelude();
+    return state.message.startsWith(prelude) ? state.message.mid(prelude.size()) : state.message;
+}
+
+bool subjectIsPlain(const QString& subject)
+{
+    return MailText::isAscii(subject) && subject.size() + 8 <= MailText::MaxLineOctets;
+}
+
+QString transferEncodingName(MessageWriter::BodyEncoding encoding)
+{
+    switch (encoding) {
+    case MessageWriter::BodyEncoding::EightBit:
+        return QStringLiteral("8bit");
+    case MessageWriter::BodyEncoding::QuotedPrintable:
+        return QStringLiteral("quoted-printable");
+    default:
+        return QStringLiteral("7bit");
+    }
+}
+} // namespace
+
+MessageWriter::BodyEncoding MessageWriter::bodyEncoding(const ControlState& state)
+{
+    const QString text = bodyText(state);
+    const bool asciiText = MailText::isAscii(text);
+    // One byte per character: Latin-1 is how the text goes out as it always has.
+    if (asciiText && subjectIsPlain(state.subject) && MailText::linesFit(text.toLatin1()))
+        return BodyEncoding::Plain;
+    if (!MailText::linesFit(text.toUtf8()))
+        return BodyEncoding::QuotedPrintable;
+    if (asciiText)
+        return BodyEncoding::SevenBit;
+    // 8bit data only to a server that said it takes it (RFC 6152).
+    return state.eightBitMime ? BodyEncoding::EightBit : BodyEncoding::QuotedPrintable;
 }
 
 QByteArray MessageWriter::wireText(const QString& text)
 {
-    const QByteArray in = text.toLatin1();
+    return wireBytes(text.toLatin1());
+}
+
+QByteArray MessageWriter::wireBytes(const QByteArray& in)
+{
     QByteArray out;
     out.reserve(in.size() + in.size() / 16 + 2);
     bool lineStart = true;
@@ -133,22 +184,31 @@ void MessageWriter::writeContent()
     writeHeader(QStringLiteral("To:") + s.mailTo);
     if (s.ccPending)
         writeHeader(QStringLiteral("CC:") + s.ccAddress);
-    writeHeader(QStringLiteral("Subject:") + s.subject);
+    const BodyEncoding encoding = bodyEncoding(s);
+    if (subjectIsPlain(s.subject))
+        writeHeader(QStringLiteral("Subject:") + s.subject);
+    else
+        writeHeader(QStringLiteral("Subject: ") + QString::fromLatin1(MailText::encodedWords(s.subject, "\r\n")));
     writeHeader(QStringLiteral("Date: ") + dateValue());
     writeHeader(QStringLiteral("Message-ID: ") + messageIdValue(s.mailFrom));
 
-    const QString prelude = mimePrelude();
     if (s.hasAttachments && s.mimeHeaderPending)
-        s.message = prelude + s.message;
+        s.message = mimePrelude() + s.message;
     // The prelude carries its own header lines; any other text needs the
     // empty line that ends the header block, or its first line may be read
     // as a header and the body lost.
-    if (!s.message.startsWith(prelude))
+    if (!s.message.startsWith(mimePrelude())) {
+        if (encoding != BodyEncoding::Plain) {
+            writeHeader(QStringLiteral("MIME-Version: 1.0"));
+            writeHeader(QStringLiteral("Content-Type: text/plain; charset=UTF-8"));
+            writeHeader(QStringLiteral("Content-Transfer-Encoding: ") + transferEncodingName(encoding));
+        }
         write("\r\n");
+    }
 
     Q_EMIT m_control.ConnectionStatus(QStringLiteral("Sending message to SMTP server...") + CrLf);
     Q_EMIT m_control.ConnectionStatus(QString());
-    write(wireText(s.message));
+    writeText(encoding);
     Q_EMIT m_control.ConnectionStatus(QStringLiteral("Message has been sent to SMTP server...") + CrLf);
     Q_EMIT m_control.ConnectionStatus(QString());
 
@@ -167,6 +227,22 @@ void MessageWriter::writeContent()
     m_next = 0;
     m_active = true;
     resume();
+}
+
+void MessageWriter::writeText(BodyEncoding encoding)
+{
+    const ControlState& s = m_state;
+    if (encoding == BodyEncoding::Plain) {
+        write(wireText(s.message));
+        return;
+    }
+    if (s.message.startsWith(mimePrelude())) {
+        write(wireText(prelude(QStringLiteral("Content-Type: text/plain; charset=UTF-8\r\n"
+                                              "Content-Transfer-Encoding: %1\r\n")
+                                   .arg(transferEncodingName(encoding)))));
+    }
+    const QByteArray text = MailText::withLfLineEnds(bodyText(s).toUtf8());
+    write(wireBytes(encoding == BodyEncoding::QuotedPrintable ? MailText::quotedPrintable(text, "\n") : text));
 }
 
 void MessageWriter::finishContent()

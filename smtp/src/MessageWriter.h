@@ -34,12 +34,19 @@ public:
     // Drops what is left to write: the connection is gone or replaced.
     void abort();
 
+    // How the text goes out. Plain is the mail of old, byte for byte: no MIME header
+    // of its own, one byte per character. The others are UTF-8 text with MIME headers,
+    // for a subject or text outside ASCII or a line longer than RFC 5322 allows.
+    enum class BodyEncoding { Plain, SevenBit, EightBit, QuotedPrintable };
+    static BodyEncoding bodyEncoding(const ControlState& state);
+
     // The multipart prelude that is put in front of the text once.
     static QString mimePrelude();
     // The text as it goes on the wire: every line end CR LF (a lone CR or LF
     // could end the data early on a lenient server), dot-stuffed (RFC 5321
     // section 4.5.2), one byte per character.
     static QByteArray wireText(const QString& text);
+    static QByteArray wireBytes(const QByteArray& bytes);
     // The file name after the last "/" or "\", so no local path leaks into the mail.
     static QString extractFileName(const QString& path);
     // "Date:" and "Message-ID:" values (RFC 5322 section 3.6).
@@ -47,7 +54,9 @@ public:
     static QString messageIdValue(const QString& mailFrom);
 
 private:
+    static QString prelude(const QString& textHeaders);
     void writeHeader(const QString& line);
+    void writeText(BodyEncoding encoding);
     void write(const QByteArray& bytes);
     void flush();
     void finishContent();

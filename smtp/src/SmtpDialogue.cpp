@@ -159,6 +159,7 @@ bool SmtpDialogue::extended() const
 void SmtpDialogue::connectToServer()
 {
     m_replies.clear();
+    m_state.eightBitMime = false;
     m_handshakeTimer.stop();
     const auto port = quint16(m_state.mailServerPort);
     if (!extended()) {
@@ -305,7 +306,11 @@ void SmtpDialogue::sendMailFrom()
 {
     m_phase = Phase::Classic;
     m_state.dialogueStep = ControlState::RcptTo;
-    sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + CrLf, 250);
+    // RFC 6152 section 3: 8bit content is announced with the sender.
+    const QString body = MessageWriter::bodyEncoding(m_state) == MessageWriter::BodyEncoding::EightBit
+                             ? QStringLiteral(" BODY=8BITMIME")
+                             : QString();
+    sendCommand(QStringLiteral("MAIL FROM:<") + m_state.mailFrom + QStringLiteral(">") + body + CrLf, 250);
 }
 
 // The extended dialogue keeps the server's name as the greeting's argument,
@@ -341,6 +346,7 @@ void SmtpDialogue::handleExtended(const SmtpReply& reply)
             if (words.first() == QLatin1String("AUTH"))
                 mechanisms += words.mid(1);
         }
+        m_state.eightBitMime = keywords.contains(QLatin1String("8BITMIME"));
         if (m_state.security == ControlState::Security::StartTls && !m_socket.isEncrypted()) {
             if (!keywords.contains(QLatin1String("STARTTLS"))) {
                 endWithError(QStringLiteral("The SMTP server does not offer STARTTLS; the mail is not sent"));

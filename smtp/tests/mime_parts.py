@@ -1,26 +1,33 @@
 #!/usr/bin/python3
-"""Parses one saved mail with Python's email package and prints what a test
-needs to know about it as JSON: headers, the text, and each attachment's file
-name, disposition, size and SHA-256 of the decoded bytes. A mail the parser
-finds defects in (a boundary missing, say) fails with their names."""
+"""Parses one saved mail with Python's email package (policy default) and prints what
+a test needs to know about it as JSON: headers (the subject's encoded words decoded), the text in its
+declared charset and its transfer encoding, and each attachment's file name,
+disposition, size and SHA-256 of the decoded bytes. A mail the parser finds defects in
+(a boundary missing, say), or with a line over 998 octets, fails with their names."""
 import email
+import email.policy
 import hashlib
 import json
 import sys
 
 with open(sys.argv[1], "rb") as f:
-    message = email.message_from_bytes(f.read())
-result = {key: message.get(header) for key, header in
-          (("to", "To"), ("cc", "CC"), ("subject", "Subject"), ("date", "Date"), ("message_id", "Message-ID"))}
+    raw = f.read()
+message = email.message_from_bytes(raw, policy=email.policy.default)
+# The address headers as written: the default policy would read "a;b;c" as one address.
+written = email.message_from_bytes(raw)
+result = {key: written.get(header) for key, header in
+          (("to", "To"), ("cc", "CC"), ("date", "Date"), ("message_id", "Message-ID"))}
+result["subject"] = message.get("Subject")
 result["parts"] = []
-defects = []
+defects = ["line over 998 octets" for line in raw.split(b"\r\n") if len(line) > 998][:1]
 for part in message.walk():
     defects += [type(defect).__name__ for defect in part.defects]
     if part.is_multipart():
         continue
     payload = part.get_payload(decode=True) or b""
     if part.get_content_type() == "text/plain" and part.get_filename() is None:
-        result["text"] = payload.decode("latin-1")
+        result["text"] = payload.decode(part.get_content_charset() or "latin-1")
+        result["encoding"] = part.get("Content-Transfer-Encoding", "")
     else:
         result["parts"].append({"filename": part.get_filename(), "disposition": part.get_content_disposition(),
                                 "size": len(payload), "sha256": hashlib.sha256(payload).hexdigest()})

@@ -68,7 +68,8 @@ class TestSmtpDelivery final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void plainMail_arrivesWithBodyAndHeaders();
+    void mail_arrivesDecodingToWhatWasSent_data();
+    void mail_arrivesDecodingToWhatWasSent();
     void attachments_decodeToTheOriginalBytes_data();
     void attachments_decodeToTheOriginalBytes();
     void copyRecipients_oneConnectionAndOneDecodableCopyEach();
@@ -115,49 +116,83 @@ bool TestSmtpDelivery::send(Smtp& control, int copies)
     return m_server.waitForMessages(m_seen, 10000) && m_log->withPrefix(QStringLiteral("Error:")).isEmpty();
 }
 
-// The first body line looks like a header; dot lines and bare line ends follow.
-void TestSmtpDelivery::plainMail_arrivesWithBodyAndHeaders()
+void TestSmtpDelivery::mail_arrivesDecodingToWhatWasSent_data()
 {
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("text");     // as decoded
+    QTest::addColumn<QString>("encoding"); // the text's transfer encoding, "" for none named
+    // The first body line looks like a header; dot lines and bare line ends follow.
+    QTest::newRow("ASCII, dot lines and bare line ends")
+        << "IPO: test - this is the subject" << Body + "\n.\n..two\r\nmiddle . dot\r.\r\nend"
+        << Body + "\r\n.\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n" << "";
+    QStringList entries;
+    for (int i = 0; i < 100; ++i)
+        entries << QStringLiteral("0001%1-26-%2 (S-1)").arg(i, 6, 10, QLatin1Char('0')).arg(i);
+    const QString list = QLatin1Char('"') + entries.join(QStringLiteral("  ")) + QLatin1Char('"');
+    QTest::newRow("100 entries on one line") << "IPO: " << list << list + "\r\n"
+                                             << "quoted-printable";
+    const QString accented = QStringLiteral("Soci\u00e9t\u00e9 G\u00e9n\u00e9rale Mini\u00e8re SA \u65e5\u672c =");
+    QTest::newRow("accented subject and text") << "IPO: " + accented + " \U0001F4C8 " + accented
+                                               << accented + "\n. " + accented << accented + "\r\n. " + accented + "\r\n"
+                                               << "quoted-printable";
+}
+
+void TestSmtpDelivery::mail_arrivesDecodingToWhatWasSent()
+{
+    QFETCH(QString, subject);
+    QFETCH(QString, message);
+    QFETCH(QString, text);
+    QFETCH(QString, encoding);
     Smtp control;
     prepare(control);
-    control.setMessage(Body + QStringLiteral("\n.\n..two\r\nmiddle . dot\r.\r\nend"));
+    control.setSubject(subject);
+    control.setMessage(message);
     QVERIFY(send(control));
-    const AiosmtpdServer::Message message = m_server.messages().at(m_seen - 1);
-    QCOMPARE(message.mailFrom, QStringLiteral("alerts@example.org"));
-    QCOMPARE(message.rcptTos, QStringList{QStringLiteral("investor@example.org")});
-    const QJsonObject mail = parsed(message);
-    QCOMPARE(mail[u"subject"].toString(), QStringLiteral("IPO: test - this is the subject"));
+    const AiosmtpdServer::Message received = m_server.messages().at(m_seen - 1);
+    QCOMPARE(received.mailFrom, QStringLiteral("alerts@example.org"));
+    QCOMPARE(received.rcptTos, QStringList{QStringLiteral("investor@example.org")});
+    const QJsonObject mail = parsed(received);
+    QCOMPARE(mail[u"subject"].toString(), subject);
+    QCOMPARE(mail[u"encoding"].toString(), encoding);
     QVERIFY(!mail[u"date"].toString().isEmpty());
     QVERIFY(mail[u"message_id"].toString().endsWith(QLatin1String("@example.org>")));
-    checkMail(mail, Body + QStringLiteral("\r\n.\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n"), {}, {});
+    checkMail(mail, text, {}, {});
+    // A mail in ASCII whose lines fit is the one it always was.
+    if (encoding.isEmpty())
+        QVERIFY(received.content.contains("\r\nSubject:" + subject.toLatin1() + "\r\nDate: "));
 }
 
 void TestSmtpDelivery::attachments_decodeToTheOriginalBytes_data()
 {
     QTest::addColumn<SizeList>("sizes");
-    QTest::newRow("empty file") << SizeList{0};
-    QTest::newRow("1 byte") << SizeList{1};
-    QTest::newRow("57 bytes") << SizeList{57};
-    QTest::newRow("58 bytes") << SizeList{58};
-    QTest::newRow("100000 bytes") << SizeList{100000};
-    QTest::newRow("57 and 58 bytes") << SizeList{57, 58};
-    QTest::newRow("0, 1 and 100000 bytes") << SizeList{0, 1, 100000};
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty file") << SizeList{0} << Body;
+    QTest::newRow("1 byte") << SizeList{1} << Body;
+    QTest::newRow("57 bytes") << SizeList{57} << Body;
+    QTest::newRow("58 bytes") << SizeList{58} << Body;
+    QTest::newRow("100000 bytes") << SizeList{100000} << Body;
+    QTest::newRow("57 and 58 bytes") << SizeList{57, 58} << Body;
+    QTest::newRow("0, 1 and 100000 bytes") << SizeList{0, 1, 100000} << Body;
     // Larger than what the writer queues before waiting for the connection.
-    QTest::newRow("6 MB and 1 byte") << SizeList{6000000, 1};
+    QTest::newRow("6 MB and 1 byte") << SizeList{6000000, 1} << Body;
+    QTest::newRow("text outside ASCII") << SizeList{58} << QStringLiteral("Soci\u00e9t\u00e9 \u65e5\u672c");
 }
 
 void TestSmtpDelivery::attachments_decodeToTheOriginalBytes()
 {
     QFETCH(SizeList, sizes);
+    QFETCH(QString, message);
     QStringList files;
     QStringList hashes;
     for (int i = 0; i < sizes.size(); ++i)
         files.append(randomFile(m_files, QStringLiteral("%1-%2.bin").arg(m_seen).arg(i), sizes[i], &hashes));
     Smtp control;
     prepare(control);
+    control.setMessage(message);
     control.setAttachmentFile(files.join(QLatin1Char(';')));
     QVERIFY(send(control));
-    checkMail(parsed(m_server.messages().at(m_seen - 1)), Text, files, hashes);
+    checkMail(parsed(m_server.messages().at(m_seen - 1)), message + QStringLiteral("\r\n"), files, hashes);
 }
 
 // The sender in the copy list gets no copy of its own.
@@ -279,6 +314,13 @@ void TestSmtpDelivery::smtpsend_helpNamesProgramAndListsTheDocumentedOptions()
         documented.unite(ManualPage::longOptions(tag));
     QVERIFY(!documented.isEmpty());
     QCOMPARE(ManualPage::optionsInHelp(help), documented);
+
+    smtpsend.start(program, {QStringLiteral("--version")});
+    QVERIFY(smtpsend.waitForFinished(15000));
+    QCOMPARE(smtpsend.exitCode(), 0);
+    QVERIFY(QRegularExpression(QStringLiteral(R"(^smtpsend \d+\.\d+\.\d+ \(smtp library 1\.\d+\.\d+\)\n$)"))
+                .match(QString::fromLocal8Bit(smtpsend.readAllStandardOutput()))
+                .hasMatch());
 
     smtpsend.start(program, {QStringLiteral("--bogus")});
     QVERIFY(smtpsend.waitForFinished(15000));

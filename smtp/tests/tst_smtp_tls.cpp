@@ -108,8 +108,10 @@ void TestSmtpTls::tlsServer_copiesAndAttachmentsArriveIntact()
     QFETCH(int, server);
     QFETCH(QString, security);
     QFETCH(QString, auth);
+    // Text outside ASCII goes as 8bit to a server that offers 8BITMIME.
+    const QString text = QStringLiteral("Soci\u00e9t\u00e9 G\u00e9n\u00e9rale \u65e5\u672c");
     QStringList files;
-    QStringList expected{QStringLiteral("Body\r\n"), QStringLiteral("copy@example.org")};
+    QStringList expected{text + QStringLiteral("\r\n"), QStringLiteral("copy@example.org")};
     for (const int size : {300000, 58}) {
         QByteArray bytes(size, Qt::Uninitialized);
         std::generate(bytes.begin(), bytes.end(), [] { return char(QRandomGenerator::global()->bounded(256)); });
@@ -127,6 +129,7 @@ void TestSmtpTls::tlsServer_copiesAndAttachmentsArriveIntact()
     control.setPassword(Password);
     control.setCCAddress(QStringLiteral("copy@example.org"));
     control.setAttachmentFile(files.join(QLatin1Char(';')));
+    control.setMessage(text);
     SmtpEventLog log(control);
     control.setSendMail(true);
     QVERIFY(log.waitFor(QStringLiteral("Disconnected"), 30000));
@@ -143,6 +146,7 @@ void TestSmtpTls::tlsServer_copiesAndAttachmentsArriveIntact()
         QVERIFY(message.tls);
         QCOMPARE(message.auth, auth);
         QCOMPARE(decoded(message.path), expected);
+        QVERIFY(message.content.contains("charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n"));
     }
 }
 

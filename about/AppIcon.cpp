@@ -1,0 +1,12 @@
+#include "about/AppIcon.h"
+
+#include <QDir>
+
+QIcon appIcon()
+{
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons"));
+    for (const QString& size : sizes.entryList(QDir::Dirs))
+        icon.addFile(sizes.filePath(size + QStringLiteral("/" OFFERWATCH_APP_ID ".png")));
+    return icon;
+}
