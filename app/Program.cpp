@@ -46,7 +46,7 @@ Program::Program(const CommandLine& options, QObject* parent)
     , m_windows(std::make_unique<WindowManager>(!options.console))
 {
     if (options.console)
-        m_prompt = std::make_unique<ConsolePrompt>();
+        m_prompt = std::make_unique<ConsolePrompt>([](const QString& line) { ConsoleSession::printError(line); });
     else
         m_prompt = std::make_unique<MessageBoxPrompt>();
     m_monitor->setWindowHost(m_windows.get());
