@@ -10,6 +10,7 @@ const QString SourceKey = QStringLiteral("Watch/source");
 const QString PatternKey = QStringLiteral("Watch/pattern");
 const QString ContactKey = QStringLiteral("Watch/contact");
 const QString FailAlertKey = QStringLiteral("Watch/failAlert");
+const QString RememberKey = QStringLiteral("Watch/remember");
 } // namespace
 
 const QUrl WatchSettings::EdgarFeedUrl(
@@ -28,7 +29,14 @@ WatchSettings WatchSettings::load(const Settings& settings)
     const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
     if (number && failAlert >= 0)
         watch.failAlert = failAlert;
+    watch.remember = settings.isOn(RememberKey, remembersByDefault(watch.source));
+    watch.rememberChosen = settings.isOn(RememberKey) || !settings.isOn(RememberKey, true);
     return watch;
+}
+
+void WatchSettings::saveRemember(Settings& settings, bool remember)
+{
+    settings.setOn(RememberKey, remember);
 }
 
 bool WatchSettings::save(Settings& settings, QString* error) const
@@ -59,13 +67,14 @@ QString WatchSettings::validate() const
     return {};
 }
 
-QString WatchSettings::pollProblem() const
+QString WatchSettings::pollProblem(bool console) const
 {
     if (url.isEmpty())
-        return QStringLiteral("no address to watch; set one in File > Watch Settings");
+        return QStringLiteral("no address to watch; set one ") +
+               (console ? QStringLiteral("with: watch url ADDRESS") : QStringLiteral("in File > Watch Settings"));
     if (source == Source::Edgar && !contact.contains(QLatin1Char('@')))
-        return QStringLiteral("EDGAR wants a contact e-mail address with every request; "
-                              "set one in File > Watch Settings");
+        return QStringLiteral("EDGAR wants a contact e-mail address with every request; set one ") +
+               (console ? QStringLiteral("with: watch contact ADDRESS") : QStringLiteral("in File > Watch Settings"));
     return {};
 }
 

@@ -31,11 +31,23 @@ bool QtSoundPlayer::isWaveFile(const QString& path)
 bool QtSoundPlayer::play(const QString& bareName)
 {
     const QString path = locate(bareName);
-    if (path.isEmpty() || !isWaveFile(path) || QMediaDevices::audioOutputs().isEmpty())
+    if (path.isEmpty())
+        m_whyNotStarted = QStringLiteral("the sound file %1 is not found").arg(bareName);
+    else if (!isWaveFile(path))
+        m_whyNotStarted = QStringLiteral("%1 is not a WAV sound").arg(path);
+    else if (QMediaDevices::audioOutputs().isEmpty())
+        m_whyNotStarted = QStringLiteral("no sound output");
+    else
+        m_whyNotStarted.clear();
+    if (!m_whyNotStarted.isEmpty())
         return false;
     // One effect at a time: a new alarm restarts the sound rather than stacking copies.
     m_effect = std::make_unique<QSoundEffect>();
     m_effect->setSource(QUrl::fromLocalFile(path));
     m_effect->play();
-    return m_effect->status() != QSoundEffect::Error;
+    if (m_effect->status() == QSoundEffect::Error) {
+        m_whyNotStarted = QStringLiteral("the sound output refused %1").arg(path);
+        return false;
+    }
+    return true;
 }

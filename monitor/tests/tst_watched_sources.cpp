@@ -139,6 +139,8 @@ private Q_SLOTS:
         QVERIFY(WatchSettings::parseSource(source, &watch.source));
         watch.pattern = pattern;
         watch.contact = contact;
+        // Unless chosen, what was seen is remembered for feeds and patterns, not for the broker page.
+        watch.remember = source != u"broker"_s;
         if (watch.url.isEmpty())
             watch.url = QUrl(url);
         QCOMPARE(watch.save(*settings, &problem), error.isEmpty());

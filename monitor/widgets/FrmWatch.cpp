@@ -15,6 +15,7 @@ FrmWatch::FrmWatch(WatchSetup& setup, QWidget* parent)
     connect(m_ui->Text1, &QLineEdit::textEdited, this, [&s](const QString& text) { s.setUrlText(text); });
     connect(m_ui->Text2, &QLineEdit::textEdited, this, [&s](const QString& text) { s.setPattern(text); });
     connect(m_ui->Text3, &QLineEdit::textEdited, this, [&s](const QString& text) { s.setContact(text); });
+    connect(m_ui->Check1, &QCheckBox::clicked, this, [&s](bool on) { s.setRemember(on); });
     connect(m_ui->Combo1, &QComboBox::activated, this,
             [&s](int index) { s.setSource(static_cast<WatchSettings::Source>(index)); });
     connect(&s, &WatchSetup::fieldsChanged, this, &FrmWatch::refresh);
@@ -40,6 +41,7 @@ void FrmWatch::refresh()
     m_ui->Combo1->setCurrentIndex(static_cast<int>(m_setup.source()));
     m_ui->Text2->setText(m_setup.pattern());
     m_ui->Text3->setText(m_setup.contact());
+    m_ui->Check1->setChecked(m_setup.remember());
 }
 
 void FrmWatch::save()
