@@ -1,5 +1,7 @@
 #include "monitor/Monitor.h"
 
+#include "monitor/HistoryFile.h"
+#include "platform/DataFiles.h"
 #include "platform/TextEditor.h"
 
 #include <QDir>
@@ -15,13 +17,15 @@ constexpr qsizetype InlinePageLimit = 512 * 1024;
 
 Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
     : QObject(parent)
+    , m_clock(clock)
     , m_log(clock)
     , m_feeds(pageClient)
     , m_poll(m_log, m_panel, m_state, m_feeds, clock)
 {
     m_feeds.setWarningSink([this](const QString& warning) { LogAction(warning); });
-    m_poll.setPageHandler([this](const QString& page, std::function<void()> done) { handlePage(page, std::move(done)); });
-    m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
+    m_poll.setPageHandler(
+        [this](const QString& page, std::function<void()> done) { handlePage(page, std::move(done)); });
+    m_poll.setReadinessCheck([this] { return m_watch.pollProblem(m_consoleWords); });
     connect(&m_poll, &PollCycle::fetchFailed, this, &Monitor::pollFailed);
     setWatch(m_watch);
 }
@@ -34,11 +38,13 @@ void Monitor::setWatch(const WatchSettings& watch)
     m_feeds.setForms(watch.source == WatchSettings::Source::Edgar ? watch.forms : QStringList());
     m_poll.setOfferingsUrl(watch.url);
     m_poll.setContact(watch.source == WatchSettings::Source::Edgar ? watch.contact : QString());
-    if (sameReading)
+    if (sameReading) {
+        if (!m_historyLive)
+            resetHistory();
         return;
+    }
     m_source = OfferingsSource::create(watch);
-    m_detector = ChangeDetector();
-    m_keyDetector = KeyChangeDetector();
+    resetHistory();
     m_warned.clear();
     m_hadEntries = false;
     m_emptyPolls = 0;
@@ -65,7 +71,8 @@ void Monitor::Form_Load(const QString& currentDirectory)
 
     m_state.EmailOn = false;
     m_state.MapiLoggedOn = false;
-    LogAction(QStringLiteral("email: OFF"));
+    if (!m_startUpMail || !m_startUpMail())
+        LogAction(QStringLiteral("email: OFF"));
 
     m_state.AlarmOn = false;
     m_panel.setAlarmCaption(QStringLiteral("Alarm OFF"));
@@ -81,8 +88,7 @@ void Monitor::Form_Load(const QString& currentDirectory)
 
     m_tickerList = Blank;
     m_tickerEntry = Blank;
-    m_detector = ChangeDetector();
-    m_keyDetector = KeyChangeDetector();
+    resetHistory();
 }
 
 void Monitor::Form_Resize(WindowState state)
@@ -118,6 +124,7 @@ void Monitor::Form_Unload()
     m_unloaded = true;
     // The exit line is the last line of a run: nothing polled later may follow it.
     m_poll.shutDown();
+    saveHistory();
     LogAction(QStringLiteral("main: Exit Program."));
     if (m_alerts)
         m_alerts->logoffMessagingSession();
@@ -198,7 +205,7 @@ void Monitor::mnuDelLog_Click()
 void Monitor::mnuOfferwatch_Click(const QString& currentDirectory)
 {
     LogAction(QStringLiteral("menu: Offerwatch.txt"));
-    LaunchTextEditor(QDir(currentDirectory).filePath(QStringLiteral("Offerwatch.txt")));
+    LaunchTextEditor(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), currentDirectory));
 }
 
 void Monitor::mnuAbout_Click()
@@ -271,14 +278,72 @@ void Monitor::report(const Extraction& extraction)
             LogAction(QStringLiteral("poll: warning, ") + warning);
         }
     }
+    restoreHistory();
     m_tickerList = extraction.tickerList;
     m_tickerEntry = extraction.lastEntry;
     const std::optional<QStringList> newEntries = newEntriesOf(extraction);
+    m_historyLive = true;
+    saveHistory();
     if (newEntries)
         ReportTickersFound(extraction, *newEntries);
     else
         ReportNoChange();
     warnWhenEntriesVanish(extraction);
+}
+
+void Monitor::resetHistory()
+{
+    m_detector = ChangeDetector();
+    m_keyDetector = KeyChangeDetector();
+    m_historyLive = false;
+    m_historyPending = m_watch.remember && !m_historyFolder.isEmpty() && !m_watch.url.isEmpty();
+}
+
+void Monitor::restoreHistory()
+{
+    if (!std::exchange(m_historyPending, false))
+        return;
+    const HistoryFile file(m_historyFolder, WatchSettings::sourceName(m_watch.source), m_watch.url);
+    SeenHistory seen;
+    QString problem;
+    switch (file.read(&seen, &problem)) {
+    case HistoryFile::Outcome::Missing:
+        return;
+    case HistoryFile::Outcome::Read: {
+        m_detector.restore(seen.lists);
+        m_keyDetector.restore(seen.keys);
+        const QDateTime saved = seen.saved.toLocalTime();
+        LogAction(QStringLiteral("poll: compared with %1 lists seen before the restart, saved %2 %3")
+                      .arg(seen.filledLists())
+                      .arg(ActionLog::shortDate(saved), ActionLog::longTime(saved)));
+        return;
+    }
+    case HistoryFile::Outcome::Unusable:
+        break;
+    }
+    // The program goes on as on a first run; the file stays for whoever wants to look at it.
+    const QString kept = file.setAside();
+    LogAction(QStringLiteral("poll: the saved history %1 cannot be used (%2); %3, and this poll starts an empty "
+                             "history")
+                  .arg(file.path(), problem,
+                       kept.isEmpty() ? QStringLiteral("it cannot be moved aside")
+                                      : QStringLiteral("it is kept as ") + kept));
+}
+
+void Monitor::saveHistory()
+{
+    if (!m_historyLive || !m_watch.remember || m_historyFolder.isEmpty())
+        return;
+    const HistoryFile file(m_historyFolder, WatchSettings::sourceName(m_watch.source), m_watch.url);
+    const SeenHistory seen{m_clock.now(), m_detector.history(), m_keyDetector.history()};
+    QString error;
+    if (file.write(seen, &error)) {
+        m_historySaveFailed = false;
+        return;
+    }
+    if (!std::exchange(m_historySaveFailed, true))
+        LogAction(QStringLiteral("poll: the history cannot be saved to %1 (%2); the file saved before is kept")
+                      .arg(file.path(), error));
 }
 
 std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)

@@ -49,6 +49,7 @@ public:
     bool stopRequested() const { return m_stopRequested; }
     bool cycleRunning() const { return m_cycleRunning; }
     bool timerActive() const { return m_timer.isActive(); }
+    // For display: the wall-clock time the next cycle was due at when it was scheduled.
     const QDateTime& nextPollTime() const { return m_nextPollTime; }
     double pollSeconds() const { return m_pollSeconds; }
 
@@ -78,5 +79,8 @@ private:
     bool m_cycleRunning = false;
     quint64 m_cycleNumber = 0;
     QDateTime m_nextPollTime;
+    // When the next cycle is due on the monotonic clock: a wall clock set back or forward
+    // neither stops polling nor runs a cycle early.
+    qint64 m_dueMonotonicMs = 0;
     double m_pollSeconds = 0;
 };

@@ -11,6 +11,7 @@ const QString PatternKey = QStringLiteral("Watch/pattern");
 const QString ContactKey = QStringLiteral("Watch/contact");
 const QString FailAlertKey = QStringLiteral("Watch/failAlert");
 const QString FormsKey = QStringLiteral("Watch/forms");
+const QString RememberKey = QStringLiteral("Watch/remember");
 } // namespace
 
 const QUrl WatchSettings::EdgarFeedUrl(
@@ -31,7 +32,14 @@ WatchSettings WatchSettings::load(const Settings& settings)
     const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
     if (number && failAlert >= 0)
         watch.failAlert = failAlert;
+    watch.remember = settings.isOn(RememberKey, remembersByDefault(watch.source));
+    watch.rememberChosen = settings.isOn(RememberKey) || !settings.isOn(RememberKey, true);
     return watch;
+}
+
+void WatchSettings::saveRemember(Settings& settings, bool remember)
+{
+    settings.setOn(RememberKey, remember);
 }
 
 bool WatchSettings::save(Settings& settings, QString* error) const
@@ -73,19 +81,22 @@ QString WatchSettings::validate() const
     return {};
 }
 
-QString WatchSettings::pollProblem() const
+QString WatchSettings::pollProblem(bool console) const
 {
     if (url.isEmpty())
-        return QStringLiteral("no address to watch; set one in File > Watch Settings");
+        return QStringLiteral("no address to watch; set one ") +
+               (console ? QStringLiteral("with: watch url ADDRESS") : QStringLiteral("in File > Watch Settings"));
     if (source == Source::Edgar && !contact.contains(QLatin1Char('@')))
-        return QStringLiteral("EDGAR wants a contact e-mail address with every request; "
-                              "set one in File > Watch Settings");
+        return QStringLiteral("EDGAR wants a contact e-mail address with every request; set one ") +
+               (console ? QStringLiteral("with: watch contact ADDRESS") : QStringLiteral("in File > Watch Settings"));
     if (source == Source::Pattern) {
+        const QString where = console ? QStringLiteral("with: watch pattern TEXT")
+                                      : QStringLiteral("in File > Watch Settings");
         if (pattern.isEmpty())
-            return QStringLiteral("the pattern source has no pattern; set one with watch pattern");
+            return QStringLiteral("the pattern source has no pattern; set one ") + where;
         // A pattern edited by hand in the settings file is checked here, where it is used.
         if (const QString problem = PatternSource::problemOf(pattern); !problem.isEmpty())
-            return QStringLiteral("the saved pattern cannot be used: %1 Set one with watch pattern").arg(problem);
+            return QStringLiteral("the saved pattern cannot be used: %1 Set one %2").arg(problem, where);
     }
     return {};
 }

@@ -20,6 +20,11 @@ struct WatchSettings {
     QStringList forms = DefaultForms;
     // After this many failed polls in a row one alert says so; 0 for never.
     int failAlert = DefaultFailAlert;
+    // What was seen is kept across restarts; saved apart (saveRemember), since an
+    // unsaved choice follows the source.
+    bool remember = false;
+    // remember was saved, not taken from the source's default.
+    bool rememberChosen = false;
 
     static constexpr int DefaultFailAlert = 3;
     static inline const QStringList DefaultForms{QStringLiteral("S-1"), QStringLiteral("F-1")};
@@ -30,13 +35,18 @@ struct WatchSettings {
     static const QUrl EdgarFeedUrl;
 
     static WatchSettings load(const Settings& settings);
+    static void saveRemember(Settings& settings, bool remember);
+    // Feeds list the same entries for days, so their history is worth keeping; the
+    // broker's page keeps the in-memory history it always had.
+    static bool remembersByDefault(Source source) { return source != Source::Broker; }
     // Checks first; a bad value is refused with the reason and nothing is saved.
     bool save(Settings& settings, QString* error) const;
 
     // Why these values cannot be saved, or an empty text.
     QString validate() const;
-    // Why a poll cannot start with them (no address, EDGAR without contact), or an empty text.
-    QString pollProblem() const;
+    // Why a poll cannot start with them (no address, EDGAR without contact), or an empty
+    // text; the fix is named as a console command or as the window's menu item.
+    QString pollProblem(bool console = false) const;
 
     static QString sourceName(Source source);
     static bool parseSource(const QString& name, Source* source);

@@ -26,11 +26,17 @@ void WatchSetup::reload()
     m_pattern = saved.pattern;
     m_contact = saved.contact;
     m_formsText = WatchSettings::formsText(saved.forms);
+    m_remember = saved.remember;
+    m_rememberChosen = saved.rememberChosen;
 }
 
 void WatchSetup::setSource(WatchSettings::Source source)
 {
     m_source = source;
+    if (!m_rememberChosen && m_remember != WatchSettings::remembersByDefault(source)) {
+        m_remember = WatchSettings::remembersByDefault(source);
+        Q_EMIT fieldsChanged();
+    }
     // EDGAR has one obvious address; a user who picks it need not look it up.
     if (source == WatchSettings::Source::Edgar && m_urlText.trimmed().isEmpty()) {
         m_urlText = WatchSettings::EdgarFeedUrl.toString();
@@ -58,7 +64,12 @@ bool WatchSetup::collect(WatchSettings* watch, QString* error) const
 bool WatchSetup::save(QString* error)
 {
     WatchSettings watch;
-    return collect(&watch, error) && watch.save(m_settings, error);
+    if (!collect(&watch, error) || !watch.save(m_settings, error))
+        return false;
+    if (m_rememberChosen)
+        WatchSettings::saveRemember(m_settings, m_remember);
+    Q_EMIT saved();
+    return true;
 }
 
 bool WatchSetup::isTrying() const
@@ -69,7 +80,7 @@ bool WatchSetup::isTrying() const
 void WatchSetup::tryFetch()
 {
     QString error;
-    if (!collect(&m_trying, &error) || !(error = m_trying.pollProblem()).isEmpty()) {
+    if (!collect(&m_trying, &error) || !(error = m_trying.pollProblem(m_consoleWords)).isEmpty()) {
         Q_EMIT tried(QStringLiteral("Try: ") + error);
         return;
     }
@@ -116,6 +127,7 @@ void WatchSetup::read(const Extraction& extraction, const QString& entryName)
 
 QString WatchSetup::describe() const
 {
-    return QStringLiteral("watch: url=\"%1\" source=%2 pattern=\"%3\" contact=\"%4\" forms=\"%5\"")
-        .arg(m_urlText, WatchSettings::sourceName(m_source), m_pattern, m_contact, m_formsText);
+    return QStringLiteral("watch: url=\"%1\" source=%2 pattern=\"%3\" contact=\"%4\" remember=%5 forms=\"%6\"")
+        .arg(m_urlText, WatchSettings::sourceName(m_source), m_pattern, m_contact,
+             m_remember ? QStringLiteral("on") : QStringLiteral("off"), m_formsText);
 }

@@ -25,6 +25,8 @@ public:
     // tryClient: a page client of its own, so a Try never disturbs a poll.
     WatchSetup(Settings& settings, PageClient& tryClient, QObject* parent = nullptr);
 
+    // Messages name console commands instead of the window's menu item.
+    void setConsoleWords(bool console) { m_consoleWords = console; }
     // The fields start from the saved values.
     void reload();
     const QString& urlText() const { return m_urlText; }
@@ -37,6 +39,13 @@ public:
     void setSource(WatchSettings::Source source);
     void setPattern(const QString& pattern) { m_pattern = pattern; }
     void setContact(const QString& contact) { m_contact = contact; }
+    bool remember() const { return m_remember; }
+    // A choice made here holds whatever the source; until then it follows the source.
+    void setRemember(bool remember)
+    {
+        m_remember = remember;
+        m_rememberChosen = true;
+    }
 
     // The fields as settings; false with the reason when they cannot be saved.
     bool collect(WatchSettings* watch, QString* error) const;
@@ -51,6 +60,8 @@ Q_SIGNALS:
     void tried(const QString& report);
     // setSource() filled in an address for the new source.
     void fieldsChanged();
+    // save() has stored the fields.
+    void saved();
 
 private:
     void fetched(const PageResult& result);
@@ -65,6 +76,9 @@ private:
     QString m_pattern;
     QString m_contact;
     QString m_formsText;
+    bool m_remember = false;
+    bool m_rememberChosen = false;
+    bool m_consoleWords = false;
     WatchSettings m_trying;
     // The page of the last Try is read on a worker thread, like a poll's.
     QFutureWatcher<Extraction> m_reading;

@@ -129,7 +129,7 @@ private Q_SLOTS:
                                              << u"Not saved: The address must be"_s << QString() << QStringList();
         QTest::newRow("EDGAR keeps the typed address, forms ticked")
             << u"1"_s << QString() << u"Command2"_s << old << QString() << QString()
-            << QStringList{u"Check2"_s, u"Check5"_s};
+            << QStringList{u"Check3"_s, u"Check6"_s};
         QTest::newRow("Try fetches without saving") << QString() << u"https://try.example/"_s << u"Command1"_s << old
                                                     << u"Fetching"_s << u"https://try.example/"_s << QStringList();
         QTest::newRow("Cancel") << QString() << u"https://new.example/"_s << u"Command3"_s << old << QString()
@@ -210,6 +210,36 @@ private Q_SLOTS:
                               u"poll: waiting for next cycle"_s, u"menu: check now"_s, u"poll: started"_s,
                               u"web: timeout"_s, u"Error # 7 Host not found"_s, u"poll: waiting for next cycle"_s,
                               u"poll: stopped"_s, u"main: Exit Program."_s}));
+    }
+
+    // Minimize to Tray hides the window only while a tray can bring it back.
+    void tray_goneAndBack_minimizeHidesOnlyWhileThereIsATray()
+    {
+        MonitorFixture f;
+        FrmMain window(f.monitor);
+        TrayModel model(f.monitor);
+        bool available = true;
+        TrayIcon tray(model, window, [&available] { return available; });
+        connect(&tray, &TrayIcon::trayAvailabilityChanged, &window, &FrmMain::setTrayAvailable);
+        window.show();
+        window.setHideWhenMinimized(true);
+        window.showMinimized();
+        QTRY_VERIFY(!window.isVisible());
+
+        available = false;
+        tray.checkTray();
+        QVERIFY(window.isVisible() && window.isMinimized());
+        window.showNormal();
+        window.showMinimized();
+        QTest::qWait(50);
+        QVERIFY(window.isVisible());
+
+        available = true;
+        tray.checkTray();
+        QVERIFY(tray.icon()->isVisible());
+        window.showNormal();
+        window.showMinimized();
+        QTRY_VERIFY(!window.isVisible());
     }
 
 private:

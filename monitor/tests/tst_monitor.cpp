@@ -1,6 +1,11 @@
+#include "monitor/HistoryFile.h"
 #include "testsupport/MonitorFixture.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 
 class MonitorTest : public QObject {
@@ -18,6 +23,8 @@ private Q_SLOTS:
     void deleteLog_startsNewFileWithBanner();
     void viewLogAndHelp_launchViewerOnPathAsOneArgument();
     void exit_logsLogsOffUnloadsOnce();
+    void savedHistory_unusableIsSetAsideAndPollingGoesOn_data();
+    void savedHistory_unusableIsSetAsideAndPollingGoesOn();
 
 private:
     void startMonitor() { m_f->start(); }
@@ -182,6 +189,7 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
 
     const QString spaced = m_f->dir.filePath(QStringLiteral("my docs"));
     QVERIFY(QDir().mkpath(spaced));
+    QVERIFY(QFile(spaced + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
     startMonitor();
     m_f->monitor.mnuIPOlog_Click();
     m_f->monitor.mnuOfferwatch_Click(spaced);
@@ -214,6 +222,85 @@ void MonitorTest::exit_logsLogsOffUnloadsOnce()
     QCOMPARE(messagesSinceStartUp(), QStringList{QStringLiteral("main: Exit Program.")});
     QCOMPARE(m_f->alerts.calls, QStringList{QStringLiteral("logoff")});
     QCOMPARE(m_f->windows.calls, QStringList{QStringLiteral("unload all")});
+}
+
+void MonitorTest::savedHistory_unusableIsSetAsideAndPollingGoesOn_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("reason"); // empty: the file is read, "save": it cannot be written
+    const QByteArray head = R"({"format":"offerwatch-history","version":1,"source":"broker","url":"http://127.0.0.1:9/offerings","saved":"2026-12-07T06:44:24Z",)";
+    const QByteArray history = R"("lists":[" ABCD (go-now)  "," "," "," "," "," "," "," "],"keys":[[],[],[],[],[],[],[],[]])";
+    QTest::newRow("good") << head + history + "}" << QString();
+    QTest::newRow("corrupt") << head.left(70) << u"it is not a history file of this program"_s;
+    QTest::newRow("other version") << QByteArray(head).replace("\"version\":1", "\"version\":2") + history + "}"
+                                   << u"it is of another version"_s;
+    QTest::newRow("unknown field") << head + history + R"(,"extra":1})" << u"it has an unknown field \"extra\""_s;
+    QTest::newRow("other address") << QByteArray(head).replace(":9/", ":8/") + history + "}"
+                                   << u"it belongs to another address"_s;
+    QTest::newRow("short list") << head + QByteArray(history).replace(",\" \"]", "]") + "}" << u"it is damaged"_s;
+    QTest::newRow("directory") << QByteArray("dir") << u"it is not a regular file"_s;
+    QTest::newRow("fifo") << QByteArray("fifo") << u"it is not a regular file"_s;
+    QTest::newRow("symbolic link loop") << QByteArray("loop") << u"it is not a regular file"_s;
+    QTest::newRow("folder is a file") << QByteArray("no folder") << u"save"_s;
+}
+
+void MonitorTest::savedHistory_unusableIsSetAsideAndPollingGoesOn()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, reason);
+    QString folder = m_f->dir.filePath(u"state"_s);
+    WatchSettings watch = m_f->monitor.watch();
+    watch.remember = true;
+    const HistoryFile file(folder, u"broker"_s, watch.url);
+    QVERIFY(QDir().mkpath(folder));
+    const QByteArray path = QFile::encodeName(file.path());
+    if (kind == "dir")
+        QVERIFY(QDir().mkpath(file.path() + u"/inside"_s));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    else if (kind == "loop")
+        QVERIFY(QFile::link(file.path(), file.path()));
+    else if (kind == "no folder")
+        folder = m_f->dir.filePath(u"ipolog.txt"_s);
+    else {
+        QFile written(file.path());
+        QVERIFY(written.open(QIODevice::WriteOnly));
+        written.write(kind);
+    }
+    m_f->monitor.setHistoryFolder(folder);
+    m_f->monitor.setWatch(watch);
+    startMonitor();
+    const QString page = u"<a href=/x?Ipo_Symbol=ABCD&Ipo_OfferType=1><IMG SRC=/images/go.gif></a>"_s;
+    for (int poll = 0; poll < 2; ++poll) {
+        m_f->monitor.Command1_Click();
+        m_f->client.finishWithPage(page);
+    }
+    QStringList said = messagesSinceStartUp().filter(QRegularExpression(u"^poll: (the|compared|ticker|OK)"_s));
+    const QString found = u"poll: ticker(s) found-  ABCD (go-now)  "_s;
+    const QString same = u"poll: OK, no changes-  ABCD (go-now)  "_s;
+    if (reason.isEmpty()) {
+        QCOMPARE(said, (QStringList{u"poll: compared with 1 lists seen before the restart, saved "_s
+                                        + ActionLog::shortDate(QDateTime(QDate(2026, 12, 7), QTime(6, 44, 24), Qt::UTC).toLocalTime())
+                                        + u" "_s + ActionLog::longTime(QDateTime(QDate(2026, 12, 7), QTime(6, 44, 24), Qt::UTC).toLocalTime()),
+                                    same, same}));
+    } else if (reason == u"save"_s) {
+        // Logged once, however many polls cannot save.
+        QCOMPARE(said.size(), 3);
+        QVERIFY2(said[0].startsWith(u"poll: the history cannot be saved to "_s) && said[0].endsWith(u"the file saved before is kept"_s), qPrintable(said[0]));
+        QCOMPARE(said.mid(1), (QStringList{found, same}));
+    } else {
+        QCOMPARE(said, (QStringList{u"poll: the saved history %1 cannot be used (%2); it is kept as %1.damaged, and this "
+                                    "poll starts an empty history"_s.arg(file.path(), reason),
+                                    found, same}));
+        QVERIFY(QFileInfo(file.path() + u".damaged"_s).isSymLink() || QFileInfo::exists(file.path() + u".damaged"_s));
+    }
+    if (reason != u"save"_s) {
+        SeenHistory saved;
+        QString problem;
+        QCOMPARE(file.read(&saved, &problem), HistoryFile::Outcome::Read);
+        QCOMPARE(saved.lists[0], u" ABCD (go-now)  "_s);
+        QCOMPARE(saved.filledLists(), reason.isEmpty() ? 3 : 2);
+    }
 }
 
 QTEST_GUILESS_MAIN(MonitorTest)

@@ -213,6 +213,8 @@ private Q_SLOTS:
         QVERIFY(WatchSettings::parseSource(source, &watch.source));
         watch.pattern = pattern;
         watch.contact = contact;
+        // Unless chosen, what was seen is remembered for feeds and patterns, not for the broker page.
+        watch.remember = source != u"broker"_s;
         if (watch.url.isEmpty())
             watch.url = QUrl(url);
         QCOMPARE(watch.save(*settings, &problem), error.isEmpty());
@@ -288,9 +290,9 @@ private Q_SLOTS:
             f.markLog();
             f.monitor.Command1_Click();
             QCOMPARE(f.messagesSinceMark().value(0),
-                     pattern.isEmpty() ? u"poll: the pattern source has no pattern; set one with watch pattern"_s
+                     pattern.isEmpty() ? u"poll: the pattern source has no pattern; set one in File > Watch Settings"_s
                                        : u"poll: the saved pattern cannot be used: The pattern needs a group named "
-                                         "symbol, as in (?<symbol>[A-Z]{1,5}). Set one with watch pattern"_s);
+                                         "symbol, as in (?<symbol>[A-Z]{1,5}). Set one in File > Watch Settings"_s);
         }
         watch.source = WatchSettings::Source::Edgar;
         f.monitor.setWatch(watch);

@@ -20,6 +20,7 @@ FrmWatch::FrmWatch(WatchSetup& setup, QWidget* parent)
     for (QCheckBox* box : formBoxes())
         connect(box, &QCheckBox::clicked, this, &FrmWatch::formsEdited);
     connect(m_ui->Text5, &QLineEdit::textEdited, this, &FrmWatch::formsEdited);
+    connect(m_ui->Check1, &QCheckBox::clicked, this, [&s](bool on) { s.setRemember(on); });
     connect(m_ui->Combo1, &QComboBox::activated, this,
             [&s](int index) { s.setSource(static_cast<WatchSettings::Source>(index)); });
     connect(&s, &WatchSetup::fieldsChanged, this, &FrmWatch::refresh);
@@ -45,6 +46,7 @@ void FrmWatch::refresh()
     m_ui->Combo1->setCurrentIndex(static_cast<int>(m_setup.source()));
     m_ui->Text2->setText(m_setup.pattern());
     m_ui->Text3->setText(m_setup.contact());
+    m_ui->Check1->setChecked(m_setup.remember());
     // Forms with a box of their own tick it; the rest stay in the free field, as typed.
     QStringList others;
     QList<QCheckBox*> boxes = formBoxes();
@@ -64,7 +66,7 @@ void FrmWatch::refresh()
 
 QList<QCheckBox*> FrmWatch::formBoxes() const
 {
-    return {m_ui->Check1, m_ui->Check2, m_ui->Check3, m_ui->Check4, m_ui->Check5, m_ui->Check6, m_ui->Check7};
+    return {m_ui->Check2, m_ui->Check3, m_ui->Check4, m_ui->Check5, m_ui->Check6, m_ui->Check7, m_ui->Check8};
 }
 
 void FrmWatch::formsEdited()
