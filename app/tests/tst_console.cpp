@@ -462,7 +462,7 @@ void ConsoleTest::pageText_reachesTheTerminalAsOneLineEach()
     QVERIFY(program.waitForExit());
     const QStringList tried = program.stdoutLines().filter(u"Try: "_s);
     QCOMPARE(tried.size(), 1);
-    QVERIFY2(tried[0].startsWith(u"Try: 1 offering: EVIL"_s) && tried[0].contains(u"KCUF"_s), qPrintable(tried[0]));
+    QVERIFY2(tried[0].startsWith(u"Try: 1 offering: symbol \"EVIL"_s) && tried[0].contains(u"KCUF"_s), qPrintable(tried[0]));
     QCOMPARE(program.stdoutLines().filter(QRegularExpression(u"^status:"_s)).size(), 1);
     QFile log(program.directory() + u"/ipolog.txt"_s);
     QVERIFY(log.open(QIODevice::ReadOnly));
