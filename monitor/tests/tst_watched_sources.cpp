@@ -72,6 +72,11 @@ private Q_SLOTS:
         QTest::newRow("nested 70,000 deep in a title")
             << feed({filing(u"<b>"_s.repeated(70000) + u"</b>"_s.repeated(70000), u"S-1"_s, u"E-1"_s)}) << u" "_s
             << QStringList() << u"nested more than 64 levels"_s;
+        QTest::newRow("declared entities, external or not, stay unexpanded")
+            << u"<?xml version=\"1.0\"?><!DOCTYPE feed [<!ENTITY a \"AAAAAAAAAA\"><!ENTITY b \"&a;&a;&a;&a;\">"
+               "<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"_s +
+                   feed({filing(u"S-1 - &b;&x; (0001000001) (Filer)"_s, u"S-1"_s, u"A-1"_s)}).mid(38)
+            << u" &b;&x; (S-1)  "_s << QStringList{u"A-1"_s} << QString();
         QTest::newRow("empty feed") << feed({}) << u" "_s << QStringList() << QString();
         QTest::newRow("an HTML 4 page")
             << u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n<html><body>Not here</body></html>"_s
