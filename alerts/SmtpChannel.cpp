@@ -23,12 +23,14 @@ SmtpChannel::SmtpChannel(const MailContext& context, SecretStore& secrets, QObje
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
     , m_password(context.log, secrets)
 {
-    // Asked now, so the keyring has answered long before the first alert.
     connect(&m_password, &SmtpPassword::ready, this, [this] {
         if (!m_sending && !m_waiting.isEmpty())
             send(m_waiting.takeFirst());
     });
-    m_password.load();
+    // With a login set up the keyring is asked now, so that it has answered long before
+    // the first alert; without one it is never asked (no unlock prompt for nothing).
+    if (!m_mail.settings.value(MailSettings::SmtpUser, QString()).isEmpty())
+        m_password.load();
 }
 
 int SmtpChannel::defaultPort(const QString& security)
@@ -52,8 +54,10 @@ void SmtpChannel::send(const Alert& alert)
 {
     // The control drops a send under way when told to send again, so an alert that comes
     // while one is going out (a page that answers again and has news, say) waits its turn.
+    Form_Load();
     if (!m_password.isReady() && !m_text5.isEmpty()) {
         m_waiting.append(alert);
+        m_password.load();
         return;
     }
     if (m_sending) {
@@ -278,7 +282,14 @@ bool SmtpChannel::SendSmtpMail()
         return false;
     }
     control.setMailFrom(!m_text3.isEmpty() ? m_text3 : FallbackSender);
-    control.setPassword(m_text5.isEmpty() ? QString() : m_password.take());
+    QString problem;
+    const std::optional<QString> password = m_text5.isEmpty() ? QString() : m_password.take(m_text5, &problem);
+    // Refused before connecting: a login with an empty password would only earn a 535.
+    if (!password) {
+        Smtp1_Error(problem);
+        return false;
+    }
+    control.setPassword(*password);
     control.setSendMail(true);
     return true;
 }
@@ -294,6 +305,7 @@ void SmtpChannel::SendCommand_Click()
     }
     if (!m_password.isReady() && !m_text5.isEmpty()) {
         connect(&m_password, &SmtpPassword::ready, this, &SmtpChannel::SendCommand_Click, Qt::SingleShotConnection);
+        m_password.load();
         return;
     }
     m_control->setSubject(QStringLiteral("IPO: test - this is the subject"));

@@ -32,6 +32,7 @@ public:
     void addConsoleCommands(ConsoleCommands& commands) override;
 
     void setControlFactory(ControlFactory factory) { m_controlFactory = std::move(factory); }
+    void setKeyringTimeout(std::chrono::milliseconds timeout) { m_password.setKeyringTimeout(timeout); }
     // An alert sent from the setup window's sender box when that box is empty.
     static const QString FallbackSender;
 

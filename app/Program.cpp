@@ -18,6 +18,7 @@
 #include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/TrayIcon.h"
 #include "monitor/widgets/WindowManager.h"
+#include "platform/DataFiles.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
 #include "platform/SecretStore.h"
@@ -161,6 +162,7 @@ void Program::wireTray()
         return;
     m_trayModel = std::make_unique<TrayModel>(*m_monitor);
     m_tray = std::make_unique<TrayIcon>(*m_trayModel, *m_mainWindow);
+    connect(m_tray.get(), &TrayIcon::trayAvailabilityChanged, m_mainWindow.get(), &FrmMain::setTrayAvailable);
     const QString key = QStringLiteral("Window/minimizeToTray");
     auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
     minimizeToTray->setCheckable(true);
@@ -432,7 +434,7 @@ void Program::addConsoleCommands()
     c.addCommand(QStringLiteral("view log"), false, [&m](const QString&) { m.mnuIPOlog_Click(); });
     c.addCommand(QStringLiteral("delete log"), false, [&m](const QString&) { m.mnuDelLog_Click(); });
     c.addCommand(QStringLiteral("help"), false, [&m, &c](const QString&) {
-        c.printHelp(QDir::current().filePath(QStringLiteral("Offerwatch.txt")));
+        c.printHelp(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), QDir::currentPath()));
         m.mnuOfferwatch_Click(QDir::currentPath());
     });
     c.addCommand(QStringLiteral("about"), false, [&m](const QString&) { m.mnuAbout_Click(); });

@@ -1,6 +1,7 @@
 #include "monitor/Monitor.h"
 
 #include "monitor/HistoryFile.h"
+#include "platform/DataFiles.h"
 #include "platform/TextEditor.h"
 
 #include <QDir>
@@ -195,7 +196,7 @@ void Monitor::mnuDelLog_Click()
 void Monitor::mnuOfferwatch_Click(const QString& currentDirectory)
 {
     LogAction(QStringLiteral("menu: Offerwatch.txt"));
-    LaunchTextEditor(QDir(currentDirectory).filePath(QStringLiteral("Offerwatch.txt")));
+    LaunchTextEditor(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), currentDirectory));
 }
 
 void Monitor::mnuAbout_Click()

@@ -1,5 +1,9 @@
 #include "platform/SecretStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
 #include <qt6keychain/keychain.h>
 
 namespace {
@@ -18,10 +22,26 @@ void KeychainSecretStore::read(const QString& key, ReadDone done)
     job->setInsecureFallback(false);
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
         const auto* reading = static_cast<QKeychain::ReadPasswordJob*>(finished);
-        if (finished->error() == QKeychain::NoError)
-            done(true, reading->textData(), QString());
-        else
-            done(false, QString(), finished->errorString());
+        switch (finished->error()) {
+        case QKeychain::NoError:
+            done(Failure::None, reading->textData(), QString());
+            return;
+        case QKeychain::EntryNotFound:
+            done(Failure::NotFound, QString(), finished->errorString());
+            return;
+        // A locked keyring whose unlock prompt was dismissed or could not be shown.
+        case QKeychain::AccessDenied:
+        case QKeychain::AccessDeniedByUser:
+            done(Failure::Locked, QString(), finished->errorString());
+            return;
+        case QKeychain::NoBackendAvailable:
+        case QKeychain::NotImplemented:
+            done(Failure::NoKeyring, QString(), finished->errorString());
+            return;
+        default:
+            done(Failure::Other, QString(), finished->errorString());
+            return;
+        }
     });
     job->start();
 }
@@ -36,4 +56,33 @@ void KeychainSecretStore::write(const QString& key, const QString& secret, Write
         done(finished->error() == QKeychain::NoError, finished->errorString());
     });
     job->start();
+}
+
+std::optional<QString> environmentSecret(const char* name)
+{
+    static QHash<QByteArray, QString> taken;
+    const QByteArray key(name);
+    if (!taken.contains(key)) {
+        taken.insert(key, qEnvironmentVariable(name));
+        qunsetenv(name);
+    }
+    const QString value = taken.value(key);
+    return value.isEmpty() ? std::nullopt : std::optional<QString>(value);
+}
+
+std::optional<QString> credentialSecret(const QString& name)
+{
+    const QString folder = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    if (folder.isEmpty())
+        return std::nullopt;
+    QFile file(QDir(folder).filePath(name));
+    // A password is short; a larger file is not one.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024)
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    while (bytes.endsWith('\n') || bytes.endsWith('\r'))
+        bytes.chop(1);
+    if (bytes.isEmpty())
+        return std::nullopt;
+    return QString::fromUtf8(bytes);
 }

@@ -4,13 +4,17 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // Passwords in the desktop keyring, never in a file of ours. Both calls answer later,
 // once the keyring has (it may ask the user to unlock it first).
 class SecretStore : public QObject {
     Q_OBJECT
 public:
-    using ReadDone = std::function<void(bool found, const QString& secret, const QString& error)>;
+    // Why a read brought no secret back.
+    enum class Failure { None, NotFound, Locked, NoKeyring, Other };
+    // secret is valid only with Failure::None; error is the keyring's own text.
+    using ReadDone = std::function<void(Failure failure, const QString& secret, const QString& error)>;
     using WriteDone = std::function<void(bool saved, const QString& error)>;
 
     using QObject::QObject;
@@ -29,3 +33,11 @@ public:
     void read(const QString& key, ReadDone done) override;
     void write(const QString& key, const QString& secret, WriteDone done) override;
 };
+
+// A secret given in the environment variable name. The first call for a name takes it
+// out of the process environment, so no program started later inherits it; every call
+// answers with what it held. An empty value gives nothing.
+std::optional<QString> environmentSecret(const char* name);
+// A secret from the systemd credential of that name ($CREDENTIALS_DIRECTORY/name, as
+// LoadCredential= provides it), without its final line end; nothing when there is none.
+std::optional<QString> credentialSecret(const QString& name);

@@ -1,31 +1,20 @@
 #include "platform/SoundPlayer.h"
 
-#include <QCoreApplication>
+#include "platform/DataFiles.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
-
-#ifndef OFFERWATCH_DATADIR
-#define OFFERWATCH_DATADIR "/usr/local/share/offerwatch"
-#endif
 
 QtSoundPlayer::QtSoundPlayer() = default;
 QtSoundPlayer::~QtSoundPlayer() = default;
 
 QString QtSoundPlayer::locate(const QString& bareName)
 {
-    const QStringList folders{QDir::currentPath(), QStringLiteral(OFFERWATCH_DATADIR),
-                              QCoreApplication::applicationDirPath()};
-    for (const QString& folder : folders) {
-        const QFileInfo candidate(QDir(folder).filePath(bareName));
-        if (candidate.isFile() && candidate.isReadable())
-            return candidate.absoluteFilePath();
-    }
-    return {};
+    return DataFiles::locateIn(bareName, DataFiles::searchFolders(QDir::currentPath()));
 }
 
 bool QtSoundPlayer::isWaveFile(const QString& path)

@@ -17,8 +17,7 @@ public:
     virtual QString whyNotStarted() const { return {}; }
 };
 
-// Qt Multimedia. The bare name is found in the current directory first, then in the
-// program's installed data folder and next to the program.
+// Qt Multimedia. The bare name is found as every data file is (DataFiles.h).
 class QtSoundPlayer final : public SoundPlayer {
 public:
     QtSoundPlayer();

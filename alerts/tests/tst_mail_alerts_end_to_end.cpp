@@ -163,7 +163,9 @@ void MailAlertsEndToEndTest::addFakeSendmail(ConsoleProgram& program, const QTem
     if (fails)
         script.write("#!/bin/sh\ncat > /dev/null\necho 'mail hub unreachable' >&2\nexit 75\n");
     else
-        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\ncat > '%1/message'\n").arg(bin.path()).toUtf8());
+        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\nenv > '%1/env'\ncat > '%1/message'\n")
+                         .arg(bin.path())
+                         .toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
     program.setEnvironmentValue(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
@@ -273,13 +275,22 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
     again.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
     again.setEnvironmentValue(QStringLiteral("SSL_CERT_FILE"), certificates.caPath());
     again.setEnvironmentValue(QStringLiteral("OFFERWATCH_SMTP_PASSWORD"), QStringLiteral("s3cret-app-pw"));
+    // Programs the monitor starts get an environment without the password.
+    QTemporaryDir bin;
+    addFakeSendmail(again, bin, false);
     QVERIFY(again.start());
     again.send(QStringLiteral("smtp test"));
     QVERIFY(server.waitForMessages(3, 20000));
     QVERIFY(again.waitForMessage(QStringLiteral("email: the SMTP password comes from OFFERWATCH_SMTP_PASSWORD")));
-    again.send(QStringLiteral("exit"));
+    for (const QString& command : {QStringLiteral("mapi to x@example.net"), QStringLiteral("mapi logon"),
+                                   QStringLiteral("mapi test"), QStringLiteral("exit")})
+        again.send(command);
+    QVERIFY(again.waitForMessage(QStringLiteral("email: test email sent")));
     QVERIFY(again.waitForExit());
-    everything += again.stdoutLines().join(u'\n') + again.standardError();
+    QFile childEnvironment(bin.filePath(QStringLiteral("env")));
+    QVERIFY(childEnvironment.open(QIODevice::ReadOnly));
+    everything += again.stdoutLines().join(u'\n') + again.standardError() + QString::fromUtf8(childEnvironment.readAll());
+    QVERIFY(everything.contains(QStringLiteral("PATH=")));
 
     for (const AiosmtpdServer::Message& mail : server.messages()) {
         QVERIFY(mail.tls);

@@ -55,6 +55,8 @@ private Q_SLOTS:
     void namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn();
     void alertsInARow_eachGoOut();
     void keyringAnswersAfterTheChannelIsGone_areIgnored();
+    void password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting_data();
+    void password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting();
 
 private:
     QStringList messages() const { return screenMessages(*m_log->screen()); }
@@ -384,6 +386,70 @@ void SmtpChannelTest::keyringAnswersAfterTheChannelIsGone_areIgnored()
     QTest::qWait(50);
     QCOMPARE(keyring.secrets.value(QStringLiteral("SMTP.password")), QStringLiteral("app-password"));
     QVERIFY(messages().isEmpty());
+}
+
+void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("keyring"); // "locked", "none", "empty", "silent", "saved"
+    QTest::addColumn<bool>("credential");
+    QTest::addColumn<int>("reads");       // how often the keyring was asked
+    QTest::addColumn<QString>("logged");  // the password's line
+    const QString none = QStringLiteral("email: smtp error, no password for me@example.net: ");
+    const QString orVariable = QStringLiteral("or set OFFERWATCH_SMTP_PASSWORD");
+    QTest::newRow("no login: keyring never asked") << "" << "locked" << false << 0 << "email: sent smtp";
+    QTest::newRow("locked keyring") << "me@example.net" << "locked" << false << 1
+                                    << none + "the desktop keyring is locked; unlock it, " + orVariable;
+    QTest::newRow("no keyring") << "me@example.net" << "none" << false << 1
+                                << none + "there is no desktop keyring; set OFFERWATCH_SMTP_PASSWORD or give it as "
+                                          "the systemd credential smtp-password";
+    QTest::newRow("nothing saved") << "me@example.net" << "empty" << false << 1
+                                   << none + "none is saved in the desktop keyring; type it in the SMTP window "
+                                             "(console: smtp password TEXT), " + orVariable;
+    QTest::newRow("keyring never answers") << "me@example.net" << "silent" << false << 1
+                                           << none + "the desktop keyring did not answer within 1 seconds; unlock "
+                                                     "it, " + orVariable;
+    QTest::newRow("keyring") << "me@example.net" << "saved" << false << 1
+                             << "email: the SMTP password comes from the desktop keyring";
+    QTest::newRow("systemd credential before keyring")
+        << "me@example.net" << "saved" << true << 0
+        << "email: the SMTP password comes from the systemd credential smtp-password";
+}
+
+// No AUTH with an empty password ever leaves: the refusal comes before any connection.
+void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, keyring);
+    QFETCH(bool, credential);
+    QFETCH(int, reads);
+    QFETCH(QString, logged);
+    QTemporaryDir credentials;
+    QFile file(credentials.filePath(QStringLiteral("smtp-password")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("from-credential\n") > 0);
+    file.close();
+    qputenv("CREDENTIALS_DIRECTORY", credential ? credentials.path().toUtf8() : QByteArray());
+    FakeSmtpServer server;
+    QVERIFY(serveHappily(server));
+    m_settings->setValue(MailSettings::SmtpUser, user);
+    m_settings->setValue(MailSettings::SmtpSecurity, user.isEmpty() ? QStringLiteral("none") : QStringLiteral("tls"));
+    MemorySecretStore secrets;
+    secrets.available = keyring != u"none";
+    secrets.locked = keyring == u"locked";
+    secrets.answers = keyring != u"silent";
+    if (keyring == u"saved")
+        secrets.secrets.insert(QStringLiteral("SMTP.password"), QStringLiteral("from-keyring"));
+    const MailContext mail{m_state, *m_log, m_prompt, *m_settings};
+    SmtpChannel channel(mail, secrets);
+    channel.setKeyringTimeout(std::chrono::milliseconds(300));
+    m_state.EmailOn = true;
+    m_state.MailSystem = QStringLiteral("SMTP");
+    channel.send(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
+    QTRY_VERIFY_WITH_TIMEOUT(messages().contains(logged), 5000);
+    QCOMPARE(secrets.reads, reads);
+    QTest::qWait(100);
+    QCOMPARE(server.connectionCount(), logged.contains(QStringLiteral("no password")) ? 0 : 1);
+    qunsetenv("CREDENTIALS_DIRECTORY");
 }
 
 QTEST_MAIN(SmtpChannelTest)

@@ -189,6 +189,7 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
 
     const QString spaced = m_f->dir.filePath(QStringLiteral("my docs"));
     QVERIFY(QDir().mkpath(spaced));
+    QVERIFY(QFile(spaced + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
     startMonitor();
     m_f->monitor.mnuIPOlog_Click();
     m_f->monitor.mnuOfferwatch_Click(spaced);

@@ -62,6 +62,24 @@ void FrmMain::addFileMenuAction(QAction* action)
     m_ui->mnuFile->insertAction(before, action);
 }
 
+void FrmMain::setHideWhenMinimized(bool hide)
+{
+    m_hideWhenMinimized = hide;
+    showIfHiddenWithoutTray();
+}
+
+void FrmMain::setTrayAvailable(bool available)
+{
+    m_trayAvailable = available;
+    showIfHiddenWithoutTray();
+}
+
+void FrmMain::showIfHiddenWithoutTray()
+{
+    if (m_hiddenInTray && !hidesWhenMinimized())
+        showMinimized();
+}
+
 void FrmMain::raiseToFront()
 {
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -140,6 +158,9 @@ void FrmMain::refreshDiagnostics()
 void FrmMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    // The window system's own show events (spontaneous) come also to a hidden window.
+    if (!event->spontaneous())
+        m_hiddenInTray = false;
     if (!m_shownOnce) {
         m_shownOnce = true;
         m_monitor.Form_Resize(Monitor::WindowState::Normal);
@@ -152,8 +173,15 @@ void FrmMain::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && m_shownOnce) {
         m_monitor.Form_Resize(toWindowState(windowState()));
         // Hidden once the minimize has run its course, or the window manager keeps a taskbar entry.
-        if (m_hideWhenMinimized && isMinimized())
-            QTimer::singleShot(0, this, &QWidget::hide);
+        // The tray may have gone in between, so it is asked again.
+        if (hidesWhenMinimized() && isMinimized()) {
+            QTimer::singleShot(0, this, [this] {
+                if (hidesWhenMinimized() && isMinimized()) {
+                    hide();
+                    m_hiddenInTray = true;
+                }
+            });
+        }
     }
 }
 

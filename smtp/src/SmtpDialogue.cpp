@@ -91,6 +91,9 @@ QString SmtpDialogue::refusalReason() const
     // A NUL would split the name or the password inside AUTH PLAIN (RFC 4616).
     if (m_state.userName.contains(QChar(0)) || m_state.password.contains(QChar(0)))
         return QStringLiteral("UserName or Password contains a NUL character; the mail is not sent");
+    if (!m_state.userName.isEmpty() && m_state.password.isEmpty())
+        return QStringLiteral("UserName is set but Password is empty; no login is sent without a password; "
+                              "the mail is not sent");
     if (!m_state.userName.isEmpty() && m_state.security == ControlState::Security::None)
         return QStringLiteral("A login is never sent over an unencrypted connection: set Security to starttls or "
                               "tls; the mail is not sent");
