@@ -158,7 +158,7 @@ bool HistoryFile::write(const SeenHistory& history, QString* error) const
                              {QStringLiteral("version"), FormatVersion},
                              {QStringLiteral("source"), m_source},
                              {QStringLiteral("url"), m_url},
-                             {QStringLiteral("saved"), history.saved.toUTC().toString(Qt::ISODate)},
+                             {QStringLiteral("saved"), history.saved.toUTC().toString(Qt::ISODateWithMs)},
                              {QStringLiteral("lists"), lists},
                              {QStringLiteral("keys"), keys}};
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
