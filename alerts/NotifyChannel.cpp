@@ -17,7 +17,19 @@ NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier
     , m_settings(settings)
     , m_notifier(notifier)
 {
-    m_on = m_settings.contains(OnKey) ? m_settings.isOn(OnKey) : m_notifier.isAvailable();
+    // Without a saved choice it is on where the desktop shows notifications; finding
+    // that out takes the bus a moment, and start-up does not wait for it.
+    if (m_settings.contains(OnKey)) {
+        m_on = m_settings.isOn(OnKey);
+    } else {
+        connect(&m_notifier, &DesktopNotifier::available, this, [this](bool available) {
+            if (m_settings.contains(OnKey) || available == m_on)
+                return;
+            m_on = available;
+            Q_EMIT switched();
+        });
+        m_notifier.checkAvailable();
+    }
     connect(&m_notifier, &DesktopNotifier::shown, this, [this] {
         m_quiet = false;
         m_log.LogAction(QStringLiteral("notify: shown"));
@@ -48,7 +60,10 @@ std::pair<QString, QString> NotifyChannel::summaryAndBody(const Alert& alert)
 void NotifyChannel::send(const Alert& alert)
 {
     const auto [summary, body] = summaryAndBody(alert);
-    m_notifier.notify(summary, body);
+    // Any alert but news of offerings is about the watch itself failing or healing.
+    m_notifier.notify(summary, body,
+                      alert.subject == Alert::TickersSubject ? DesktopNotifier::Urgency::Normal
+                                                             : DesktopNotifier::Urgency::Critical);
 }
 
 void NotifyChannel::setOn(bool on)

@@ -157,9 +157,7 @@ void SmtpChannel::Form_Load()
         Smtp1_Error(QStringLiteral("The mail-sending component cannot be loaded: %1").arg(error));
     else
         m_control->readProperties({});
-    // The file OpenSSL users already name for their own CA also serves a private mail server.
-    if (const QString caFile = qEnvironmentVariable("SSL_CERT_FILE"); !caFile.isEmpty() && m_control->isBound())
-        m_control->setCaFile(caFile);
+    // A private mail server's CA: the control itself reads SSL_CERT_FILE, and names it when it is no CA file.
 
     setText1(m_mail.settings.value(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
     setText2(m_mail.settings.value(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));

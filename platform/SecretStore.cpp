@@ -15,12 +15,32 @@ KeychainSecretStore::KeychainSecretStore(QObject* parent)
 {
 }
 
+void KeychainSecretStore::whenBusAnswers(std::function<void()> job, std::function<void(const QString&)> failed)
+{
+    connect(
+        &m_bus, &SessionBusCheck::finished, this,
+        [job = std::move(job), failed = std::move(failed)](bool answers) {
+            if (answers)
+                job();
+            else
+                failed(SessionBusCheck::silentProblem());
+        },
+        Qt::SingleShotConnection);
+    m_bus.check();
+}
+
 void KeychainSecretStore::read(const QString& key, ReadDone done)
+{
+    whenBusAnswers([this, key, done] { startRead(key, done); },
+                   [done](const QString& problem) { done(Failure::Other, QString(), problem); });
+}
+
+void KeychainSecretStore::startRead(const QString& key, const ReadDone& done)
 {
     auto* job = new QKeychain::ReadPasswordJob(Service, this);
     job->setKey(key);
     job->setInsecureFallback(false);
-    connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
+    connect(job, &QKeychain::Job::finished, this, [done](QKeychain::Job* finished) {
         const auto* reading = static_cast<QKeychain::ReadPasswordJob*>(finished);
         switch (finished->error()) {
         case QKeychain::NoError:
@@ -48,11 +68,17 @@ void KeychainSecretStore::read(const QString& key, ReadDone done)
 
 void KeychainSecretStore::write(const QString& key, const QString& secret, WriteDone done)
 {
+    whenBusAnswers([this, key, secret, done] { startWrite(key, secret, done); },
+                   [done](const QString& problem) { done(false, problem); });
+}
+
+void KeychainSecretStore::startWrite(const QString& key, const QString& secret, const WriteDone& done)
+{
     auto* job = new QKeychain::WritePasswordJob(Service, this);
     job->setKey(key);
     job->setInsecureFallback(false);
     job->setTextData(secret);
-    connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
+    connect(job, &QKeychain::Job::finished, this, [done](QKeychain::Job* finished) {
         done(finished->error() == QKeychain::NoError, finished->errorString());
     });
     job->start();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SessionBusCheck.h"
+
 #include <QObject>
 #include <QString>
 
@@ -23,7 +25,9 @@ public:
 };
 
 // The Secret Service or KWallet through QtKeychain, under the service name "Offerwatch".
-// Without a keyring both calls fail; nothing ever falls back to a plain file.
+// Without a keyring both calls fail; nothing ever falls back to a plain file. The
+// session bus is checked first, so that a bus that never answers fails the call
+// instead of hanging the program.
 class KeychainSecretStore final : public SecretStore {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(KeychainSecretStore)
@@ -32,6 +36,14 @@ public:
 
     void read(const QString& key, ReadDone done) override;
     void write(const QString& key, const QString& secret, WriteDone done) override;
+
+private:
+    // Runs job once the bus has answered, or tells failed why it will not.
+    void whenBusAnswers(std::function<void()> job, std::function<void(const QString&)> failed);
+    void startRead(const QString& key, const ReadDone& done);
+    void startWrite(const QString& key, const QString& secret, const WriteDone& done);
+
+    SessionBusCheck m_bus;
 };
 
 // A secret given in the environment variable name. The first call for a name takes it

@@ -4,6 +4,7 @@
 #include "testsupport/TestCertificates.h"
 
 #include <QFile>
+#include <QLocalServer>
 #include <QSettings>
 #include <QtTest>
 
@@ -21,6 +22,7 @@ private Q_SLOTS:
     void localMailAlert_reachesSendmail();
     void localMailFailures_forceLogoffAndOneRelogon();
     void loginOverStartTls_deliversAndKeepsThePasswordApart();
+    void silentSessionBus_startsAndNotificationsSayWhy();
 
 private:
     static QString foundList(const ConsoleProgram& program);
@@ -300,6 +302,31 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
     QVERIFY(settingsFile.open(QIODevice::ReadOnly));
     for (const QByteArray& text : {everything.toUtf8(), settingsFile.readAll()})
         QVERIFY2(!text.contains("s3cret"), "the password must not be shown or stored");
+}
+
+// A session bus that takes the connection and never answers holds up neither start-up
+// nor the keyring of a login that is set up; notifications say why they fail, once.
+void MailAlertsEndToEndTest::silentSessionBus_startsAndNotificationsSayWhy()
+{
+    QTemporaryDir dir;
+    QLocalServer silent;
+    QVERIFY(silent.listen(dir.filePath(QStringLiteral("bus"))));
+    QSettings settings(dir.filePath(QStringLiteral("Offerwatch/Offerwatch.ini")), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("SMTP.user"), QStringLiteral("me@example.net"));
+    settings.sync();
+    ConsoleProgram program;
+    program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    program.setEnvironmentValue(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                                QStringLiteral("unix:path=") + silent.fullServerName());
+    QVERIFY(program.start());
+    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    QCOMPARE(program.messages().filter(QStringLiteral("main: Program Started")).size(), 1);
+    program.send(QStringLiteral("notify test"));
+    program.send(QStringLiteral("notify test"));
+    QVERIFY(program.waitForMessage(QStringLiteral("notify: error, the session bus did not answer within 2 seconds")));
+    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForExit());
+    QCOMPARE(program.messages().filter(QStringLiteral("notify: error")).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(MailAlertsEndToEndTest)

@@ -8,6 +8,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QLocalServer>
 #include <QProcess>
 #include <QtTest>
 
@@ -22,12 +23,16 @@ class NotificationService final : public QObject {
 public:
     QList<QVariantList> calls;
     bool answers = true;
+    QStringList capabilities;
 
 public Q_SLOTS:
+    QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap& hints, int timeout, const QDBusMessage& message)
     {
-        calls << QVariantList{app, replaces, icon, summary, body, actions, hints.size(), timeout};
+        calls << QVariantList{app,     replaces, icon,
+                              summary, body,     actions,
+                              hints.value(u"desktop-entry"_s), hints.value(u"urgency"_s).value<uchar>(), timeout};
         if (!answers)
             message.setDelayedReply(true);
         return uint(calls.size());
@@ -71,21 +76,31 @@ private Q_SLOTS:
         m_bus.waitForFinished();
     }
 
-    // Shown, missing, silent: what reaches the service, what the log says, and that an
-    // unanswered call ends in time while the program goes on.
+    // Shown, missing, silent, a bus that never answers: what reaches the service, what
+    // the log says, and that an unanswered call ends in time while the program goes on.
     void notify_throughTheSessionBus_data()
     {
         QTest::addColumn<bool>("registered");
         QTest::addColumn<bool>("answers");
+        QTest::addColumn<bool>("markup"); // the service reads body markup
+        QTest::addColumn<bool>("silentBus");
         QTest::addColumn<QStringList>("logged");
-        QTest::newRow("service answers") << true << true << QStringList{u"notify: shown"_s, u"notify: shown"_s};
-        QTest::newRow("no service") << false << true << QStringList{u"notify: error, "_s};
-        QTest::newRow("service never answers") << true << false << QStringList{u"notify: error, "_s};
+        QTest::newRow("service answers") << true << true << false << false
+                                         << QStringList{u"notify: shown"_s, u"notify: shown"_s};
+        QTest::newRow("service reads markup") << true << true << true << false
+                                              << QStringList{u"notify: shown"_s, u"notify: shown"_s};
+        QTest::newRow("no service") << false << true << false << false << QStringList{u"notify: error, "_s};
+        QTest::newRow("service never answers") << true << false << false << false << QStringList{u"notify: error, "_s};
+        QTest::newRow("bus never answers") << true << true << false << true
+                                           << QStringList{u"notify: error, the session bus did not answer within 2 "
+                                                          "seconds"_s};
     }
     void notify_throughTheSessionBus()
     {
         QFETCH(bool, registered);
         QFETCH(bool, answers);
+        QFETCH(bool, markup);
+        QFETCH(bool, silentBus);
         QFETCH(QStringList, logged);
         const QString name = u"org.freedesktop.Notifications"_s;
         if (registered)
@@ -94,38 +109,52 @@ private Q_SLOTS:
             m_serviceConnection->unregisterService(name);
         m_service.calls.clear();
         m_service.answers = answers;
+        m_service.capabilities = markup ? QStringList{u"body"_s, u"body-markup"_s} : QStringList{u"body"_s};
+        // A socket that takes the connection and never says a word.
+        QLocalServer silent;
+        QVERIFY(silent.listen(m_dir.filePath(u"silent-bus"_s)));
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (silentBus)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(silent.fullServerName()));
 
         FakeClock clock;
         ActionLog log(clock);
         ScratchSettings settings;
         FreedesktopNotifier notifier;
         NotifyChannel channel(log, *settings, notifier);
-        QCOMPARE(channel.isOn(), registered);
+        QTRY_COMPARE_WITH_TIMEOUT(channel.isOn(), registered && !silentBus, 3000);
+        const QString hostile = u"<b>S&P</b> <a href=\"x\">A</a> (S-1)"_s;
         const Alert alert{Alert::TickersSubject,
-                          u" ABCD (go-now)  XYZ (closed)  NEWW (go-now)  "_s,
-                          {u"NEWW (go-now)"_s, u"XYZ (closed)"_s},
+                          u" ABCD (go-now)  XYZ (closed)  "_s + hostile,
+                          {hostile, u"XYZ (closed)"_s},
                           {},
                           {}};
         QElapsedTimer timer;
         timer.start();
         channel.send(alert);
-        channel.send(alert);
+        channel.send({u"Offerwatch: the watched page failed 3 times in a row"_s, u"url\ndetail"_s, {}, {}, {}});
         // Sending never waits for the bus: the poll cycle goes on at once.
         QVERIFY(timer.elapsed() < 500);
         QTRY_VERIFY_WITH_TIMEOUT(screenMessages(*log.screen()).size() >= logged.size(), 8000);
         QTest::qWait(answers ? 200 : 5500); // the second failure must stay quiet
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
         const QStringList messages = screenMessages(*log.screen());
         QCOMPARE(messages.size(), logged.size());
         for (qsizetype i = 0; i < logged.size(); ++i)
             QVERIFY2(messages[i].startsWith(logged[i]), qPrintable(messages[i]));
         QVERIFY(timer.elapsed() < 12'000);
-        if (!registered)
+        if (!registered || silentBus) {
+            QVERIFY(m_service.calls.isEmpty() || !registered);
             return;
+        }
         QCOMPARE(m_service.calls.size(), 2);
-        QCOMPARE(
-            m_service.calls.first(),
-            (QVariantList{u"Offerwatch"_s, 0u, u"offerwatch"_s, u"Offerwatch: 2 new offerings"_s,
-                          u"NEWW (go-now)\nXYZ (closed)"_s, QStringList{u"default"_s, u"Show Offerwatch"_s}, 0, -1}));
+        const QString body = (markup ? hostile.toHtmlEscaped() : hostile) + u"\nXYZ (closed)"_s;
+        const QVariant entry = u"io.github.offerwatch.offerwatch"_s;
+        QCOMPARE(m_service.calls.first(),
+                 (QVariantList{u"Offerwatch"_s, 0u, u"offerwatch"_s, u"Offerwatch: 2 new offerings"_s, body,
+                               QStringList{u"default"_s, u"Show Offerwatch"_s}, entry, uchar(1), -1}));
+        // A health alert is critical.
+        QCOMPARE(m_service.calls.last().at(7), QVariant(uchar(2)));
     }
 
     // A click on our notification asks for the main window; one on another program's does not.

@@ -91,12 +91,12 @@ QString SmtpDialogue::refusalReason() const
     // A NUL would split the name or the password inside AUTH PLAIN (RFC 4616).
     if (m_state.userName.contains(QChar(0)) || m_state.password.contains(QChar(0)))
         return QStringLiteral("UserName or Password contains a NUL character; the mail is not sent");
-    if (!m_state.userName.isEmpty() && m_state.password.isEmpty())
-        return QStringLiteral("UserName is set but Password is empty; no login is sent without a password; "
-                              "the mail is not sent");
     if (!m_state.userName.isEmpty() && m_state.security == ControlState::Security::None)
         return QStringLiteral("A login is never sent over an unencrypted connection: set Security to starttls or "
                               "tls; the mail is not sent");
+    if (!m_state.userName.isEmpty() && m_state.password.isEmpty())
+        return QStringLiteral("UserName is set but Password is empty; no login is sent without a password; "
+                              "the mail is not sent");
     if (m_state.hasAttachments) {
         for (const QString& path : m_state.attachmentList) {
             if (!unsafeCharacter(path, false).isEmpty() || path.contains(QLatin1Char('"')))
@@ -133,13 +133,20 @@ void SmtpDialogue::start()
             m_control.clearSendFlag();
             return;
         }
+        // The file OpenSSL users already name for their own CA serves where the host names none.
+        QString caFile = m_state.caFile;
+        QString caSetting = QStringLiteral("CaFile");
+        if (caFile.isEmpty()) {
+            caFile = qEnvironmentVariable("SSL_CERT_FILE");
+            caSetting = QStringLiteral("SSL_CERT_FILE");
+        }
         QList<QSslCertificate> extraCa;
-        if (!m_state.caFile.isEmpty()) {
-            extraCa = QSslCertificate::fromPath(m_state.caFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+        if (!caFile.isEmpty()) {
+            extraCa = QSslCertificate::fromPath(caFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
             if (extraCa.isEmpty()) {
-                Q_EMIT m_control.Error(QStringLiteral("CaFile \"%1\" holds no readable PEM certificate; "
+                Q_EMIT m_control.Error(QStringLiteral("%1 \"%2\" holds no readable PEM certificate; "
                                                       "the mail is not sent")
-                                           .arg(m_state.caFile));
+                                           .arg(caSetting, caFile));
                 m_control.clearSendFlag();
                 return;
             }
@@ -151,7 +158,11 @@ void SmtpDialogue::start()
     m_writer.abort();
     m_quitSent = false;
     connectToServer();
-    Q_EMIT m_control.ConnectionStatus(QStringLiteral("Connecting to ") + m_state.mailServerDomain + CrLf);
+    const QString host = m_state.mailServerDomain.contains(QLatin1Char(':'))
+                             ? QLatin1Char('[') + m_state.mailServerDomain + QLatin1Char(']')
+                             : m_state.mailServerDomain;
+    Q_EMIT m_control.ConnectionStatus(
+        QStringLiteral("Connecting to %1:%2").arg(host).arg(m_state.mailServerPort) + CrLf);
 }
 
 bool SmtpDialogue::extended() const
@@ -330,9 +341,13 @@ void SmtpDialogue::handleExtended(const SmtpReply& reply)
     const bool loggingIn =
         m_phase == Phase::AuthLoginName || m_phase == Phase::AuthLoginPassword || m_phase == Phase::Auth;
     if (reply.code != m_expectedCode) {
+        // RFC 4954 section 6: 535, the credentials were not accepted.
+        const QString hint = loggingIn && reply.code == 535
+                                 ? QStringLiteral(": check the user name; many providers need an app password")
+                                 : QString();
         endWithError((loggingIn ? QStringLiteral("The SMTP server refused the login : ")
                                 : QStringLiteral("Error from SMTP Server : ")) +
-                     text);
+                     (hint.isEmpty() ? text : text.trimmed() + hint));
         return;
     }
     switch (m_phase) {

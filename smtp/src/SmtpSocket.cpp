@@ -29,6 +29,8 @@ void SmtpSocket::connectToServer(const QString& host, quint16 port, Transport tr
     ++m_generation;
     m_sslErrors.clear();
     m_handshaking = false;
+    m_implicitTls = transport == Transport::Tls;
+    m_port = port;
     // A plain connection stays a QTcpSocket, so that it needs no TLS library at all.
     QSslSocket* ssl = transport == Transport::Plain ? nullptr : new QSslSocket(this);
     QTcpSocket* socket = ssl ? ssl : new QTcpSocket(this);
@@ -92,13 +94,37 @@ QString SmtpSocket::failureDescription(QTcpSocket* socket) const
 {
     if (!m_handshaking)
         return socket->errorString();
-    if (m_sslErrors.isEmpty())
-        return QStringLiteral("The TLS handshake with the SMTP server failed: ") + socket->errorString();
+    const QString failed = QStringLiteral("The TLS handshake with the SMTP server failed: ");
+    if (m_sslErrors.isEmpty()) {
+        // OpenSSL's words for a greeting in plain text where a TLS record was due.
+        const QString reason = socket->errorString();
+        if (m_implicitTls && (reason.contains(QLatin1String("wrong version number")) ||
+                              reason.contains(QLatin1String("unknown protocol"))))
+            return failed + QStringLiteral("the server did not answer TLS on port %1; try STARTTLS").arg(m_port);
+        return failed + reason;
+    }
     QStringList reasons;
-    for (const QSslError& error : m_sslErrors)
+    bool unknownIssuer = false;
+    for (const QSslError& error : m_sslErrors) {
         reasons.append(error.errorString());
+        switch (error.error()) {
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+            unknownIssuer = true;
+            break;
+        default:
+            break;
+        }
+    }
     reasons.removeDuplicates();
-    return QStringLiteral("The SMTP server's certificate is not trusted: ") + reasons.join(QStringLiteral("; "));
+    if (!unknownIssuer)
+        return QStringLiteral("The SMTP server's certificate is not trusted: ") + reasons.join(QStringLiteral("; "));
+    return QStringLiteral("The SMTP server's certificate is not trusted (unknown issuer); if the server uses your "
+                          "own CA, point SSL_CERT_FILE at its certificate (%1)")
+        .arg(reasons.join(QStringLiteral("; ")));
 }
 
 bool SmtpSocket::isEncrypted() const

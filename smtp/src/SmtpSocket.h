@@ -61,5 +61,8 @@ private:
     QList<QSslCertificate> m_extraCa;
     QList<QSslError> m_sslErrors; // of the running handshake
     bool m_handshaking = false;
+    // What a failed implicit-TLS handshake is reported with.
+    bool m_implicitTls = false;
+    quint16 m_port = 0;
     quint64 m_generation = 0;
 };

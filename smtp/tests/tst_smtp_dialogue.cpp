@@ -94,7 +94,7 @@ void TestSmtpDialogue::plainMail_commandsContentAndEventsInOrder()
     QStringList statuses = s.log.withPrefix(QStringLiteral("Status:"));
     statuses.removeIf([](const QString& s) { return s.startsWith(u"Date: ") || s.startsWith(u"Message-ID: "); });
     QCOMPARE(statuses, (QStringList{
-                           "Connecting to 127.0.0.1\r\n", "220 fake.test ready\r\n", "HELO 127.0.0.1\r\n",
+                           QStringLiteral("Connecting to 127.0.0.1:%1\r\n").arg(s.server.port()), "220 fake.test ready\r\n", "HELO 127.0.0.1\r\n",
                            "250-fake.test\r\n250 HELP\r\n", "MAIL FROM:<alice@example.org>\r\n", "250\r\n",
                            "RCPT TO:<bob@example.org>\r\n", "250 ok\r\n", "DATA\r\n", "250 stray\r\n", "354 go\r\n",
                            "Reply-To:alice@example.org\r\n", "From:alice@example.org\r\n", "To:bob@example.org\r\n",

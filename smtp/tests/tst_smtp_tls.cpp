@@ -158,18 +158,26 @@ void TestSmtpTls::refused_endsThroughErrorAndNothingIsSent_data()
     QTest::addColumn<QString>("caFile");   // "" for the system's trust store only
     QTest::addColumn<QString>("error");
     const QString ca = m_trusted.caPath();
-    const QString untrusted = QStringLiteral("The SMTP server's certificate is not trusted: ");
+    const QString untrusted = QStringLiteral("The SMTP server's certificate is not trusted (unknown issuer); if the "
+                                             "server uses your own CA, point SSL_CERT_FILE at its certificate (");
     QTest::newRow("unknown CA") << int(StartTlsOtherCa) << "starttls"
                                 << "" << ca << untrusted + "The issuer certificate of a locally looked up certificate";
     QTest::newRow("system trust store only") << int(TlsLoginOnly) << "tls" << Password << "" << untrusted;
-    QTest::newRow("wrong password") << int(StartTlsLogin) << "starttls"
-                                    << "wrong-" + Password << ca << "The SMTP server refused the login : 535 ";
+    QTest::newRow("wrong password") << int(StartTlsLogin) << "starttls" << "wrong-" + Password << ca
+                                    << "The SMTP server refused the login : 535 5.7.8 Authentication credentials "
+                                       "invalid: check the user name; many providers need an app password";
     QTest::newRow("no STARTTLS offered") << int(PlainOnly) << "starttls"
                                          << "" << ca << "The SMTP server does not offer STARTTLS; the mail is not sent";
-    QTest::newRow("implicit TLS to a plain server") << int(PlainOnly) << "tls"
-                                                    << "" << ca << "The TLS handshake with the SMTP server failed: ";
+    QTest::newRow("implicit TLS to a plain server")
+        << int(PlainOnly) << "tls"
+        << "" << ca << "The TLS handshake with the SMTP server failed: the server did not answer TLS on port ";
     QTest::newRow("CaFile not PEM") << int(StartTlsLogin) << "starttls" << Password << SMTP_TESTS_DIR "/mime_parts.py"
-                                    << "holds no readable PEM certificate; the mail is not sent";
+                                    << "CaFile \"" SMTP_TESTS_DIR "/mime_parts.py\" holds no readable PEM certificate";
+    // A caFile of "SSL_CERT_FILE=..." sets that variable instead.
+    QTest::newRow("SSL_CERT_FILE not PEM") << int(StartTlsLogin) << "starttls" << Password
+                                           << "SSL_CERT_FILE=" SMTP_TESTS_DIR "/mime_parts.py"
+                                           << "SSL_CERT_FILE \"" SMTP_TESTS_DIR "/mime_parts.py\" holds no readable "
+                                              "PEM certificate; the mail is not sent";
     const QString stalled = QStringLiteral("The TLS handshake with the SMTP server did not finish within 1 seconds");
     QTest::newRow("handshake stalls, implicit TLS") << int(ServerCount) << "tls"
                                                     << "" << ca << stalled;
@@ -191,7 +199,9 @@ void TestSmtpTls::refused_endsThroughErrorAndNothingIsSent()
     const qsizetype before = real ? m_servers[server].messages().size() : 0;
     Smtp control;
     prepare(control, real ? m_servers[server].port() : stalling.port(), security);
-    control.setCaFile(caFile);
+    const bool fromEnvironment = caFile.startsWith(u"SSL_CERT_FILE=");
+    qputenv("SSL_CERT_FILE", fromEnvironment ? caFile.section(u'=', 1).toUtf8() : QByteArray());
+    control.setCaFile(fromEnvironment ? QString() : caFile);
     if (!real)
         control.setTlsHandshakeTimeout(1);
     if (!password.isEmpty()) {
