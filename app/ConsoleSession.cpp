@@ -173,6 +173,7 @@ void ConsoleSession::catchTerminationSignals(std::function<void()> onSignal)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 void ConsoleSession::readSignal()

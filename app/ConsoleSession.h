@@ -12,7 +12,7 @@
 class QSocketNotifier;
 
 // Reads one command per line from standard input and runs the action a user would
-// take on the matching control. SIGINT and SIGTERM run the normal shut-down.
+// take on the matching control. SIGINT, SIGTERM and SIGHUP (a closed terminal) run the normal shut-down.
 class ConsoleSession final : public QObject, public ConsoleCommands {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ConsoleSession)

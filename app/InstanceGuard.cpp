@@ -2,10 +2,16 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
+#include <QThread>
 
 namespace {
 constexpr int AnswerMilliseconds = 1000;
+// A run that starts at the same moment creates its lock file a little before it writes
+// its process number into it.
+constexpr int LockWritingMilliseconds = 200;
 const QByteArray RaiseRequest = "raise\n";
 } // namespace
 
@@ -53,9 +59,11 @@ InstanceGuard::Outcome InstanceGuard::claim()
         m_lock.reset();
         return Outcome::Unguarded;
     }
-    QString host;
-    QString application;
-    m_lock->getLockInfo(&m_runningProcess, &host, &application);
+    if (!readHolder()) {
+        QThread::msleep(LockWritingMilliseconds);
+        if (!readHolder() && !holderAnswers())
+            return takeOverDamagedLock();
+    }
     QLocalSocket socket;
     socket.connectToServer(m_serverName);
     if (socket.waitForConnected(AnswerMilliseconds)) {
@@ -72,4 +80,33 @@ void InstanceGuard::listen()
     QLocalServer::removeServer(m_serverName);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     m_server.listen(m_serverName);
+}
+
+bool InstanceGuard::readHolder()
+{
+    QString host;
+    QString application;
+    return m_lock->getLockInfo(&m_runningProcess, &host, &application) && m_runningProcess > 0;
+}
+
+bool InstanceGuard::holderAnswers() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_serverName);
+    return socket.waitForConnected(AnswerMilliseconds);
+}
+
+// An empty or garbled lock file (a crash while it was written, a full disk, a hand edit)
+// names no process that could still hold it, and nothing answers on the socket: left
+// alone it would keep every later start out for good.
+InstanceGuard::Outcome InstanceGuard::takeOverDamagedLock()
+{
+    const QString path = QDir(m_folder).filePath(QStringLiteral("offerwatch.lock"));
+    if (!QFileInfo(path).isFile() || !QFile::remove(path) || !m_lock->tryLock(0)) {
+        m_problem = QStringLiteral("%1 is damaged and cannot be replaced").arg(path);
+        m_lock.reset();
+        return Outcome::Unguarded;
+    }
+    listen();
+    return Outcome::First;
 }

@@ -32,6 +32,9 @@ Q_SIGNALS:
 
 private:
     void listen();
+    bool readHolder();
+    bool holderAnswers() const;
+    Outcome takeOverDamagedLock();
 
     QString m_folder;
     QString m_serverName;

@@ -100,13 +100,17 @@ void ConsoleTest::commands_actLikeTheControls()
 
 void ConsoleTest::terminationSignal_runsNormalShutDown()
 {
-    ConsoleProgram program;
-    QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    ::kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
-    QVERIFY(program.waitForMessage(QStringLiteral("main: Exit Program.")));
-    QVERIFY(program.waitForExit());
-    QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+    // A service manager stops with SIGTERM; a closed terminal sends SIGHUP.
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        ConsoleProgram program;
+        QVERIFY(program.start());
+        QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+        ::kill(static_cast<pid_t>(program.process().processId()), signal);
+        QVERIFY(program.waitForMessage(QStringLiteral("main: Exit Program.")));
+        QVERIFY(program.waitForExit());
+        QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.process().exitCode(), 0);
+    }
 }
 
 void ConsoleTest::demo_showsFoundNoChangesAndExcludeClosed()
@@ -381,6 +385,17 @@ void ConsoleTest::secondStart_onTheSameSettingsExitsWithStatus3()
     third.send(QStringLiteral("exit"));
     unguarded.send(QStringLiteral("exit"));
     QVERIFY(third.waitForExit() && unguarded.waitForExit());
+
+    // A lock file that names no process (empty, garbled) keeps no later start out.
+    QFile damaged(config.filePath(QStringLiteral("Offerwatch/offerwatch.lock")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("\x01garbage\n") > 0);
+    damaged.close();
+    ConsoleProgram afterDamage;
+    QVERIFY(onSettings(afterDamage, config.path()));
+    QVERIFY(afterDamage.waitForMessage(QStringLiteral("window: normal")));
+    afterDamage.send(QStringLiteral("exit"));
+    QVERIFY(afterDamage.waitForExit());
+    QCOMPARE(afterDamage.process().exitCode(), 0);
 }
 
 void ConsoleTest::service_writesJournalPrioritiesAndEndsWithItsStatus_data()
