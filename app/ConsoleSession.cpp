@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -69,6 +70,15 @@ bool ConsoleSession::execute(const QString& rawLine)
     QString line = rawLine;
     if (line.endsWith(QLatin1Char('\r')))
         line.chop(1);
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    // A value with a NUL, an escape or a bidi control is never what a user meant to type
+    // into a box, and saved it would only fail later in a request header or a mail.
+    const bool controls = std::any_of(line.cbegin(), line.cend(), [](QChar c) { return PlainText::isFolded(c.unicode()); });
+    if (controls || line.contains(QChar::ReplacementCharacter)) {
+        printError(controls ? QStringLiteral("a command holding control characters was refused; nothing changed")
+                            : QStringLiteral("a command that is not valid UTF-8 was refused; nothing changed"));
+        return false;
+    }
     const QString trimmed = line.trimmed();
     if (trimmed.isEmpty())
         return true;

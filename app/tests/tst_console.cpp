@@ -212,6 +212,7 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
     program.send(QStringLiteral("stop"));
     program.send(QStringLiteral("alarm ") + QString(70 * 1024, QLatin1Char('x')));
     program.send(QStringLiteral("smtp from \"   \""));
+    program.send(u"smtp from ow\u0000x@example.com"_s);
     program.send(QStringLiteral("smtp test"));
     QVERIFY(program.waitForMessage(QStringLiteral("email: smtp error, Please fill MailFrom property")));
     program.send(QStringLiteral("exit"));
@@ -219,6 +220,7 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
     const QString errors = program.standardError();
     QVERIFY(errors.contains(QStringLiteral("'stop': monitoring is stopped already; nothing changed")));
     QVERIFY(errors.contains(QStringLiteral("a command line longer than 64 KiB was refused")));
+    QVERIFY(errors.contains(QStringLiteral("a command holding control characters was refused; nothing changed")));
     QCOMPARE(program.messages().count(QStringLiteral("poll: stopped")), 1);
     QVERIFY(!program.messages().contains(QStringLiteral("alarm: ON")));
 }
