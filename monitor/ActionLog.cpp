@@ -107,6 +107,8 @@ QString ActionLog::singleLine(const QString& message)
 
 void ActionLog::LogAction(const QString& rawMessage)
 {
+    if (m_closed)
+        return;
     const QString message = singleLine(rawMessage);
     const QString line = screenLine(m_clock.now(), message);
     m_screen.addLine(line);

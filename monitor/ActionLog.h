@@ -48,6 +48,9 @@ public:
     const QString& filePath() const { return m_filePath; }
 
     void LogAction(const QString& message);
+    // The run has ended: an answer that arrives while the program winds down (a keyring,
+    // a late reply) is not logged after the exit line.
+    void close() { m_closed = true; }
 
     ActionLogModel* screen() { return &m_screen; }
     const ActionLogModel* screen() const { return &m_screen; }
@@ -71,6 +74,7 @@ private:
     const Clock& m_clock;
     QString m_filePath;
     ActionLogModel m_screen;
+    bool m_closed = false;
 };
 
 // "Error #" and the number, with a leading blank when it is not negative, a blank

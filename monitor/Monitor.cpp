@@ -130,6 +130,7 @@ void Monitor::Form_Unload()
         m_alerts->logoffMessagingSession();
     if (m_windows)
         m_windows->unloadAllWindows();
+    m_log.close();
     Q_EMIT exitRequested();
 }
 
@@ -313,8 +314,10 @@ void Monitor::restoreHistory()
         m_detector.restore(seen.lists);
         m_keyDetector.restore(seen.keys);
         const QDateTime saved = seen.saved.toLocalTime();
-        LogAction(QStringLiteral("poll: compared with %1 lists seen before the restart, saved %2 %3")
-                      .arg(seen.filledLists())
+        const int lists = seen.filledLists();
+        LogAction(QStringLiteral("poll: compared with %1 %2 seen before the restart, saved %3 %4")
+                      .arg(lists)
+                      .arg(lists == 1 ? QStringLiteral("list") : QStringLiteral("lists"))
                       .arg(ActionLog::shortDate(saved), ActionLog::longTime(saved)));
         return;
     }
@@ -342,8 +345,10 @@ void Monitor::saveHistory()
         return;
     }
     if (!std::exchange(m_historySaveFailed, true))
-        LogAction(QStringLiteral("poll: the history cannot be saved to %1 (%2); the file saved before is kept")
-                      .arg(file.path(), error));
+        LogAction(QStringLiteral("poll: the history cannot be saved to %1 (%2)%3")
+                      .arg(file.path(), error,
+                           QFileInfo::exists(file.path()) ? QStringLiteral("; the file saved before is kept")
+                                                          : QString()));
 }
 
 std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)

@@ -336,7 +336,7 @@ void ConsoleTest::restart_comparesWithWhatWasSeenBeforeItAndSwitchesMailOn()
     QVERIFY(start(second));
     // Local mail is switched on where start-up said "email: OFF".
     QCOMPARE(second.messages().mid(2, 3), (QStringList{u"poll: stopped"_s, u"email: logon OK"_s, u"email: ON"_s}));
-    const QStringList restored = second.messages().filter(QStringLiteral("poll: compared with 1 lists seen before"));
+    const QStringList restored = second.messages().filter(QStringLiteral("poll: compared with 1 list seen before"));
     QCOMPARE(restored.size(), 1);
     QVERIFY(second.messages().contains(QStringLiteral("poll: OK, no changes-  Acme Inc (S-1)  ")));
     server.setDefaultResponse(feed({QStringLiteral("Newco Corp"), QStringLiteral("Acme Inc")}));
