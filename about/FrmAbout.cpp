@@ -1,5 +1,6 @@
 #include "about/FrmAbout.h"
 
+#include "platform/DataFiles.h"
 #include "platform/TextEditor.h"
 #include "ui_FrmAbout.h"
 
@@ -39,7 +40,7 @@ void FrmAbout::Command2_Click()
 {
     if (m_logAction)
         m_logAction(QStringLiteral("about: ") + HelpFileName);
-    // The current directory of the moment, not the program's own: that is where
-    // the user keeps the log and the help file of this run.
-    LaunchTextEditor(QDir::current().filePath(HelpFileName));
+    // Looked for from the current directory of the moment, not the program's own: that
+    // is where the user keeps the log and perhaps a help file of their own.
+    LaunchTextEditor(DataFiles::pathFor(HelpFileName, QDir::currentPath()));
 }

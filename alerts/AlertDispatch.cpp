@@ -35,9 +35,11 @@ void AlertDispatch::SoundAlarm()
 {
     if (m_sound.play(AlarmFile))
         return;
-    // The player only says that nothing started; no error number comes with that.
+    // No error number comes with a sound that did not start; the player's reason, where it has one.
     m_mainPanel.setStatusColour(StatusColour::Orange);
-    m_log.LogAction(errorDetailLine(QStringLiteral("alarm: error #"), 0, QString()));
+    const QString why = m_sound.whyNotStarted();
+    m_log.LogAction(why.isEmpty() ? errorDetailLine(QStringLiteral("alarm: error #"), 0, QString())
+                                  : QStringLiteral("alarm: error, ") + why);
 }
 
 void AlertDispatch::DispatchEmailAlert(const Alert& alert)

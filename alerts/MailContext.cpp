@@ -4,11 +4,14 @@
 #include "monitor/ActionLog.h"
 #include "monitor/Alert.h"
 #include "monitor/RunState.h"
+#include "monitor/WatchSettings.h"
 #include "platform/PlainText.h"
 #include "platform/Settings.h"
 
 namespace {
 const QString NamesNewKey = QStringLiteral("Alerts/nameNewInSubject");
+const QString AtStartKey = QStringLiteral("Alerts/mailAtStart");
+const QString MailSystemKey = QStringLiteral("Alerts/mailSystem");
 // RFC 5322's recommended line length: pagers and phone lock screens show no more.
 constexpr qsizetype MaxSubjectLength = 78;
 } // namespace
@@ -23,6 +26,9 @@ void switchEmailAlerts(const MailContext& mail, AlertChannel& channel, bool on)
     // One channel at a time: switching one on replaces the other's choice.
     mail.state.MailSystem = on ? channel.name() : QStringLiteral("NOTHING");
     mail.state.EmailOn = on;
+    // Remembered for the next start, should the user want alerts on from the start.
+    if (on)
+        mail.settings.setValue(MailSystemKey, channel.name());
     Q_EMIT channel.switched();
     mail.log.LogAction(on ? QStringLiteral("email: ON") : QStringLiteral("email: OFF"));
 }
@@ -35,7 +41,10 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
 
 bool namesNewOfferings(const MailContext& mail)
 {
-    return mail.settings.isOn(NamesNewKey);
+    // A feed's or a pattern's list is long and changes a little at a time: there the subject
+    // says what is new unless the user said otherwise. The broker's mail stays the design's.
+    const bool readsFeedOrPattern = WatchSettings::load(mail.settings).source != WatchSettings::Source::Broker;
+    return mail.settings.isOn(NamesNewKey, readsFeedOrPattern);
 }
 
 void setNamesNewOfferings(const MailContext& mail, bool on)
@@ -43,6 +52,22 @@ void setNamesNewOfferings(const MailContext& mail, bool on)
     mail.settings.setOn(NamesNewKey, on);
     mail.log.LogAction(on ? QStringLiteral("email: new offerings in the subject ON")
                           : QStringLiteral("email: new offerings in the subject OFF"));
+}
+
+bool mailAtStart(const MailContext& mail)
+{
+    return mail.settings.isOn(AtStartKey);
+}
+
+void setMailAtStart(const MailContext& mail, bool on)
+{
+    mail.settings.setOn(AtStartKey, on);
+    mail.log.LogAction(on ? QStringLiteral("email: on at start ON") : QStringLiteral("email: on at start OFF"));
+}
+
+QString lastMailSystem(const MailContext& mail)
+{
+    return mail.settings.value(MailSystemKey, QString());
 }
 
 QString foldedAlertText(const Alert& alert)

@@ -33,6 +33,12 @@ void stopEmailAlerts(const MailContext& mail, AlertChannel& channel);
 bool namesNewOfferings(const MailContext& mail);
 void setNamesNewOfferings(const MailContext& mail, bool on);
 
+// The wizard's "Switch e-mail alerts on when Offerwatch starts", saved; off by default.
+bool mailAtStart(const MailContext& mail);
+void setMailAtStart(const MailContext& mail, bool on);
+// The channel e-mail alerts last went on through ("SMTP", "MAPI"), or an empty text.
+QString lastMailSystem(const MailContext& mail);
+
 // An alert's subject, the first line of its body ("" or "New: ...\n") and its text, as
 // mail sends them: what came from a page folded to one line per line, so that nothing
 // in it can end a header line or be refused as one.

@@ -8,8 +8,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Watches a broker's page of current IPO offerings and alerts on new ones.\n"
-        "Works in the current directory: the log ipolog.txt is written there and the help\n"
-        "file Offerwatch.txt is looked for there. Without a display it runs in console mode.\n"
+        "Works in the current directory: the log ipolog.txt is written there; the help file\n"
+        "Offerwatch.txt and the sound are looked for there first, then where they were\n"
+        "installed. Without a display it runs in console mode.\n"
         "In console mode, type help for the commands. See offerwatch(1)."));
     const QCommandLineOption console(QStringLiteral("console"),
                                      QStringLiteral("Run without windows; commands on standard input."));

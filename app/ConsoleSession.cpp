@@ -1,11 +1,17 @@
 #include "app/ConsoleSession.h"
 
+#include "platform/PlainText.h"
+
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +21,33 @@ void forwardSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+}
+
+// systemd names the journal's stream as "device:inode" in JOURNAL_STREAM; a stream that
+// is that one takes priority prefixes, anything else (a terminal, a pipe) takes none.
+bool goesToJournal(FILE* stream)
+{
+    const QByteArray named = qgetenv("JOURNAL_STREAM");
+    const qsizetype colon = named.indexOf(':');
+    struct stat info = {};
+    if (colon < 0 || ::fstat(::fileno(stream), &info) != 0)
+        return false;
+    bool devOk = false;
+    bool inoOk = false;
+    const qulonglong device = named.left(colon).toULongLong(&devOk);
+    const qulonglong inode = named.mid(colon + 1).toULongLong(&inoOk);
+    return devOk && inoOk && device == info.st_dev && inode == info.st_ino;
+}
+
+void writeLine(FILE* stream, const QString& line, ConsoleSession::Priority priority)
+{
+    static const bool stdoutToJournal = goesToJournal(stdout);
+    static const bool stderrToJournal = goesToJournal(stderr);
+    QByteArray bytes = PlainText::folded(line).toLocal8Bit() + '\n';
+    if (stream == stdout ? stdoutToJournal : stderrToJournal)
+        bytes.prepend('<' + QByteArray::number(int(priority)) + '>');
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
 }
 } // namespace
 
@@ -37,6 +70,15 @@ bool ConsoleSession::execute(const QString& rawLine)
     QString line = rawLine;
     if (line.endsWith(QLatin1Char('\r')))
         line.chop(1);
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    // A value with a NUL, an escape or a bidi control is never what a user meant to type
+    // into a box, and saved it would only fail later in a request header or a mail.
+    const bool controls = std::any_of(line.cbegin(), line.cend(), [](QChar c) { return PlainText::isFolded(c.unicode()); });
+    if (controls || line.contains(QChar::ReplacementCharacter)) {
+        printError(controls ? QStringLiteral("a command holding control characters was refused; nothing changed")
+                            : QStringLiteral("a command that is not valid UTF-8 was refused; nothing changed"));
+        return false;
+    }
     const QString trimmed = line.trimmed();
     if (trimmed.isEmpty())
         return true;
@@ -44,6 +86,7 @@ bool ConsoleSession::execute(const QString& rawLine)
     // The longest command name that the line starts with wins, so "smtp to" is not
     // taken for a command "smtp" with the argument "to".
     const Command* match = nullptr;
+    QString matchedName;
     QString argument;
     qsizetype matchedLength = -1;
     for (const auto& [name, command] : m_commands) {
@@ -51,10 +94,12 @@ bool ConsoleSession::execute(const QString& rawLine)
             continue;
         if (trimmed == name) {
             match = &command;
+            matchedName = name;
             argument.clear();
             matchedLength = name.size();
         } else if (command.takesArgument && trimmed.startsWith(name + QLatin1Char(' '))) {
             match = &command;
+            matchedName = name;
             // The argument keeps its own blanks: typing " x" into a box is not typing "x".
             const QString afterIndent = line.mid(line.indexOf(name));
             argument = afterIndent.mid(name.size() + 1);
@@ -67,7 +112,7 @@ bool ConsoleSession::execute(const QString& rawLine)
     }
     // A value in double quotes is typed as it stands inside them, blanks and all.
     const QString value = argument.trimmed();
-    if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+    if (!m_verbatim.contains(matchedName) && value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         argument = value.mid(1, value.size() - 2);
     match->handler(argument);
     return true;
@@ -96,6 +141,7 @@ void ConsoleSession::readInput()
         m_input->setEnabled(false);
         if (!m_pending.isEmpty() && !m_discarding)
             execute(QString::fromLocal8Bit(std::exchange(m_pending, {})));
+        Q_EMIT inputEnded();
         return;
     }
     // Only the new bytes are searched for line ends, and a line is taken out of the
@@ -137,6 +183,7 @@ void ConsoleSession::catchTerminationSignals(std::function<void()> onSignal)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 void ConsoleSession::readSignal()
@@ -150,8 +197,11 @@ void ConsoleSession::readSignal()
 void ConsoleSession::printHelp(const QString& helpFilePath) const
 {
     printLine(QStringLiteral("Commands, one per line:"));
-    for (const auto& [name, command] : m_commands)
-        printLine(QStringLiteral("  ") + name + (command.takesArgument ? QStringLiteral(" TEXT") : QString()));
+    for (const auto& [name, command] : m_commands) {
+        const auto values = m_argumentValues.find(name);
+        const QString argument = values == m_argumentValues.end() ? QStringLiteral("TEXT") : values->second;
+        printLine(QStringLiteral("  ") + name + (command.takesArgument ? QLatin1Char(' ') + argument : QString()));
+    }
     // Headless there is no viewer to open it, so the user needs to know where to read it.
     printLine(QStringLiteral("Help file: %1%2")
                   .arg(helpFilePath, QFileInfo::exists(helpFilePath) ? QString() : QStringLiteral(" (not found)")));
@@ -159,14 +209,37 @@ void ConsoleSession::printHelp(const QString& helpFilePath) const
 
 void ConsoleSession::printLine(const QString& line)
 {
-    const QByteArray bytes = line.toLocal8Bit() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    writeLine(stdout, line, priorityOf(line));
 }
 
-void ConsoleSession::printError(const QString& text)
+void ConsoleSession::printError(const QString& text, Priority priority)
 {
-    const QByteArray bytes = QStringLiteral("offerwatch: %1\n").arg(text).toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    writeLine(stderr, QStringLiteral("offerwatch: ") + text, priority);
+}
+
+void ConsoleSession::takeQtMessages()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        const bool fatal = type == QtFatalMsg;
+        writeLine(stderr, text,
+                  fatal || type == QtCriticalMsg ? Priority::Error
+                  : type == QtWarningMsg         ? Priority::Warning
+                                                 : Priority::Info);
+        if (fatal)
+            std::abort();
+    });
+}
+
+ConsoleSession::Priority ConsoleSession::priorityOf(const QString& message)
+{
+    // Read from the area words at the front, so that an offering's name cannot raise its line.
+    static const QRegularExpression error(
+        QStringLiteral("^([ 0-9]{1,2}:\\d\\d:\\d\\d +)?(Error #|web: timeout|\\w+: (\\w+ )?error\\b)"));
+    static const QRegularExpression warning(
+        QStringLiteral("^([ 0-9]{1,2}:\\d\\d:\\d\\d +)?\\w+: (warning\\b|could not |the (saved )?history cannot )"));
+    if (error.match(message).hasMatch())
+        return Priority::Error;
+    if (warning.match(message).hasMatch())
+        return Priority::Warning;
+    return Priority::Info;
 }

@@ -2,12 +2,15 @@
 
 #include "about/FrmAbout.h"
 #include "alerts/AlertDispatch.h"
+#include "alerts/MapiChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "alerts/widgets/AlertChannels.h"
 #include "alerts/widgets/FrmMail.h"
 #include "app/ConsoleSession.h"
+#include "app/InstanceGuard.h"
 #include "browser/BrowserHost.h"
 #include "monitor/DemoOfferingsServer.h"
+#include "monitor/HistoryFile.h"
 #include "monitor/Monitor.h"
 #include "monitor/TrayModel.h"
 #include "monitor/WatchSetup.h"
@@ -15,6 +18,7 @@
 #include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/TrayIcon.h"
 #include "monitor/widgets/WindowManager.h"
+#include "platform/DataFiles.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NetworkPageClient.h"
 #include "platform/SecretStore.h"
@@ -26,6 +30,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSystemTrayIcon>
 namespace {
 // Who the demo feed's requests name, as EDGAR's rules want a contact.
@@ -42,17 +47,43 @@ Program::Program(const CommandLine& options, QObject* parent)
     , m_windows(std::make_unique<WindowManager>(!options.console))
 {
     if (options.console)
-        m_prompt = std::make_unique<ConsolePrompt>();
+        m_prompt = std::make_unique<ConsolePrompt>([](const QString& line) { ConsoleSession::printError(line); });
     else
         m_prompt = std::make_unique<MessageBoxPrompt>();
     m_monitor->setWindowHost(m_windows.get());
+    m_monitor->setHistoryFolder(HistoryFile::defaultFolder());
     connect(m_monitor.get(), &Monitor::exitRequested, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 Program::~Program() = default;
 
-bool Program::start()
+bool Program::guardInstance(int* exitStatus)
 {
+    m_guard = std::make_unique<InstanceGuard>(QFileInfo(m_settings->filePath()).absolutePath());
+    switch (m_guard->claim()) {
+    case InstanceGuard::Outcome::First:
+        connect(m_guard.get(), &InstanceGuard::raiseRequested, this, [this] {
+            if (m_windows->windowsVisible())
+                m_mainWindow->raiseToFront();
+        });
+        return true;
+    case InstanceGuard::Outcome::AlreadyRunning:
+        ConsoleSession::printError(QStringLiteral("already running (process %1)").arg(m_guard->runningProcess()));
+        *exitStatus = AlreadyRunning;
+        return false;
+    case InstanceGuard::Outcome::Unguarded:
+        ConsoleSession::printError(QStringLiteral("could not guard against a second instance on these settings (%1); "
+                                                  "running anyway")
+                                       .arg(m_guard->problem()));
+        return true;
+    }
+    return true;
+}
+
+bool Program::start(int* exitStatus)
+{
+    if (!guardInstance(exitStatus))
+        return false;
     if (!m_options.url.isEmpty())
         m_urlOverride = m_options.url;
     if (m_options.demo) {
@@ -60,6 +91,7 @@ bool Program::start()
         if (!m_demo->start()) {
             ConsoleSession::printError(
                 QStringLiteral("the demo page server cannot start: %1").arg(m_demo->errorString()));
+            *exitStatus = CannotStart;
             return false;
         }
         WatchSettings demo;
@@ -68,10 +100,14 @@ bool Program::start()
             demo.url = m_demo->feedUrl();
             demo.source = WatchSettings::Source::Edgar;
             demo.contact = DemoContact;
+            // The sample feed changes with each request: one form keeps one change per poll.
+            demo.forms = {QStringLiteral("S-1")};
         }
         m_demoWatch = demo;
     }
     m_watchSetup = std::make_unique<WatchSetup>(*m_settings, *m_tryClient);
+    m_watchSetup->setConsoleWords(m_options.console);
+    m_monitor->setConsoleWords(m_options.console);
     applyWatch();
 
     m_console = new ConsoleSession(this);
@@ -81,6 +117,7 @@ bool Program::start()
         addConsoleCommands();
         addWatchConsoleCommands();
         connect(m_monitor.get(), &Monitor::exitRequested, m_console, &ConsoleSession::stopListening);
+        connect(m_console, &ConsoleSession::inputEnded, this, &Program::endWhenNothingCanHeal);
     }
 
     m_mainWindow = std::make_unique<FrmMain>(*m_monitor);
@@ -91,9 +128,12 @@ bool Program::start()
     // Said once the log is open, so the record of the run shows why settings were lost.
     if (!m_settings->loadProblem().isEmpty())
         m_monitor->LogAction(QStringLiteral("settings: ") + m_settings->loadProblem());
+    if (!m_guard->problem().isEmpty())
+        m_monitor->LogAction(QStringLiteral("main: could not guard against a second instance (%1)")
+                                 .arg(m_guard->problem()));
     connect(m_settings.get(), &Settings::saveFailed, m_monitor.get(),
             [this](const QString& reason) { m_monitor->LogAction(QStringLiteral("settings: ") + reason); });
-    connect(m_settings.get(), &Settings::changed, this, &Program::watchSettingChanged);
+    connect(m_watchSetup.get(), &WatchSetup::saved, this, &Program::watchSaved);
     if (m_options.console) {
         // Nothing is shown, but the log reads as if the window had appeared.
         m_monitor->Form_Resize(Monitor::WindowState::Normal);
@@ -106,12 +146,25 @@ bool Program::start()
     return true;
 }
 
+void Program::endWhenNothingCanHeal()
+{
+    // Under a service nobody can type the missing setting in, and restarting would only
+    // fail again: such a run ends with its own status, which the unit does not restart on.
+    const QString problem = m_monitor->watch().pollProblem(true);
+    if (!m_options.start || problem.isEmpty() || !m_monitor->panel().startEnabled())
+        return;
+    ConsoleSession::printError(QStringLiteral("nothing to monitor and no input to fix it: %1").arg(problem));
+    m_exitStatus = BadSettings;
+    m_monitor->Form_Unload();
+}
+
 void Program::wireTray()
 {
     if (!m_windows->windowsVisible() || !QSystemTrayIcon::isSystemTrayAvailable())
         return;
     m_trayModel = std::make_unique<TrayModel>(*m_monitor);
     m_tray = std::make_unique<TrayIcon>(*m_trayModel, *m_mainWindow);
+    connect(m_tray.get(), &TrayIcon::trayAvailabilityChanged, m_mainWindow.get(), &FrmMain::setTrayAvailable);
     const QString key = QStringLiteral("Window/minimizeToTray");
     auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
     minimizeToTray->setCheckable(true);
@@ -136,18 +189,17 @@ void Program::applyWatch()
     m_monitor->setWatch(watch);
 }
 
-void Program::watchSettingChanged(const QString& key)
+void Program::watchSaved()
 {
-    if (!key.startsWith(QLatin1String("Watch/")))
-        return;
-    // What the user saves now is what is watched: --url and --demo held only until then.
-    if (key == QLatin1String("Watch/url"))
-        m_urlOverride.reset();
-    m_demoWatch.reset();
     applyWatch();
     const WatchSettings& watch = m_monitor->watch();
-    m_monitor->LogAction(
-        QStringLiteral("watch: %1 %2").arg(WatchSettings::sourceName(watch.source), watch.url.toDisplayString()));
+    // What was given on the command line holds for the whole run; the saved values wait for the next.
+    if (m_demoWatch || m_urlOverride)
+        m_monitor->LogAction(QStringLiteral("watch: saved; this run keeps watching %1 (given on the command line)")
+                                 .arg(watch.url.toDisplayString()));
+    else
+        m_monitor->LogAction(QStringLiteral("watch: saved; watching %1 %2")
+                                 .arg(WatchSettings::sourceName(watch.source), watch.url.toDisplayString()));
 }
 
 void Program::addWatchConsoleCommands()
@@ -179,17 +231,35 @@ void Program::addWatchConsoleCommands()
         setup.setPattern(text);
         return true;
     });
+    c.takeVerbatim(QStringLiteral("watch pattern"));
+    field(QStringLiteral("forms"), [&setup](const QString& text) {
+        setup.setFormsText(text);
+        return true;
+    });
     field(QStringLiteral("contact"), [&setup](const QString& text) {
         setup.setContact(text);
         return true;
     });
+    for (const bool on : {true, false})
+        c.addCommand(on ? QStringLiteral("watch remember on") : QStringLiteral("watch remember off"), false,
+                     [&c, &setup, on](const QString&) {
+                         setup.reload();
+                         setup.setRemember(on);
+                         QString error;
+                         if (!setup.save(&error))
+                             c.refuse(QStringLiteral("'watch remember': %1 Nothing changed.").arg(error));
+                     });
     c.addCommand(QStringLiteral("watch try"), false, [&setup](const QString&) {
         setup.reload();
         setup.tryFetch();
     });
-    c.addCommand(QStringLiteral("watch show"), false, [&setup](const QString&) {
+    c.addCommand(QStringLiteral("watch show"), false, [this, &setup](const QString&) {
         setup.reload();
         ConsoleSession::printLine(setup.describe());
+        if (m_demoWatch || m_urlOverride)
+            ConsoleSession::printLine(QStringLiteral("watch: this run watches %1 %2 (given on the command line)")
+                                          .arg(WatchSettings::sourceName(m_monitor->watch().source),
+                                               m_monitor->watch().url.toDisplayString()));
     });
     connect(&setup, &WatchSetup::tried, this, &ConsoleSession::printLine);
     c.addCommand(QStringLiteral("check"), false, [this, &c](const QString&) {
@@ -209,7 +279,7 @@ void Program::wireBrowserAndAbout()
         // The boxes show what is saved; say so when this run watches something else.
         if (m_demoWatch || m_urlOverride)
             window->setNote(tr("This run watches %1 (given on the command line). The values below are the "
-                               "saved ones; Save makes them the watched ones.")
+                               "saved ones, for the runs after this one.")
                                 .arg(m_monitor->watch().url.toDisplayString()));
         return window;
     });
@@ -249,6 +319,7 @@ void Program::wireAlerts()
             m_mainWindow->raiseToFront();
     });
     m_monitor->setAlertHooks(m_alerts.get());
+    m_monitor->setStartUpMail([this] { return switchMailOnAtStart(); });
 
     m_windows->setMailWizardFactory([this]() -> QWidget* {
         FrmMail::Actions actions;
@@ -257,6 +328,8 @@ void Program::wireAlerts()
         actions.soundAlarm = [this] { m_alerts->SoundAlarm(); };
         actions.namesNewOfferings = [this] { return namesNewOfferings(*m_mail); };
         actions.setNamesNewOfferings = [this](bool on) { setNamesNewOfferings(*m_mail, on); };
+        actions.mailAtStart = [this] { return mailAtStart(*m_mail); };
+        actions.setMailAtStart = [this](bool on) { setMailAtStart(*m_mail, on); };
         auto* wizard = new FrmMail(m_monitor->actionLog(), std::move(actions));
         wizard->setAttribute(Qt::WA_DeleteOnClose);
         return wizard;
@@ -286,6 +359,29 @@ void Program::openSetupWindow(const QString& channelName)
     m_windows->present(window);
 }
 
+bool Program::switchMailOnAtStart()
+{
+    if (!mailAtStart(*m_mail))
+        return false;
+    const QString name = lastMailSystem(*m_mail);
+    const auto registered = std::find_if(m_channels.begin(), m_channels.end(),
+                                         [&](const RegisteredChannel& r) { return r.channel->name() == name; });
+    AlertChannel* channel = registered == m_channels.end() ? nullptr : registered->channel.get();
+    if (auto* smtp = qobject_cast<SmtpChannel*>(channel)) {
+        smtp->Form_Load();
+        smtp->Command2_Click();
+    } else if (auto* mapi = qobject_cast<MapiChannel*>(channel)) {
+        // A failed logon says why and leaves alerts off, as it does in the window.
+        if (mapi->press(MapiChannel::Button::Command1) && m_monitor->state().MapiLoggedOn)
+            mapi->press(MapiChannel::Button::Command2);
+    } else {
+        m_monitor->LogAction(QStringLiteral("email: not switched on at start, no mail system was ever switched on; "
+                                            "set one up first"));
+        return false;
+    }
+    return channel->isOn();
+}
+
 QString Program::statusLine() const
 {
     const MainPanel& panel = m_monitor->panel();
@@ -302,6 +398,9 @@ void Program::addConsoleCommands()
                  [this](const QString&) { setNamesNewOfferings(*m_mail, true); });
     c.addCommand(QStringLiteral("mail detail off"), false,
                  [this](const QString&) { setNamesNewOfferings(*m_mail, false); });
+    c.addCommand(QStringLiteral("mail at-start on"), false, [this](const QString&) { setMailAtStart(*m_mail, true); });
+    c.addCommand(QStringLiteral("mail at-start off"), false,
+                 [this](const QString&) { setMailAtStart(*m_mail, false); });
     // A disabled button does nothing when clicked; its command says so instead.
     c.addCommand(QStringLiteral("start"), false, [&m, &c](const QString&) {
         if (m.panel().startEnabled())
@@ -317,6 +416,11 @@ void Program::addConsoleCommands()
     });
     c.addCommand(QStringLiteral("alarm"), false, [&m](const QString&) { m.Command5_Click(); });
     c.addCommand(QStringLiteral("browser"), false, [&m](const QString&) { m.Command4_Click(); });
+    QStringList minutes;
+    for (const int choice : Monitor::intervalChoices())
+        minutes.prepend(QString::number(choice));
+    c.setArgumentValues(QStringLiteral("interval"), minutes.join(u'|'));
+    c.setArgumentValues(QStringLiteral("smtp security"), SmtpChannel::securityChoices().join(u'|'));
     c.addCommand(QStringLiteral("interval"), true, [&m](const QString& arg) {
         bool ok = false;
         const int minutes = arg.trimmed().toInt(&ok);
@@ -337,7 +441,7 @@ void Program::addConsoleCommands()
     c.addCommand(QStringLiteral("view log"), false, [&m](const QString&) { m.mnuIPOlog_Click(); });
     c.addCommand(QStringLiteral("delete log"), false, [&m](const QString&) { m.mnuDelLog_Click(); });
     c.addCommand(QStringLiteral("help"), false, [&m, &c](const QString&) {
-        c.printHelp(QDir::current().filePath(QStringLiteral("Offerwatch.txt")));
+        c.printHelp(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), QDir::currentPath()));
         m.mnuOfferwatch_Click(QDir::currentPath());
     });
     c.addCommand(QStringLiteral("about"), false, [&m](const QString&) { m.mnuAbout_Click(); });

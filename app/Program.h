@@ -20,6 +20,7 @@ class DemoOfferingsServer;
 class DesktopNotifier;
 class SecretStore;
 class FrmMain;
+class InstanceGuard;
 struct MailContext;
 class Monitor;
 class NetworkPageClient;
@@ -41,21 +42,37 @@ public:
     explicit Program(const CommandLine& options, QObject* parent = nullptr);
     ~Program() override;
 
-    // Runs start-up; false (with the reason on standard error) when the program cannot run.
-    bool start();
+    // Runs start-up; false (with the reason on standard error) when the program cannot
+    // run, and the status it exits with.
+    bool start(int* exitStatus);
+
+    // Exit statuses besides 0 and the 2 of a bad command line.
+    static constexpr int CannotStart = 1;
+    static constexpr int BadSettings = 2;
+    static constexpr int AlreadyRunning = 3;
+    // The status of a run that ended by itself; 0 for a normal shut-down.
+    int exitStatus() const { return m_exitStatus; }
 
 private:
     void addConsoleCommands();
     void addWatchConsoleCommands();
+    // Console, --start and the end of input, with settings that leave nothing to poll.
+    void endWhenNothingCanHeal();
+    // One program per settings folder; false when another runs.
+    bool guardInstance(int* exitStatus);
     // The tray icon and File > Minimize to Tray, where the desktop has a tray.
     void wireTray();
     // The saved watch settings, or what --demo or --url put in their place for this run.
     void applyWatch();
-    void watchSettingChanged(const QString& key);
+    // One line per save, from the window or a command.
+    void watchSaved();
     // The alarm, the alert channels and their setup windows.
     void wireAlerts();
     // Opens the setup window of the channel so named; without windows only its logic loads.
     void openSetupWindow(const QString& channelName);
+    // "Switch e-mail alerts on when Offerwatch starts": the channel last chosen, as its
+    // window's buttons would; false when alerts stay off.
+    bool switchMailOnAtStart();
     // The browser view and the About box, opened from the main window.
     void wireBrowserAndAbout();
     QString statusLine() const;
@@ -63,6 +80,7 @@ private:
     CommandLine m_options;
     SystemClock m_clock;
     std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<InstanceGuard> m_guard;
     std::unique_ptr<NetworkPageClient> m_pageClient;
     // Try in the Watch Settings fetches apart from the polls.
     std::unique_ptr<NetworkPageClient> m_tryClient;
@@ -85,4 +103,5 @@ private:
     std::vector<RegisteredChannel> m_channels;
     QHash<QString, QPointer<QWidget>> m_setupWindows;
     ConsoleSession* m_console = nullptr;
+    int m_exitStatus = 0;
 };

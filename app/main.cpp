@@ -10,6 +10,7 @@
 
 int main(int argc, char* argv[])
 {
+    ConsoleSession::takeQtMessages();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -47,7 +48,9 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(appIcon());
 
     Program program(options);
-    if (!program.start())
-        return 1;
-    return QApplication::exec();
+    int exitStatus = 0;
+    if (!program.start(&exitStatus))
+        return exitStatus;
+    const int status = QApplication::exec();
+    return status != 0 ? status : program.exitStatus();
 }

@@ -37,12 +37,10 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 # without a word and `apt remove` leave no trace in dpkg's records.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What is started at run time and so invisible to dpkg-shlibdeps: the viewer for the log
-# and the help file, and the helper process of the browser view.
-# (The desktop keyring library is linked, so dpkg-shlibdeps finds it.)
-set(offerwatch_runtime_depends
-    xdg-utils
-    libqt6webenginecore6-bin)
-list(JOIN offerwatch_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+# and the help file. (The browser view's helper process, libqt6webenginecore6-bin, is
+# named by the symbols file of the engine's library, so dpkg-shlibdeps adds it; naming it
+# here too put it twice in Depends. The desktop keyring library is linked.)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS xdg-utils)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-comic-neue, gstreamer1.0-plugins-good")
 # A notification daemon shows desktop notifications; an MTA serves the local mail alerts;
 # a keyring keeps the SMTP password.

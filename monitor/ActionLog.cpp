@@ -1,5 +1,7 @@
 #include "monitor/ActionLog.h"
 
+#include "platform/PlainText.h"
+
 #include <QFile>
 #include <QLocale>
 
@@ -94,17 +96,13 @@ QString ActionLog::singleLine(const QString& message)
 {
     // A server reply quoted in a message brings its own line ends; inside the log
     // they would split one record over several lines of the file.
-    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
-    if (std::none_of(message.cbegin(), message.cend(), isControl))
+    if (std::none_of(message.cbegin(), message.cend(), [](QChar c) { return PlainText::isFolded(c.unicode()); }))
         return message;
     QString folded = message;
     while (folded.endsWith(QLatin1Char('\n')) || folded.endsWith(QLatin1Char('\r')))
         folded.chop(1);
     folded.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    for (QChar& c : folded)
-        if (isControl(c))
-            c = QLatin1Char(' ');
-    return folded;
+    return PlainText::folded(folded);
 }
 
 void ActionLog::LogAction(const QString& rawMessage)
@@ -140,6 +138,11 @@ void ActionLog::appendToFile(const QByteArray& record)
                 break;
             data += written;
             left -= written;
+        }
+        // Half a record would run into the next run's first one: a full disk loses the
+        // whole record instead.
+        if (left > 0) {
+            [[maybe_unused]] const int cut = ::ftruncate(fd, info.st_size);
         }
     }
     ::close(fd);

@@ -36,7 +36,8 @@ private:
 
 // Writes each message as one line on screen and one quoted, time-stamped record
 // appended to the log file. Nothing here can fail the caller: a file that cannot
-// be written loses its line, and the screen still shows it.
+// be written (a full disk, say) loses the whole record, never half of it, and the
+// screen still shows the line.
 class ActionLog final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ActionLog)
@@ -56,8 +57,9 @@ public:
     static QString longTime(const QDateTime& when);
     static QString screenLine(const QDateTime& when, const QString& message);
     static QByteArray fileRecord(const QDateTime& when, const QString& message);
-    // The message with its line breaks and other control characters folded to blanks:
-    // one record is one line, and a page's stray bytes cannot garble the file.
+    // The message with its line breaks, other control characters and bidi controls
+    // folded to blanks: one record is one line, and a page's stray bytes cannot garble
+    // the file or a terminal showing it.
     static QString singleLine(const QString& message);
 
 Q_SIGNALS:

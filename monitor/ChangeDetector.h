@@ -11,7 +11,7 @@
 // with exclude-closed on, offerings that closed or left the page are no news either.
 //
 // Whole lists are compared exactly; texts inside a list are searched without regard to case.
-// The history lives as long as the main window: nothing here is saved.
+// The history lives as long as the main window unless the monitor saves and restores it.
 class ChangeDetector final {
 public:
     enum class Report { NoChange, TickersFound };
@@ -27,6 +27,8 @@ public:
 
     // Newest first; every entry is " " until a cycle has filled it.
     const History& history() const { return m_history; }
+    // Takes up where a saved history left off.
+    void restore(const History& history) { m_history = history; }
 
     // The texts of the last decision that compared with exclude-closed on; empty before one.
     const QString& currentNormalized() const { return m_currentNormalized; }
@@ -52,9 +54,15 @@ private:
 // its key was in none of the last eight lists. The exclude-closed rules do not apply.
 class KeyChangeDetector final {
 public:
+    using History = std::array<QSet<QString>, ChangeDetector::HistorySize>;
+
     // The keys of this list that are news; then moves the history on by one cycle.
     QStringList decide(const QStringList& keys);
 
+    // Newest first; a list no cycle has filled is empty.
+    const History& history() const { return m_history; }
+    void restore(const History& history) { m_history = history; }
+
 private:
-    std::array<QSet<QString>, ChangeDetector::HistorySize> m_history;
+    History m_history;
 };

@@ -1,37 +1,51 @@
 #include "monitor/Monitor.h"
 
+#include "monitor/HistoryFile.h"
+#include "platform/DataFiles.h"
 #include "platform/TextEditor.h"
 
 #include <QDir>
+#include <QFutureWatcher>
+#include <QtConcurrent>
 #include <QFileInfo>
 
 namespace {
 const QString Blank = QStringLiteral(" ");
-}
+// Pages up to this size are read at once: that takes milliseconds, and the cycle reads as it always has.
+constexpr qsizetype InlinePageLimit = 512 * 1024;
+} // namespace
 
 Monitor::Monitor(const Clock& clock, PageClient& pageClient, QObject* parent)
     : QObject(parent)
+    , m_clock(clock)
     , m_log(clock)
-    , m_poll(m_log, m_panel, m_state, pageClient, clock)
+    , m_feeds(pageClient)
+    , m_poll(m_log, m_panel, m_state, m_feeds, clock)
 {
-    m_poll.setPageHandler([this](const QString& page) { handlePage(page); });
-    m_poll.setReadinessCheck([this] { return m_watch.pollProblem(); });
+    m_feeds.setWarningSink([this](const QString& warning) { LogAction(warning); });
+    m_poll.setPageHandler(
+        [this](const QString& page, std::function<void()> done) { handlePage(page, std::move(done)); });
+    m_poll.setReadinessCheck([this] { return m_watch.pollProblem(m_consoleWords); });
     connect(&m_poll, &PollCycle::fetchFailed, this, &Monitor::pollFailed);
     setWatch(m_watch);
 }
 
 void Monitor::setWatch(const WatchSettings& watch)
 {
-    const bool sameReading =
-        m_source && watch.url == m_watch.url && watch.source == m_watch.source && watch.pattern == m_watch.pattern;
+    const bool sameReading = m_source && watch.url == m_watch.url && watch.source == m_watch.source &&
+                             watch.pattern == m_watch.pattern && watch.forms == m_watch.forms;
     m_watch = watch;
+    m_feeds.setForms(watch.source == WatchSettings::Source::Edgar ? watch.forms : QStringList());
     m_poll.setOfferingsUrl(watch.url);
     m_poll.setContact(watch.source == WatchSettings::Source::Edgar ? watch.contact : QString());
-    if (sameReading)
+    if (sameReading) {
+        if (!m_historyLive)
+            resetHistory();
         return;
+    }
     m_source = OfferingsSource::create(watch);
-    m_detector = ChangeDetector();
-    m_keyDetector = KeyChangeDetector();
+    resetHistory();
+    m_warned.clear();
     m_hadEntries = false;
     m_emptyPolls = 0;
     m_failuresInRow = 0;
@@ -57,7 +71,8 @@ void Monitor::Form_Load(const QString& currentDirectory)
 
     m_state.EmailOn = false;
     m_state.MapiLoggedOn = false;
-    LogAction(QStringLiteral("email: OFF"));
+    if (!m_startUpMail || !m_startUpMail())
+        LogAction(QStringLiteral("email: OFF"));
 
     m_state.AlarmOn = false;
     m_panel.setAlarmCaption(QStringLiteral("Alarm OFF"));
@@ -73,8 +88,7 @@ void Monitor::Form_Load(const QString& currentDirectory)
 
     m_tickerList = Blank;
     m_tickerEntry = Blank;
-    m_detector = ChangeDetector();
-    m_keyDetector = KeyChangeDetector();
+    resetHistory();
 }
 
 void Monitor::Form_Resize(WindowState state)
@@ -110,6 +124,7 @@ void Monitor::Form_Unload()
     m_unloaded = true;
     // The exit line is the last line of a run: nothing polled later may follow it.
     m_poll.shutDown();
+    saveHistory();
     LogAction(QStringLiteral("main: Exit Program."));
     if (m_alerts)
         m_alerts->logoffMessagingSession();
@@ -190,7 +205,7 @@ void Monitor::mnuDelLog_Click()
 void Monitor::mnuOfferwatch_Click(const QString& currentDirectory)
 {
     LogAction(QStringLiteral("menu: Offerwatch.txt"));
-    LaunchTextEditor(QDir(currentDirectory).filePath(QStringLiteral("Offerwatch.txt")));
+    LaunchTextEditor(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), currentDirectory));
 }
 
 void Monitor::mnuAbout_Click()
@@ -224,10 +239,31 @@ void Monitor::ShowPageInBrowser()
         m_windows->reloadBrowser(m_poll.offeringsUrl().toString());
 }
 
-void Monitor::handlePage(const QString& page)
+void Monitor::handlePage(const QString& page, std::function<void()> done)
 {
     ShowPageInBrowser();
-    const Extraction extraction = m_source->extract(page);
+    if (!m_source->mayTakeLong() && page.size() <= InlinePageLimit) {
+        report(m_source->extract(page));
+        done();
+        return;
+    }
+    // Reading a large page, or one through a user's pattern, may take seconds: it runs on a
+    // worker thread while the window and the console go on answering. Only its result comes
+    // back to this thread, where the history lives.
+    auto* reading = new QFutureWatcher<Extraction>(this);
+    connect(reading, &QFutureWatcherBase::finished, this,
+            [this, reading, source = m_source, done = std::move(done)] {
+                reading->deleteLater();
+                // A watch changed while the page was read makes its result meaningless.
+                if (!m_unloaded && source == m_source)
+                    report(reading->result());
+                done();
+            });
+    reading->setFuture(QtConcurrent::run([source = m_source, page] { return source->extract(page); }));
+}
+
+void Monitor::report(const Extraction& extraction)
+{
     if (!extraction.error.isEmpty()) {
         // A page that cannot be read is a failed poll, not an empty one.
         m_panel.setStatusColour(StatusColour::Orange);
@@ -236,9 +272,18 @@ void Monitor::handlePage(const QString& page)
         return;
     }
     pollSucceeded();
+    for (const QString& warning : extraction.warnings) {
+        if (!m_warned.contains(warning)) {
+            m_warned.insert(warning);
+            LogAction(QStringLiteral("poll: warning, ") + warning);
+        }
+    }
+    restoreHistory();
     m_tickerList = extraction.tickerList;
     m_tickerEntry = extraction.lastEntry;
     const std::optional<QStringList> newEntries = newEntriesOf(extraction);
+    m_historyLive = true;
+    saveHistory();
     if (newEntries)
         ReportTickersFound(extraction, *newEntries);
     else
@@ -246,21 +291,78 @@ void Monitor::handlePage(const QString& page)
     warnWhenEntriesVanish(extraction);
 }
 
+void Monitor::resetHistory()
+{
+    m_detector = ChangeDetector();
+    m_keyDetector = KeyChangeDetector();
+    m_historyLive = false;
+    m_historyPending = m_watch.remember && !m_historyFolder.isEmpty() && !m_watch.url.isEmpty();
+}
+
+void Monitor::restoreHistory()
+{
+    if (!std::exchange(m_historyPending, false))
+        return;
+    const HistoryFile file(m_historyFolder, WatchSettings::sourceName(m_watch.source), m_watch.url);
+    SeenHistory seen;
+    QString problem;
+    switch (file.read(&seen, &problem)) {
+    case HistoryFile::Outcome::Missing:
+        return;
+    case HistoryFile::Outcome::Read: {
+        m_detector.restore(seen.lists);
+        m_keyDetector.restore(seen.keys);
+        const QDateTime saved = seen.saved.toLocalTime();
+        LogAction(QStringLiteral("poll: compared with %1 lists seen before the restart, saved %2 %3")
+                      .arg(seen.filledLists())
+                      .arg(ActionLog::shortDate(saved), ActionLog::longTime(saved)));
+        return;
+    }
+    case HistoryFile::Outcome::Unusable:
+        break;
+    }
+    // The program goes on as on a first run; the file stays for whoever wants to look at it.
+    const QString kept = file.setAside();
+    LogAction(QStringLiteral("poll: the saved history %1 cannot be used (%2); %3, and this poll starts an empty "
+                             "history")
+                  .arg(file.path(), problem,
+                       kept.isEmpty() ? QStringLiteral("it cannot be moved aside")
+                                      : QStringLiteral("it is kept as ") + kept));
+}
+
+void Monitor::saveHistory()
+{
+    if (!m_historyLive || !m_watch.remember || m_historyFolder.isEmpty())
+        return;
+    const HistoryFile file(m_historyFolder, WatchSettings::sourceName(m_watch.source), m_watch.url);
+    const SeenHistory seen{m_clock.now(), m_detector.history(), m_keyDetector.history()};
+    QString error;
+    if (file.write(seen, &error)) {
+        m_historySaveFailed = false;
+        return;
+    }
+    if (!std::exchange(m_historySaveFailed, true))
+        LogAction(QStringLiteral("poll: the history cannot be saved to %1 (%2); the file saved before is kept")
+                      .arg(file.path(), error));
+}
+
 std::optional<QStringList> Monitor::newEntriesOf(const Extraction& extraction)
 {
     QStringList news;
     if (m_source->comparison() == OfferingsSource::Comparison::ByKey) {
-        const QStringList newKeys = m_keyDetector.decide(extraction.keys);
-        if (newKeys.isEmpty())
+        const QStringList newKeyList = m_keyDetector.decide(extraction.keys);
+        if (newKeyList.isEmpty())
             return std::nullopt;
+        const QSet<QString> newKeys(newKeyList.cbegin(), newKeyList.cend());
         for (qsizetype i = 0; i < extraction.entries.size(); ++i)
             if (newKeys.contains(extraction.keys[i]))
                 news << extraction.entries[i];
         return news;
     }
-    const QStringList previous = Alert::entriesOf(m_detector.history().front());
+    const QStringList previousList = Alert::entriesOf(m_detector.history().front());
     if (m_detector.decide(m_tickerList, m_panel.excludeClosed()) == ChangeDetector::Report::NoChange)
         return std::nullopt;
+    const QSet<QString> previous(previousList.cbegin(), previousList.cend());
     for (const QString& entry : extraction.entries)
         if (!previous.contains(entry))
             news << entry;
@@ -335,6 +437,8 @@ void Monitor::ReportTickersFound(const Extraction& extraction, const QStringList
     m_panel.setStatusColour(StatusColour::DarkRed);
     m_panel.setTickerText(m_tickerList);
     LogAction(QStringLiteral("poll: ticker(s) found- ") + m_tickerList);
+    if (m_source->namesNewEntries())
+        LogAction(QStringLiteral("poll: new- ") + newEntries.join(QStringLiteral(", ")));
     if (!m_alerts)
         return;
     if (m_state.AlarmOn)

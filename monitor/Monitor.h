@@ -2,6 +2,7 @@
 
 #include "monitor/ActionLog.h"
 #include "monitor/ChangeDetector.h"
+#include "monitor/FormFeedClient.h"
 #include "monitor/MainPanel.h"
 #include "monitor/OfferingsSource.h"
 #include "monitor/PollCycle.h"
@@ -12,6 +13,9 @@
 #include <QObject>
 #include <QUrl>
 
+#include <QSet>
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -28,6 +32,11 @@ public:
 
     void setWindowHost(WindowHost* host) { m_windows = host; }
     void setAlertHooks(AlertHooks* alerts) { m_alerts = alerts; }
+    // Messages name console commands instead of menu items.
+    void setConsoleWords(bool console) { m_consoleWords = console; }
+    // Switches e-mail alerts on at start-up when the user chose so, logging "email: ON";
+    // false when it did not.
+    void setStartUpMail(std::function<bool()> switchOn) { m_startUpMail = std::move(switchOn); }
     void setOfferingsUrl(const QUrl& url)
     {
         WatchSettings watch = m_watch;
@@ -36,6 +45,9 @@ public:
     }
     // What to watch from the next cycle on. A new address or reading starts a new history.
     void setWatch(const WatchSettings& watch);
+    // Where each watched address's history is kept across restarts, when the watch
+    // settings say to remember; empty for nowhere. Set before start-up.
+    void setHistoryFolder(const QString& folder) { m_historyFolder = folder; }
     const WatchSettings& watch() const { return m_watch; }
 
     RunState& state() { return m_state; }
@@ -81,7 +93,12 @@ Q_SIGNALS:
     void exitRequested();
 
 private:
-    void handlePage(const QString& page);
+    void handlePage(const QString& page, std::function<void()> done);
+    void report(const Extraction& extraction);
+    // An empty history, to be filled from the saved one at the next successful poll.
+    void resetHistory();
+    void restoreHistory();
+    void saveHistory();
     // The entries of this list that are news, or nothing when the list is no news.
     std::optional<QStringList> newEntriesOf(const Extraction& extraction);
     void warnWhenEntriesVanish(const Extraction& extraction);
@@ -92,14 +109,26 @@ private:
     void ReportNoChange();
     void ReportTickersFound(const Extraction& extraction, const QStringList& newEntries);
 
+    const Clock& m_clock;
     RunState m_state;
     MainPanel m_panel;
     ActionLog m_log;
+    FormFeedClient m_feeds;
     PollCycle m_poll;
     WatchSettings m_watch;
-    std::unique_ptr<OfferingsSource> m_source;
+    // Shared with a worker thread that may still be reading a page with it.
+    std::shared_ptr<const OfferingsSource> m_source;
+    // Warnings about the watched page already logged; each is said once per watch.
+    QSet<QString> m_warned;
     ChangeDetector m_detector;
     KeyChangeDetector m_keyDetector;
+    QString m_historyFolder;
+    // The saved history is still to be read (at the first poll, so its line is logged).
+    bool m_historyPending = false;
+    // The detectors hold what this run has seen: worth saving.
+    bool m_historyLive = false;
+    // A failed save is logged once until one succeeds again.
+    bool m_historySaveFailed = false;
     // For the warning that a page which had entries has none any more.
     bool m_hadEntries = false;
     int m_emptyPolls = 0;
@@ -109,5 +138,7 @@ private:
     QString m_tickerEntry = QStringLiteral(" ");
     WindowHost* m_windows = nullptr;
     AlertHooks* m_alerts = nullptr;
+    std::function<bool()> m_startUpMail;
     bool m_unloaded = false;
+    bool m_consoleWords = false;
 };

@@ -4,6 +4,7 @@
 #include "monitor/EdgarFeedSource.h"
 #include "monitor/OfferingsParser.h"
 #include "monitor/PatternSource.h"
+#include "platform/PlainText.h"
 
 #include <algorithm>
 #include <numeric>
@@ -12,7 +13,7 @@ namespace {
 // The broker page of the design, read exactly as the parser always has.
 class BrokerSource final : public OfferingsSource {
 public:
-    Extraction extract(QStringView page) const override
+    Extraction extract(const QString& page) const override
     {
         const ParsedOfferings parsed = parseOfferings(page);
         Extraction result;
@@ -23,11 +24,19 @@ public:
         return result;
     }
     Comparison comparison() const override { return Comparison::WholeList; }
+    bool namesNewEntries() const override { return false; }
 };
 } // namespace
 
-void Extraction::finish(QStringList pageOrderEntries, QStringList pageOrderKeys)
+void Extraction::finish(QStringList pageOrderEntries, QStringList pageOrderKeys, bool moreOnPage)
 {
+    if (moreOnPage || pageOrderEntries.size() > MaxEntries) {
+        pageOrderEntries.resize(std::min(pageOrderEntries.size(), MaxEntries));
+        pageOrderKeys.resize(pageOrderEntries.size());
+        warnings << QStringLiteral("the page holds more than %1 entries; only the first %1 are read").arg(MaxEntries);
+    }
+    for (QString& entry : pageOrderEntries)
+        entry = PlainText::foldedAndCut(entry, MaxEntryLength);
     lastEntry = pageOrderEntries.isEmpty() ? QStringLiteral(" ") : pageOrderEntries.last();
     std::vector<qsizetype> order(size_t(pageOrderEntries.size()));
     std::iota(order.begin(), order.end(), 0);

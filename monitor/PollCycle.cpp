@@ -52,6 +52,7 @@ void PollCycle::Command1_Click()
     // The fetch runs in the background; STOP, the toggles and the menus are
     // handled while it is under way and only change what is read afterwards.
     m_cycleRunning = true;
+    ++m_cycleNumber;
     m_client.fetch(m_offeringsUrl);
 }
 
@@ -68,8 +69,14 @@ void PollCycle::pageArrived(const PageResult& result)
             failureBlock(0, QString());
         } else {
             m_state.PageFetched = true;
-            if (m_pageHandler)
-                m_pageHandler(result.body);
+            if (m_pageHandler) {
+                m_pageHandler(result.body, [this, cycle = m_cycleNumber] {
+                    // A cycle ended by shut-down or overtaken by another is over already.
+                    if (m_cycleRunning && cycle == m_cycleNumber)
+                        scheduleNextCycle();
+                });
+                return;
+            }
         }
     }
     scheduleNextCycle();
@@ -88,7 +95,12 @@ void PollCycle::scheduleNextCycle()
 {
     m_cycleRunning = false;
     m_pollSeconds = static_cast<double>(m_panel.intervalMinutes()) * SecondsPerIntervalUnit;
+    const QDateTime now = m_clock.now();
     m_nextPollTime = nowInWholeSeconds().addSecs(static_cast<qint64>(m_pollSeconds));
+    // Due with the first tick after the second that follows the due time, as read in
+    // whole seconds at scheduling.
+    m_dueMonotonicMs = m_clock.monotonicMs() + static_cast<qint64>(m_pollSeconds) * 1000 + 1000 -
+                       now.time().msec();
     if (!m_stopRequested) {
         m_log.LogAction(QStringLiteral("poll: waiting for next cycle"));
         m_timer.start(TickMilliseconds);
@@ -131,9 +143,7 @@ void PollCycle::shutDown()
 
 void PollCycle::Timer1_Timer()
 {
-    // The clock is read in whole seconds, so a cycle starts with the first tick
-    // after the second that follows the due time, never at the due second itself.
-    if (nowInWholeSeconds() > m_nextPollTime)
+    if (m_clock.monotonicMs() >= m_dueMonotonicMs)
         Command1_Click();
 }
 

@@ -21,7 +21,9 @@ class PollCycle final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PollCycle)
 public:
-    using PageHandler = std::function<void(const QString& page)>;
+    // Handles a page and calls done once it has (at once, or later when reading it takes long);
+    // the cycle ends only then, so its lines stay in order and no second cycle overtakes it.
+    using PageHandler = std::function<void(const QString& page, std::function<void()> done)>;
     // Why no cycle can run now, or an empty text.
     using ReadinessCheck = std::function<QString()>;
 
@@ -47,6 +49,7 @@ public:
     bool stopRequested() const { return m_stopRequested; }
     bool cycleRunning() const { return m_cycleRunning; }
     bool timerActive() const { return m_timer.isActive(); }
+    // For display: the wall-clock time the next cycle was due at when it was scheduled.
     const QDateTime& nextPollTime() const { return m_nextPollTime; }
     double pollSeconds() const { return m_pollSeconds; }
 
@@ -74,6 +77,10 @@ private:
     QTimer m_timer;
     bool m_stopRequested = true;
     bool m_cycleRunning = false;
+    quint64 m_cycleNumber = 0;
     QDateTime m_nextPollTime;
+    // When the next cycle is due on the monotonic clock: a wall clock set back or forward
+    // neither stops polling nor runs a cycle early.
+    qint64 m_dueMonotonicMs = 0;
     double m_pollSeconds = 0;
 };

@@ -1,8 +1,8 @@
 #include "monitor/WatchSettings.h"
 
+#include "monitor/PatternSource.h"
+#include "platform/MessagingSession.h"
 #include "platform/Settings.h"
-
-#include <QRegularExpression>
 
 namespace {
 const QString UrlKey = QStringLiteral("Watch/url");
@@ -10,6 +10,8 @@ const QString SourceKey = QStringLiteral("Watch/source");
 const QString PatternKey = QStringLiteral("Watch/pattern");
 const QString ContactKey = QStringLiteral("Watch/contact");
 const QString FailAlertKey = QStringLiteral("Watch/failAlert");
+const QString FormsKey = QStringLiteral("Watch/forms");
+const QString RememberKey = QStringLiteral("Watch/remember");
 } // namespace
 
 const QUrl WatchSettings::EdgarFeedUrl(
@@ -24,11 +26,20 @@ WatchSettings WatchSettings::load(const Settings& settings)
     parseSource(settings.value(SourceKey, QString()), &watch.source);
     watch.pattern = settings.value(PatternKey, QString());
     watch.contact = settings.value(ContactKey, QString());
+    if (QStringList forms; parseForms(settings.value(FormsKey, QString()), &forms, &error))
+        watch.forms = forms;
     bool number = false;
     const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
     if (number && failAlert >= 0)
         watch.failAlert = failAlert;
+    watch.remember = settings.isOn(RememberKey, remembersByDefault(watch.source));
+    watch.rememberChosen = settings.isOn(RememberKey) || !settings.isOn(RememberKey, true);
     return watch;
+}
+
+void WatchSettings::saveRemember(Settings& settings, bool remember)
+{
+    settings.setOn(RememberKey, remember);
 }
 
 bool WatchSettings::save(Settings& settings, QString* error) const
@@ -43,6 +54,7 @@ bool WatchSettings::save(Settings& settings, QString* error) const
     settings.setValue(SourceKey, sourceName(source));
     settings.setValue(PatternKey, pattern);
     settings.setValue(ContactKey, contact);
+    settings.setValue(FormsKey, formsText(forms));
     return true;
 }
 
@@ -52,20 +64,40 @@ QString WatchSettings::validate() const
     QUrl checked;
     if (!url.isEmpty() && !checkUrl(url.toString(), &checked, &error))
         return error;
-    if (source == Source::Pattern && !checkPattern(pattern, &error))
+    QStringList checkedForms;
+    if (!parseForms(formsText(forms), &checkedForms, &error))
+        return error;
+    // A pattern source may be chosen before its pattern is typed; polling waits for one.
+    if (source == Source::Pattern && !pattern.isEmpty() && !checkPattern(pattern, &error))
         return error;
     if (contact.contains(QLatin1Char('\n')) || contact.contains(QLatin1Char('\r')))
         return QStringLiteral("The contact address must be one line.");
+    // The contact goes into every request's User-Agent: it must be an address a reader can write to.
+    if (!contact.isEmpty()) {
+        if (QString problem = mailboxAddressProblem(contact); !problem.isEmpty())
+            return QStringLiteral("The contact must be an e-mail address: %1.")
+                .arg(problem.replace(QStringLiteral("recipient "), QString()));
+    }
     return {};
 }
 
-QString WatchSettings::pollProblem() const
+QString WatchSettings::pollProblem(bool console) const
 {
     if (url.isEmpty())
-        return QStringLiteral("no address to watch; set one in File > Watch Settings");
+        return QStringLiteral("no address to watch; set one ") +
+               (console ? QStringLiteral("with: watch url ADDRESS") : QStringLiteral("in File > Watch Settings"));
     if (source == Source::Edgar && !contact.contains(QLatin1Char('@')))
-        return QStringLiteral("EDGAR wants a contact e-mail address with every request; "
-                              "set one in File > Watch Settings");
+        return QStringLiteral("EDGAR wants a contact e-mail address with every request; set one ") +
+               (console ? QStringLiteral("with: watch contact ADDRESS") : QStringLiteral("in File > Watch Settings"));
+    if (source == Source::Pattern) {
+        const QString where = console ? QStringLiteral("with: watch pattern TEXT")
+                                      : QStringLiteral("in File > Watch Settings");
+        if (pattern.isEmpty())
+            return QStringLiteral("the pattern source has no pattern; set one ") + where;
+        // A pattern edited by hand in the settings file is checked here, where it is used.
+        if (const QString problem = PatternSource::problemOf(pattern); !problem.isEmpty())
+            return QStringLiteral("the saved pattern cannot be used: %1 Set one %2").arg(problem, where);
+    }
     return {};
 }
 
@@ -106,22 +138,44 @@ bool WatchSettings::checkUrl(const QString& text, QUrl* url, QString* error)
     return true;
 }
 
+const QStringList& WatchSettings::knownForms()
+{
+    static const QStringList forms{
+        QStringLiteral("S-1"),    QStringLiteral("S-1/A"),   QStringLiteral("S-1MEF"), QStringLiteral("F-1"),
+        QStringLiteral("F-1/A"),  QStringLiteral("F-1MEF"),  QStringLiteral("S-11"),   QStringLiteral("S-11/A"),
+        QStringLiteral("F-10"),   QStringLiteral("F-10/A"),  QStringLiteral("S-3"),    QStringLiteral("S-3/A"),
+        QStringLiteral("F-3"),    QStringLiteral("F-3/A"),   QStringLiteral("424B1"),  QStringLiteral("424B2"),
+        QStringLiteral("424B3"),  QStringLiteral("424B4"),   QStringLiteral("424B5"),  QStringLiteral("424B7"),
+        QStringLiteral("EFFECT"), QStringLiteral("RW"),      QStringLiteral("RW WD"),  QStringLiteral("8-A12B"),
+        QStringLiteral("8-A12G"), QStringLiteral("10-12B"),  QStringLiteral("10-12B/A")};
+    return forms;
+}
+
+bool WatchSettings::parseForms(const QString& text, QStringList* forms, QString* error)
+{
+    QStringList parsed;
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const QString form = item.simplified().toUpper();
+        if (form.isEmpty()) {
+            *error = QStringLiteral("The forms list \"%1\" has an empty form; name forms separated by commas, "
+                                    "as in S-1, F-1.")
+                         .arg(text);
+            return false;
+        }
+        if (!knownForms().contains(form)) {
+            *error = QStringLiteral("\"%1\" is no form this program knows; known forms: %2.")
+                         .arg(item.simplified(), formsText(knownForms()));
+            return false;
+        }
+        if (!parsed.contains(form))
+            parsed << form;
+    }
+    *forms = parsed;
+    return true;
+}
+
 bool WatchSettings::checkPattern(const QString& pattern, QString* error)
 {
-    const QRegularExpression expression(pattern);
-    if (pattern.isEmpty()) {
-        *error = QStringLiteral("A pattern source needs a pattern.");
-        return false;
-    }
-    if (!expression.isValid()) {
-        *error = QStringLiteral("The pattern does not compile: %1 (at character %2).")
-                     .arg(expression.errorString())
-                     .arg(expression.patternErrorOffset());
-        return false;
-    }
-    if (!expression.namedCaptureGroups().contains(QStringLiteral("symbol"))) {
-        *error = QStringLiteral("The pattern needs a group named symbol, as in (?<symbol>[A-Z]{1,5}).");
-        return false;
-    }
-    return true;
+    *error = PatternSource::problemOf(pattern);
+    return error->isEmpty();
 }

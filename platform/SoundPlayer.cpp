@@ -1,31 +1,20 @@
 #include "platform/SoundPlayer.h"
 
-#include <QCoreApplication>
+#include "platform/DataFiles.h"
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
-
-#ifndef OFFERWATCH_DATADIR
-#define OFFERWATCH_DATADIR "/usr/local/share/offerwatch"
-#endif
 
 QtSoundPlayer::QtSoundPlayer() = default;
 QtSoundPlayer::~QtSoundPlayer() = default;
 
 QString QtSoundPlayer::locate(const QString& bareName)
 {
-    const QStringList folders{QDir::currentPath(), QStringLiteral(OFFERWATCH_DATADIR),
-                              QCoreApplication::applicationDirPath()};
-    for (const QString& folder : folders) {
-        const QFileInfo candidate(QDir(folder).filePath(bareName));
-        if (candidate.isFile() && candidate.isReadable())
-            return candidate.absoluteFilePath();
-    }
-    return {};
+    return DataFiles::locateIn(bareName, DataFiles::searchFolders(QDir::currentPath()));
 }
 
 bool QtSoundPlayer::isWaveFile(const QString& path)
@@ -42,11 +31,23 @@ bool QtSoundPlayer::isWaveFile(const QString& path)
 bool QtSoundPlayer::play(const QString& bareName)
 {
     const QString path = locate(bareName);
-    if (path.isEmpty() || !isWaveFile(path) || QMediaDevices::audioOutputs().isEmpty())
+    if (path.isEmpty())
+        m_whyNotStarted = QStringLiteral("the sound file %1 is not found").arg(bareName);
+    else if (!isWaveFile(path))
+        m_whyNotStarted = QStringLiteral("%1 is not a WAV sound").arg(path);
+    else if (QMediaDevices::audioOutputs().isEmpty())
+        m_whyNotStarted = QStringLiteral("no sound output");
+    else
+        m_whyNotStarted.clear();
+    if (!m_whyNotStarted.isEmpty())
         return false;
     // One effect at a time: a new alarm restarts the sound rather than stacking copies.
     m_effect = std::make_unique<QSoundEffect>();
     m_effect->setSource(QUrl::fromLocalFile(path));
     m_effect->play();
-    return m_effect->status() != QSoundEffect::Error;
+    if (m_effect->status() == QSoundEffect::Error) {
+        m_whyNotStarted = QStringLiteral("the sound output refused %1").arg(path);
+        return false;
+    }
+    return true;
 }

@@ -13,15 +13,17 @@ public:
     // Looks the bare file name up and starts it; false when the file is not found,
     // cannot be read, or there is nothing to play it on.
     virtual bool play(const QString& bareName) = 0;
+    // Why the last play() started nothing, in words for the log; empty when unknown.
+    virtual QString whyNotStarted() const { return {}; }
 };
 
-// Qt Multimedia. The bare name is found in the current directory first, then in the
-// program's installed data folder and next to the program.
+// Qt Multimedia. The bare name is found as every data file is (DataFiles.h).
 class QtSoundPlayer final : public SoundPlayer {
 public:
     QtSoundPlayer();
     ~QtSoundPlayer() override;
     bool play(const QString& bareName) override;
+    QString whyNotStarted() const override { return m_whyNotStarted; }
 
     // Where play() finds the file, or an empty text.
     static QString locate(const QString& bareName);
@@ -29,4 +31,5 @@ public:
 
 private:
     std::unique_ptr<QSoundEffect> m_effect;
+    QString m_whyNotStarted;
 };

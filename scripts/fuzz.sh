@@ -5,7 +5,7 @@
 # that break something go to build-fuzz/findings/<target>/. Once the fault is fixed, copy such an
 # input into fuzz/corpus/<target>/ so that the test suite replays it.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: offerings_parser edgar_feed pattern_source
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: offerings_parser edgar_feed pattern_source history_file
 #                                                      base64 smtp_reply settings
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,7 +16,7 @@ if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   shift
 fi
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(offerings_parser edgar_feed pattern_source base64 smtp_reply settings)
+[ ${#targets[@]} -gt 0 ] || targets=(offerings_parser edgar_feed pattern_source history_file base64 smtp_reply settings)
 
 "$root/scripts/install-deps.sh" --fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

@@ -15,7 +15,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   qt6-webengine-dev qt6-webengine-dev-tools
   qt6-multimedia-dev libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  qt6-tools-dev qt6-tools-dev-tools qtkeychain-qt6-dev
+  qt6-tools-dev qt6-tools-dev-tools qtkeychain-qt6-dev libpcre2-dev libpugixml-dev
   fonts-comic-neue xdg-utils xvfb xauth desktop-file-utils librsvg2-bin appstream
   python3 python3-aiosmtpd openssl dbus-daemon
   "$@"

@@ -3,6 +3,7 @@
 # folder build-package/, and writes it to the top of the source tree.
 #   package.sh [--check] [--output DIR]
 # --check then checks the package's contents and metadata, lintian included.
+# OFFERWATCH_MAINTAINER="Name <address>" in the environment names who answers for it.
 # The same commit gives the same files whichever folder it is built in: paths of the
 # source and build folders stay out of the binaries, and file dates come from the last
 # commit (or from SOURCE_DATE_EPOCH when it is set, as for a tree without git).
@@ -39,7 +40,9 @@ ldflags="$(dpkg-buildflags --get LDFLAGS)"
 # Binaries are linked with their installed search path from the start, so that no build
 # folder is ever written into them (a path rewritten at install time leaves its text
 # behind in the string table); the strip wrapper drops the compiler's notes.
-cmake -S "$root" -B "$build" -G Ninja \
+maintainer=()
+[ -n "${OFFERWATCH_MAINTAINER:-}" ] && maintainer=(-DOFFERWATCH_MAINTAINER="$OFFERWATCH_MAINTAINER")
+cmake -S "$root" -B "$build" -G Ninja "${maintainer[@]}" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DOFFERWATCH_BUILD_TESTS=OFF -DOFFERWATCH_BUILD_BENCHMARKS=OFF \
     -DCMAKE_CXX_FLAGS="$cxxflags" \

@@ -12,6 +12,7 @@ ConsoleProgram::ConsoleProgram()
     m_env.remove(QStringLiteral("DISPLAY"));
     m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    m_env.insert(QStringLiteral("XDG_STATE_HOME"), m_dir.filePath(QStringLiteral("state")));
     m_process.setWorkingDirectory(m_dir.path());
     QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { readAvailable(); });
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <algorithm>
+
 // A clock that stands still until the test moves it.
 class FakeClock final : public Clock {
 public:
@@ -10,9 +12,18 @@ public:
     {
     }
     QDateTime now() const override { return m_now; }
-    void set(const QDateTime& when) { m_now = when; }
-    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    qint64 monotonicMs() const override { return m_monotonic; }
+    // Time passes until the wall clock shows when (never backwards for the monotonic clock).
+    void set(const QDateTime& when)
+    {
+        m_monotonic += std::max<qint64>(0, m_now.msecsTo(when));
+        m_now = when;
+    }
+    void advanceMs(qint64 ms) { set(m_now.addMSecs(ms)); }
+    // Someone sets the wall clock; no time passes.
+    void setWallClock(const QDateTime& when) { m_now = when; }
 
 private:
     QDateTime m_now;
+    qint64 m_monotonic = 0;
 };

@@ -6,6 +6,7 @@
 #include "testsupport/LogLines.h"
 #include "testsupport/MonitorFakes.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 // The main window's logic on a scratch directory, a clock that stands still, a page
@@ -34,6 +35,13 @@ struct MonitorFixture {
         windows.calls.clear();
         alerts.calls.clear();
         markLog();
+    }
+    // Finishes the fetch and waits until the cycle has read the page, on a worker thread or not.
+    bool finishWithPage(const QString& body)
+    {
+        QSignalSpy done(&monitor.poll(), &PollCycle::cycleFinished);
+        client.finishWithPage(body);
+        return !done.isEmpty() || done.wait(20000);
     }
     void markLog() { mark = monitor.actionLog().screen()->rowCount(); }
     QStringList allMessages() const { return screenMessages(*monitor.actionLog().screen()); }

@@ -68,6 +68,7 @@ private Q_SLOTS:
         QTest::newRow("Test Alarm") << u"Command4"_s << QStringList() << u"alarm"_s << true;
         QTest::newRow("OK") << u"Command3"_s << QStringList() << QString() << false;
         QTest::newRow("name new offerings") << u"Check1"_s << QStringList() << u"names off"_s << true;
+        QTest::newRow("mail at start") << u"Check2"_s << QStringList() << u"at start on"_s << true;
     }
     void wizard()
     {
@@ -79,7 +80,8 @@ private Q_SLOTS:
         QString started;
         FrmMail wizard(f.log,
                        {[&] { started = u"mapi"_s; }, [&] { started = u"smtp"_s; }, [&] { started = u"alarm"_s; },
-                        [] { return true; }, [&](bool on) { started = on ? u"names on"_s : u"names off"_s; }});
+                        [] { return true; }, [&](bool on) { started = on ? u"names on"_s : u"names off"_s; },
+                        [] { return false; }, [&](bool on) { started = on ? u"at start on"_s : u"at start off"_s; }});
         wizard.show();
         operate(wizard, control, {});
         QCOMPARE(f.messages(), logged);

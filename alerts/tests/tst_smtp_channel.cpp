@@ -28,7 +28,9 @@ public:
         played << bareName;
         return starts;
     }
+    QString whyNotStarted() const override { return why; }
     bool starts = true;
+    QString why;
     QStringList played;
 };
 } // namespace
@@ -306,10 +308,14 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
     m_alerts->SoundAlarm();
     QCOMPARE(m_panel->statusColour(), StatusColour::Orange);
     QCOMPARE(messages(), QStringList{QStringLiteral("alarm: error # 0 ")});
+    m_sound.why = QStringLiteral("no sound output");
+    m_alerts->SoundAlarm();
+    QCOMPARE(messages().constLast(), QStringLiteral("alarm: error, no sound output"));
 
     // The real player reports a file it cannot find, or one that is no sound, as not started.
     QtSoundPlayer player;
     QVERIFY(!player.play(QStringLiteral("no-such-alarm-sound.wav")));
+    QCOMPARE(player.whyNotStarted(), QStringLiteral("the sound file no-such-alarm-sound.wav is not found"));
     QTemporaryDir dir;
     QFile garbage(dir.filePath(QStringLiteral("Offerwatch.wav")));
     QVERIFY(garbage.open(QIODevice::WriteOnly));
@@ -328,6 +334,10 @@ void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
     alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
     QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: "));
     QVERIFY(mailLines(mail, alert).firstLine.isEmpty());
+    // A feed or a pattern names what is new unless the user switched it off.
+    m_settings->setValue(QStringLiteral("Watch/source"), QStringLiteral("edgar"));
+    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));
+    m_settings->setValue(QStringLiteral("Watch/source"), QStringLiteral("broker"));
 
     setNamesNewOfferings(mail, true);
     QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));

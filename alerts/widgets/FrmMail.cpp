@@ -24,6 +24,12 @@ FrmMail::FrmMail(ActionLog& log, Actions actions, QWidget* parent)
         if (m_actions.setNamesNewOfferings)
             m_actions.setNamesNewOfferings(on);
     });
+    if (m_actions.mailAtStart)
+        m_ui->Check2->setChecked(m_actions.mailAtStart());
+    connect(m_ui->Check2, &QCheckBox::clicked, this, [this](bool on) {
+        if (m_actions.setMailAtStart)
+            m_actions.setMailAtStart(on);
+    });
 }
 
 FrmMail::~FrmMail() = default;

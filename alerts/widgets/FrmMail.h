@@ -23,6 +23,9 @@ public:
         // "Name new offerings in the subject": read when the wizard opens, set when ticked.
         std::function<bool()> namesNewOfferings;
         std::function<void(bool)> setNamesNewOfferings;
+        // "Switch e-mail alerts on when Offerwatch starts", likewise.
+        std::function<bool()> mailAtStart;
+        std::function<void(bool)> setMailAtStart;
     };
 
     FrmMail(ActionLog& log, Actions actions, QWidget* parent = nullptr);

@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Reading a 16 MiB EDGAR-style feed and a 16 MiB page through a pattern source, beside grep
-# counting the same entries in the same file.
+# counting the same entries in the same file; the feed also beside xmllint and Python's
+# ElementTree.iterparse counting its entries, and `watch try` on a 15 MiB feed from a loopback
+# server beside `curl | xmllint` on the same address. Every time is the best of three.
 #
 #   monitor/bench/run-source-bench.sh [PATH/TO/offerwatch_parser_bench] [SIZE_MB]
+# xmllint is in Debian's libxml2-utils, curl in curl; the program is taken from beside the benchmark.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 bench=${1:-$here/../../build/bin/offerwatch_parser_bench}
 size=${2:-16}
 [ -x "$bench" ] || { echo "run-source-bench.sh: no benchmark program at $bench" >&2; exit 2; }
+program=$(cd "$(dirname "$bench")" && pwd)/offerwatch
+for tool in xmllint curl; do
+    command -v "$tool" >/dev/null || { echo "run-source-bench.sh: $tool is needed" >&2; exit 2; }
+done
 python=/usr/bin/python3
 work=$(mktemp -d "${TMPDIR:-/tmp}/offerwatch-source-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+server_pid=""
+trap '[ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 "$python" - "$size" "$work/feed.xml" "$work/page.html" <<'PY'
 import random, sys
@@ -74,3 +82,68 @@ for row in "edgar|$feed_line|$feed_grep|$(grep -c '<entry>' "$work/feed.xml")" \
     awk -v n="$name" -v e="$entries/$count" -v m="$ms" -v l="$load" -v g="$grep_ms" \
         'BEGIN { printf "%-8s %10s %10.1f %10.1f %10.1f %12.2f\n", n, e, m, l, g, m / g }'
 done
+
+# The feed beside the XML readers of libxml2 and Python, each counting its entries.
+best_ms() { # best of three: COMMAND...
+    local best=""
+    for _ in 1 2 3; do
+        local start; start=$(now_us)
+        "$@" >/dev/null
+        local elapsed=$(( $(now_us) - start ))
+        if [ -z "$best" ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
+    done
+    awk -v us="$best" 'BEGIN { printf "%.1f", us / 1e3 }'
+}
+xpath='count(//*[local-name()="entry"])'
+feed_ms=$(sed -n 's/.* parse_ms=\([0-9.]*\).*/\1/p' <<<"$feed_line")
+xmllint_ms=$(best_ms xmllint --xpath "$xpath" "$work/feed.xml")
+iterparse_ms=$(best_ms "$python" -c '
+import sys, xml.etree.ElementTree as ET
+print(sum(1 for _, e in ET.iterparse(sys.argv[1]) if e.tag.endswith("}entry")))' "$work/feed.xml")
+echo "$(xmllint --version 2>&1 | head -n 1); Python $("$python" -c 'import platform; print(platform.python_version())')"
+awk -v o="$feed_ms" -v x="$xmllint_ms" -v p="$iterparse_ms" 'BEGIN {
+    printf "edgar feed: offerwatch %.1f ms, xmllint %.1f ms (%.2fx faster), iterparse %.1f ms (%.2fx faster)\n",
+           o, x, x / o, p, p / o }'
+
+# End to end: `watch try` in console mode against a loopback server, from the command to its
+# answer, beside curl piped into xmllint on the same address.
+"$python" - "$work/feed.xml" "$work/feed15.xml" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+cut = data.rfind(b"</entry>", 0, 15 * 1024 * 1024 - 16) + len(b"</entry>")
+open(sys.argv[2], "wb").write(data[:cut] + b"\n</feed>\n")
+PY
+port_file="$work/port"
+"$python" -c '
+import http.server, socketserver, sys, os
+os.chdir(sys.argv[1])
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args): pass
+with socketserver.ThreadingTCPServer(("127.0.0.1", 0), Quiet) as server:
+    open(sys.argv[2], "w").write(str(server.server_address[1]))
+    server.serve_forever()' "$work" "$port_file" &
+server_pid=$!
+for _ in $(seq 50); do [ -s "$port_file" ] && break; sleep 0.1; done
+url="http://127.0.0.1:$(cat "$port_file")/feed15.xml"
+curl_ms=$(best_ms sh -c "curl -s '$url' | xmllint --xpath '$xpath' -")
+try_best=""
+if [ -x "$program" ]; then
+    mkdir -p "$work/config" "$work/run"
+    coproc OW { cd "$work/run" && XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen exec "$program" --console 2>/dev/null; }
+    printf 'watch url %s\nwatch source edgar\nwatch contact bench@example.com\n' "$url" >&"${OW[1]}"
+    for _ in 1 2 3; do
+        start=$(now_us)
+        echo "watch try" >&"${OW[1]}"
+        while IFS= read -r line <&"${OW[0]}"; do [[ "$line" == Try:* ]] && break; done
+        elapsed=$(( $(now_us) - start ))
+        if [ -z "$try_best" ] || [ "$elapsed" -lt "$try_best" ]; then try_best=$elapsed; fi
+    done
+    echo exit >&"${OW[1]}"
+    wait "$OW_PID" 2>/dev/null || true
+    echo "watch try: ${line:0:100}"
+    awk -v t="$try_best" -v c="$curl_ms" 'BEGIN {
+        printf "watch try, 15 MiB over loopback: %.1f ms; curl | xmllint %.1f ms; ratio %.2f (goal: at most 0.6)\n",
+               t / 1e3, c, t / 1e3 / c }'
+else
+    echo "run-source-bench.sh: no program at $program; end-to-end part left out" >&2
+fi

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 class ActionLogTest : public QObject {
@@ -16,6 +18,7 @@ private Q_SLOTS:
     void unwritableLog_keepsScreenWorking_data();
     void unwritableLog_keepsScreenWorking();
     void screen_keepsNewestLinesCutToLength();
+    void fullDisk_losesTheWholeRecordNeverHalf();
 };
 
 void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
@@ -48,6 +51,10 @@ void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf_data()
         << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0)) << QString::fromUtf8("poll: found- A\0B\tC\x1b[2JD\x7f", 24)
         << QByteArray("\"4/6/2000 9:00:00 AM poll: found- A B C [2JD \"\r\n")
         << QStringLiteral("9:00:00  poll: found- A B C [2JD ");
+    QTest::newRow("C1 controls and bidi overrides become blanks")
+        << QDateTime(QDate(2000, 4, 6), QTime(9, 0, 0)) << QStringLiteral("poll: found- A\u009b2JB\u202eC\u2028D")
+        << QByteArray("\"4/6/2000 9:00:00 AM poll: found- A 2JB C D\"\r\n")
+        << QStringLiteral("9:00:00  poll: found- A 2JB C D");
 }
 
 void ActionLogTest::record_hasQuotedUsDateTimeMessageAndCrLf()
@@ -127,6 +134,33 @@ void ActionLogTest::unwritableLog_keepsScreenWorking()
     QCOMPARE(log.screen()->newestLine(), QStringLiteral("9:05:03  line 999"));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("ipolog.txt"))).isDir());
     QVERIFY2(timer.elapsed() < 5000, "a log that cannot be written must not slow logging down");
+}
+
+void ActionLogTest::fullDisk_losesTheWholeRecordNeverHalf()
+{
+    QTemporaryDir dir;
+    FakeClock clock;
+    ActionLog log(clock);
+    log.setFilePath(dir.filePath(QStringLiteral("ipolog.txt")));
+    log.LogAction(QStringLiteral("before"));
+    const QByteArray before = ActionLog::fileRecord(clock.now(), QStringLiteral("before"));
+
+    // The file may grow by a few bytes only, as on a disk that is nearly full.
+    rlimit saved = {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit nearlyFull = saved;
+    nearlyFull.rlim_cur = rlim_t(before.size() + 20);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &nearlyFull), 0);
+    log.LogAction(QStringLiteral("a record far longer than the room that is left on the disk"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    log.LogAction(QStringLiteral("after"));
+
+    QFile file(log.filePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before + ActionLog::fileRecord(clock.now(), QStringLiteral("after")));
+    QCOMPARE(log.screen()->rowCount(), 3);
 }
 
 // A run of months, or pages of a million offerings, must not fill the memory: the

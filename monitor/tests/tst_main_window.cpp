@@ -121,17 +121,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("saved"); // the saved url afterwards
         QTest::addColumn<QString>("shown"); // start of the report box
         QTest::addColumn<QString>("fetched");
+        QTest::addColumn<QStringList>("ticked"); // form boxes clicked
         const QString old = u"https://old.example/page"_s;
         QTest::newRow("typed and saved") << QString() << u"https://new.example/ipo"_s << u"Command2"_s
-                                         << u"https://new.example/ipo"_s << QString() << QString();
+                                         << u"https://new.example/ipo"_s << QString() << QString() << QStringList();
         QTest::newRow("bad address refused") << QString() << u"ftp://new.example/"_s << u"Command2"_s << old
-                                             << u"Not saved: The address must be"_s << QString();
-        QTest::newRow("EDGAR keeps the typed address")
-            << u"1"_s << QString() << u"Command2"_s << old << QString() << QString();
+                                             << u"Not saved: The address must be"_s << QString() << QStringList();
+        QTest::newRow("EDGAR keeps the typed address, forms ticked")
+            << u"1"_s << QString() << u"Command2"_s << old << QString() << QString()
+            << QStringList{u"Check3"_s, u"Check6"_s};
         QTest::newRow("Try fetches without saving") << QString() << u"https://try.example/"_s << u"Command1"_s << old
-                                                    << u"Fetching"_s << u"https://try.example/"_s;
+                                                    << u"Fetching"_s << u"https://try.example/"_s << QStringList();
         QTest::newRow("Cancel") << QString() << u"https://new.example/"_s << u"Command3"_s << old << QString()
-                                << QString();
+                                << QString() << QStringList();
     }
     void watchWindow_reachesSetup()
     {
@@ -141,6 +143,7 @@ private Q_SLOTS:
         QFETCH(QString, saved);
         QFETCH(QString, shown);
         QFETCH(QString, fetched);
+        QFETCH(QStringList, ticked);
         ScratchSettings settings;
         WatchSettings old;
         old.url = QUrl(u"https://old.example/page"_s);
@@ -159,8 +162,12 @@ private Q_SLOTS:
             box->selectAll();
             QTest::keyClicks(box, url);
         }
+        for (const QString& box : ticked)
+            QTest::mouseClick(window.findChild<QCheckBox*>(box), Qt::LeftButton);
         QTest::mouseClick(window.findChild<QPushButton*>(button), Qt::LeftButton);
         QCOMPARE(WatchSettings::load(*settings).url.toString(), saved);
+        QCOMPARE(WatchSettings::load(*settings).forms,
+                 ticked.isEmpty() ? WatchSettings::DefaultForms : QStringList({u"S-1"_s, u"424B4"_s}));
         QVERIFY(window.findChild<QPlainTextEdit*>(u"Text4"_s)->toPlainText().startsWith(shown));
         QCOMPARE(client.requested().isEmpty() ? QString() : client.requested().first().toString(), fetched);
         if (!source.isEmpty())
@@ -203,6 +210,36 @@ private Q_SLOTS:
                               u"poll: waiting for next cycle"_s, u"menu: check now"_s, u"poll: started"_s,
                               u"web: timeout"_s, u"Error # 7 Host not found"_s, u"poll: waiting for next cycle"_s,
                               u"poll: stopped"_s, u"main: Exit Program."_s}));
+    }
+
+    // Minimize to Tray hides the window only while a tray can bring it back.
+    void tray_goneAndBack_minimizeHidesOnlyWhileThereIsATray()
+    {
+        MonitorFixture f;
+        FrmMain window(f.monitor);
+        TrayModel model(f.monitor);
+        bool available = true;
+        TrayIcon tray(model, window, [&available] { return available; });
+        connect(&tray, &TrayIcon::trayAvailabilityChanged, &window, &FrmMain::setTrayAvailable);
+        window.show();
+        window.setHideWhenMinimized(true);
+        window.showMinimized();
+        QTRY_VERIFY(!window.isVisible());
+
+        available = false;
+        tray.checkTray();
+        QVERIFY(window.isVisible() && window.isMinimized());
+        window.showNormal();
+        window.showMinimized();
+        QTest::qWait(50);
+        QVERIFY(window.isVisible());
+
+        available = true;
+        tray.checkTray();
+        QVERIFY(tray.icon()->isVisible());
+        window.showNormal();
+        window.showMinimized();
+        QTRY_VERIFY(!window.isVisible());
     }
 
 private:

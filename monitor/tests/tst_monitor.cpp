@@ -1,6 +1,11 @@
+#include "monitor/HistoryFile.h"
 #include "testsupport/MonitorFixture.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 
 class MonitorTest : public QObject {
@@ -18,6 +23,8 @@ private Q_SLOTS:
     void deleteLog_startsNewFileWithBanner();
     void viewLogAndHelp_launchViewerOnPathAsOneArgument();
     void exit_logsLogsOffUnloadsOnce();
+    void savedHistory_unusableIsSetAsideAndPollingGoesOn_data();
+    void savedHistory_unusableIsSetAsideAndPollingGoesOn();
 
 private:
     void startMonitor() { m_f->start(); }
@@ -182,6 +189,7 @@ void MonitorTest::viewLogAndHelp_launchViewerOnPathAsOneArgument()
 
     const QString spaced = m_f->dir.filePath(QStringLiteral("my docs"));
     QVERIFY(QDir().mkpath(spaced));
+    QVERIFY(QFile(spaced + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
     startMonitor();
     m_f->monitor.mnuIPOlog_Click();
     m_f->monitor.mnuOfferwatch_Click(spaced);
@@ -214,6 +222,72 @@ void MonitorTest::exit_logsLogsOffUnloadsOnce()
     QCOMPARE(messagesSinceStartUp(), QStringList{QStringLiteral("main: Exit Program.")});
     QCOMPARE(m_f->alerts.calls, QStringList{QStringLiteral("logoff")});
     QCOMPARE(m_f->windows.calls, QStringList{QStringLiteral("unload all")});
+}
+
+void MonitorTest::savedHistory_unusableIsSetAsideAndPollingGoesOn_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("said"); // how the first line of the first poll begins; %1 the file
+    const QByteArray head = R"({"format":"offerwatch-history","version":1,"source":"broker","url":"http://127.0.0.1:9/offerings","saved":"2026-12-07T06:44:24Z",)";
+    const QByteArray lists = R"("lists":[" ABCD (go-now)  "," "," "," "," "," "," "," "],"keys":[[],[],[],[],[],[],[],[]])";
+    const QString aside = u"poll: the saved history %1 cannot be used (%2); it is kept as %1.damaged"_s;
+    QTest::newRow("good") << head + lists + "}" << u"poll: compared with 1 lists seen before the restart, saved "_s;
+    QTest::newRow("corrupt") << head.left(70) << aside.arg(u"%1"_s, u"it is not a history file of this program"_s);
+    QTest::newRow("other version") << QByteArray(head).replace("\"version\":1", "\"version\":2") + lists + "}"
+                                   << aside.arg(u"%1"_s, u"it is of another version"_s);
+    QTest::newRow("unknown field") << head + lists + R"(,"extra":1})"
+                                   << aside.arg(u"%1"_s, u"it has an unknown field \"extra\""_s);
+    QTest::newRow("other address") << QByteArray(head).replace(":9/", ":8/") + lists + "}"
+                                   << aside.arg(u"%1"_s, u"it belongs to another address"_s);
+    QTest::newRow("short list") << head + QByteArray(lists).replace(",\" \"]", "]") + "}"
+                                << aside.arg(u"%1"_s, u"it is damaged"_s);
+    for (const char* kind : {"directory", "fifo", "symbolic link loop"})
+        QTest::newRow(kind) << QByteArray(kind) << aside.arg(u"%1"_s, u"it is not a regular file"_s);
+    QTest::newRow("folder is a file") << QByteArray("no folder") << u"poll: the history cannot be saved to %1 ("_s;
+}
+
+void MonitorTest::savedHistory_unusableIsSetAsideAndPollingGoesOn()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, said);
+    QString folder = m_f->dir.filePath(u"state"_s);
+    WatchSettings watch = m_f->monitor.watch();
+    watch.remember = true;
+    const HistoryFile file(folder, u"broker"_s, watch.url);
+    QVERIFY(QDir().mkpath(folder));
+    QFile written(file.path());
+    if (kind == "directory")
+        QVERIFY(QDir().mkpath(file.path() + u"/inside"_s));
+    else if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(file.path()).constData(), 0600), 0);
+    else if (kind == "symbolic link loop")
+        QVERIFY(QFile::link(file.path(), file.path()));
+    else if (kind == "no folder")
+        folder = m_f->dir.filePath(u"ipolog.txt"_s);
+    else
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write(kind) == kind.size() && written.flush());
+    m_f->monitor.setHistoryFolder(folder);
+    m_f->monitor.setWatch(watch);
+    startMonitor();
+    for (int poll = 0; poll < 2; ++poll) {
+        m_f->monitor.Command1_Click();
+        m_f->client.finishWithPage(u"<a href=/x?Ipo_Symbol=ABCD&Ipo_OfferType=1><IMG SRC=/images/go.gif></a>"_s);
+    }
+    // One line about the file, however many polls; then the polls as on a first start, or as after one.
+    const QStringList lines = messagesSinceStartUp().filter(QRegularExpression(u"^poll: (the|compared|ticker|OK)"_s));
+    const bool restored = said.startsWith(u"poll: compared"_s);
+    const QString same = u"poll: OK, no changes-  ABCD (go-now)  "_s;
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(said.arg(HistoryFile(folder, u"broker"_s, watch.url).path())), qPrintable(lines[0]));
+    QCOMPARE(lines.mid(1), (QStringList{restored ? same : u"poll: ticker(s) found-  ABCD (go-now)  "_s, same}));
+    QVERIFY(!said.contains(u".damaged"_s) || QFileInfo(file.path() + u".damaged"_s).isSymLink() ||
+            QFileInfo::exists(file.path() + u".damaged"_s));
+    SeenHistory saved;
+    QString problem;
+    if (kind != "no folder") {
+        QCOMPARE(file.read(&saved, &problem), HistoryFile::Outcome::Read);
+        QCOMPARE(saved.filledLists(), restored ? 3 : 2);
+    }
 }
 
 QTEST_GUILESS_MAIN(MonitorTest)

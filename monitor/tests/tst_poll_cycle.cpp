@@ -25,6 +25,7 @@ private Q_SLOTS:
     void exitDuringFetch_logsNothingAfterExitLine();
     void dueTime_isStrictlyLaterInWholeSeconds();
     void intervalChangeWhileWaiting_appliesFromNextCycle();
+    void wallClockSetBackOrForward_pollsAfterTheIntervalItself();
 
 private:
     QStringList cycleMessages() const { return m_f->messagesSinceMark(); }
@@ -222,6 +223,24 @@ void PollCycleTest::intervalChangeWhileWaiting_appliesFromNextCycle()
     m_f->client.finishWithPage(TwoOpen);
     QCOMPARE(m_f->monitor.poll().pollSeconds(), 5400.0);
     QCOMPARE(m_f->monitor.poll().nextPollTime(), due.addSecs(3 + 5400));
+}
+
+void PollCycleTest::wallClockSetBackOrForward_pollsAfterTheIntervalItself()
+{
+    m_f->monitor.Command1_Click();
+    m_f->client.finishWithPage(TwoOpen);
+    const QDateTime scheduled = m_f->clock.now();
+    // Forward by a day: no early cycle. Back by a day: the cycle still comes on time.
+    m_f->clock.setWallClock(scheduled.addDays(1));
+    m_f->monitor.poll().Timer1_Timer();
+    QCOMPARE(m_f->client.requested().size(), 1);
+    m_f->clock.setWallClock(scheduled.addDays(-1));
+    m_f->clock.advanceMs(900 * 1000);
+    m_f->monitor.poll().Timer1_Timer();
+    QCOMPARE(m_f->client.requested().size(), 1);
+    m_f->clock.advanceMs(1000);
+    m_f->monitor.poll().Timer1_Timer();
+    QCOMPARE(m_f->client.requested().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(PollCycleTest)

@@ -13,6 +13,7 @@ namespace {
 // A page of many megabytes would make the hidden diagnostics box slow to fill;
 // the monitor keeps the whole text, the box shows its beginning.
 constexpr qsizetype DiagnosticsTextLimit = 256 * 1024;
+constexpr qsizetype TickerTextLimit = 64 * 1024;
 
 QColor toQColor(std::uint32_t value, const QPalette& palette)
 {
@@ -60,6 +61,24 @@ void FrmMain::addFileMenuAction(QAction* action)
     const qsizetype exit = items.indexOf(m_ui->mnuExit);
     QAction* before = exit > 0 && items[exit - 1]->isSeparator() ? items[exit - 1] : m_ui->mnuExit;
     m_ui->mnuFile->insertAction(before, action);
+}
+
+void FrmMain::setHideWhenMinimized(bool hide)
+{
+    m_hideWhenMinimized = hide;
+    showIfHiddenWithoutTray();
+}
+
+void FrmMain::setTrayAvailable(bool available)
+{
+    m_trayAvailable = available;
+    showIfHiddenWithoutTray();
+}
+
+void FrmMain::showIfHiddenWithoutTray()
+{
+    if (m_hiddenInTray && !hidesWhenMinimized())
+        showMinimized();
 }
 
 void FrmMain::raiseToFront()
@@ -113,8 +132,14 @@ void FrmMain::refreshFromPanel()
     m_ui->Command3->setText(panel.emailCaption());
     m_ui->Command4->setText(panel.browserCaption());
     m_ui->Command5->setText(panel.alarmCaption());
-    if (m_ui->Text3->toPlainText() != panel.tickerText())
-        m_ui->Text3->setPlainText(panel.tickerText());
+    // A page can make a list of millions of characters; the box shows its beginning.
+    const QString& tickers = panel.tickerText();
+    const QString shown = tickers.size() > TickerTextLimit
+                              ? tickers.left(TickerTextLimit) +
+                                    tr("\n[%1 more characters not shown]").arg(tickers.size() - TickerTextLimit)
+                              : tickers;
+    if (m_ui->Text3->toPlainText() != shown)
+        m_ui->Text3->setPlainText(shown);
     m_ui->Check1->setChecked(panel.excludeClosed());
     const auto items = m_ui->List2->findItems(QString::number(panel.intervalMinutes()), Qt::MatchExactly);
     if (!items.isEmpty() && m_ui->List2->currentItem() != items.first()) {
@@ -140,6 +165,9 @@ void FrmMain::refreshDiagnostics()
 void FrmMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    // The window system's own show events (spontaneous) come also to a hidden window.
+    if (!event->spontaneous())
+        m_hiddenInTray = false;
     if (!m_shownOnce) {
         m_shownOnce = true;
         m_monitor.Form_Resize(Monitor::WindowState::Normal);
@@ -152,8 +180,15 @@ void FrmMain::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && m_shownOnce) {
         m_monitor.Form_Resize(toWindowState(windowState()));
         // Hidden once the minimize has run its course, or the window manager keeps a taskbar entry.
-        if (m_hideWhenMinimized && isMinimized())
-            QTimer::singleShot(0, this, &QWidget::hide);
+        // The tray may have gone in between, so it is asked again.
+        if (hidesWhenMinimized() && isMinimized()) {
+            QTimer::singleShot(0, this, [this] {
+                if (hidesWhenMinimized() && isMinimized()) {
+                    hide();
+                    m_hiddenInTray = true;
+                }
+            });
+        }
     }
 }
 

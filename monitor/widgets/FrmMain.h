@@ -24,8 +24,12 @@ public:
     void addFileMenuAction(QAction* action);
     // Brings the window to the front, restored if it was minimized.
     void raiseToFront();
-    // File > Minimize to Tray: minimizing hides the window; the tray icon brings it back.
-    void setHideWhenMinimized(bool hide) { m_hideWhenMinimized = hide; }
+    // File > Minimize to Tray: minimizing hides the window while a tray is there to
+    // bring it back; with no tray it minimizes like any window.
+    void setHideWhenMinimized(bool hide);
+    // Whether the desktop's tray is there now. A window hidden in a tray that went
+    // away comes back minimized, so the taskbar can still reach it.
+    void setTrayAvailable(bool available);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -36,9 +40,13 @@ private:
     void connectControls();
     void refreshFromPanel();
     void refreshDiagnostics();
+    bool hidesWhenMinimized() const { return m_hideWhenMinimized && m_trayAvailable; }
+    void showIfHiddenWithoutTray();
 
     Monitor& m_monitor;
     std::unique_ptr<Ui::FrmMain> m_ui;
     bool m_shownOnce = false;
     bool m_hideWhenMinimized = false;
+    bool m_trayAvailable = true;
+    bool m_hiddenInTray = false;
 };

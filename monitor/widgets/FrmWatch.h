@@ -7,6 +7,7 @@
 namespace Ui {
 class FrmWatch;
 }
+class QCheckBox;
 class WatchSetup;
 
 // File > Watch Settings: binds its boxes to the watch setup. Save keeps the window
@@ -23,6 +24,8 @@ public:
 
 private:
     void refresh();
+    QList<QCheckBox*> formBoxes() const;
+    void formsEdited();
     void save();
 
     WatchSetup& m_setup;

@@ -27,12 +27,13 @@ QIcon statusIcon(std::uint32_t colour, const QColor& systemColour)
 }
 } // namespace
 
-TrayIcon::TrayIcon(TrayModel& model, QWidget& mainWindow, QObject* parent)
+TrayIcon::TrayIcon(TrayModel& model, QWidget& mainWindow, Probe trayAvailable, QObject* parent)
     : QObject(parent)
     , m_model(model)
     , m_mainWindow(mainWindow)
     , m_menu(std::make_unique<QMenu>())
     , m_icon(new QSystemTrayIcon(this))
+    , m_probe(trayAvailable ? std::move(trayAvailable) : Probe(&QSystemTrayIcon::isSystemTrayAvailable))
 {
     m_showHide = m_menu->addAction(tr("Show/Hide Offerwatch"), this, &TrayIcon::toggleMainWindow);
     m_menu->addSeparator();
@@ -49,6 +50,24 @@ TrayIcon::TrayIcon(TrayModel& model, QWidget& mainWindow, QObject* parent)
     connect(&m_model, &TrayModel::changed, this, &TrayIcon::refresh);
     refresh();
     m_icon->show();
+    m_watch.setInterval(3000);
+    connect(&m_watch, &QTimer::timeout, this, &TrayIcon::checkTray);
+    m_watch.start();
+}
+
+void TrayIcon::checkTray()
+{
+    const bool available = m_probe();
+    if (available == m_available)
+        return;
+    m_available = available;
+    if (available) {
+        // A new tray knows nothing of the icon shown to the old one: it is shown anew.
+        m_icon->hide();
+        refresh();
+        m_icon->show();
+    }
+    Q_EMIT trayAvailabilityChanged(available);
 }
 
 TrayIcon::~TrayIcon() = default;

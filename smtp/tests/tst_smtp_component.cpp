@@ -14,6 +14,11 @@ const QString ProgId = QStringLiteral("DazoDarozeREdorovu.Smtp");
 
 QString registryFile(const QTemporaryDir& home)
 {
+    return home.filePath(QStringLiteral("Offerwatch/components.ini"));
+}
+
+QString oldRegistryFile(const QTemporaryDir& home)
+{
     return home.filePath(QStringLiteral("ComponentRegistry/components.ini"));
 }
 
@@ -45,12 +50,13 @@ void TestSmtpComponent::init()
 void TestSmtpComponent::create_byProgId_data()
 {
     QTest::addColumn<QString>("progId");
-    QTest::addColumn<QString>("registered"); // "built", "stale" or none
+    QTest::addColumn<QString>("registered"); // "built", "stale", "old" (built, in the old folder) or none
     QTest::addColumn<QString>("searchIn");   // "program" (the default), "bin" or "nowhere"
     QTest::addColumn<QByteArray>("fakeLibrary"); // placed where "nowhere" searches
     QTest::addColumn<QString>("error");          // part of the error; empty: created
     QTest::newRow("unregistered, found next to the program") << ProgId << "" << "program" << QByteArray() << "";
     QTest::newRow("registered, nowhere to search") << ProgId << "built" << "nowhere" << QByteArray() << "";
+    QTest::newRow("registered in the old folder") << ProgId << "old" << "nowhere" << QByteArray() << "";
     QTest::newRow("stale registration, found by search") << ProgId << "stale" << "bin" << QByteArray() << "";
     QTest::newRow("unknown ProgID") << "Nobody.Nothing" << "" << "nowhere" << QByteArray() << "Nobody.Nothing is not registered";
     QTest::newRow("library missing") << ProgId << "" << "nowhere" << QByteArray() << "its library was not found";
@@ -66,8 +72,8 @@ void TestSmtpComponent::create_byProgId()
     QFETCH(QString, error);
     const QString key = ProgId + QStringLiteral("/Library");
     if (!registered.isEmpty()) {
-        QSettings registry(registryFile(*m_config), QSettings::IniFormat);
-        registry.setValue(key, registered == u"built" ? builtLibrary() : m_config->filePath(QStringLiteral("gone/libsmtp.so.1")));
+        QSettings registry(registered == u"old" ? oldRegistryFile(*m_config) : registryFile(*m_config), QSettings::IniFormat);
+        registry.setValue(key, registered != u"stale" ? builtLibrary() : m_config->filePath(QStringLiteral("gone/libsmtp.so.1")));
     }
     if (!fakeLibrary.isEmpty()) {
         QFile fake(m_config->filePath(QStringLiteral("libsmtp.so.1")));
@@ -88,6 +94,7 @@ void TestSmtpComponent::create_byProgId()
     // A library found by search is registered for the next start.
     const QSettings registry(registryFile(*m_config), QSettings::IniFormat);
     QCOMPARE(QFileInfo(registry.value(key).toString()).canonicalFilePath(), QFileInfo(builtLibrary()).canonicalFilePath());
+    QVERIFY(!QFileInfo::exists(oldRegistryFile(*m_config)));
 }
 
 void TestSmtpComponent::adapter_forwardsPropertiesMethodsAndEvents()

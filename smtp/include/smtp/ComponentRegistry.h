@@ -5,28 +5,58 @@
 // needs no link to the library to read it.
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QString>
 
 namespace ComponentRegistry {
 
-inline QString filePath()
+inline QString configHome()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/ComponentRegistry/components.ini");
+    return base;
+}
+
+inline QString filePath()
+{
+    return configHome() + QStringLiteral("/Offerwatch/components.ini");
+}
+
+// Earlier versions kept the registry in ~/.config/ComponentRegistry/, a folder that
+// names no program. Its entries move over when the registry is next opened, without
+// overwriting newer ones; the old file goes only once they are safely written.
+inline void moveOldRegistry()
+{
+    const QString oldFolder = configHome() + QStringLiteral("/ComponentRegistry");
+    const QString oldPath = oldFolder + QStringLiteral("/components.ini");
+    if (!QFile::exists(oldPath))
+        return;
+    const QSettings old(oldPath, QSettings::IniFormat);
+    QSettings current(filePath(), QSettings::IniFormat);
+    for (const QString& key : old.allKeys()) {
+        if (!current.contains(key))
+            current.setValue(key, old.value(key));
+    }
+    current.sync();
+    if (old.status() == QSettings::NoError && current.status() == QSettings::NoError) {
+        QFile::remove(oldPath);
+        QDir().rmdir(oldFolder);
+    }
 }
 
 // The registered library path of progId, or an empty text.
 inline QString libraryFor(const QString& progId)
 {
+    moveOldRegistry();
     QSettings settings(filePath(), QSettings::IniFormat);
     return settings.value(progId + QStringLiteral("/Library")).toString();
 }
 
 inline bool record(const QString& progId, const QString& libraryPath)
 {
+    moveOldRegistry();
     QSettings settings(filePath(), QSettings::IniFormat);
     settings.setValue(progId + QStringLiteral("/Library"), libraryPath);
     settings.sync();
@@ -37,6 +67,7 @@ inline bool record(const QString& progId, const QString& libraryPath)
 // library may have registered itself since).
 inline bool forget(const QString& progId, const QString& libraryPath)
 {
+    moveOldRegistry();
     QSettings settings(filePath(), QSettings::IniFormat);
     if (settings.value(progId + QStringLiteral("/Library")).toString() == libraryPath)
         settings.remove(progId);

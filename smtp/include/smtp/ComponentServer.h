@@ -9,7 +9,7 @@
  *
  * Registration records "ProgID -> absolute library path" in the per-user
  * component registry, an ini file at
- *   $XDG_CONFIG_HOME/ComponentRegistry/components.ini   (default ~/.config)
+ *   $XDG_CONFIG_HOME/Offerwatch/components.ini   (default ~/.config)
  * with one group per ProgID holding the key Library.
  */
 #ifndef SMTP_COMPONENTSERVER_H

@@ -1,0 +1,57 @@
+#include "platform/DataFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class DataFilesTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void locateIn_firstReadableFileWins_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("current and installed") << QStringList{"current", "installed"} << QStringList{} << "current";
+        QTest::newRow("only installed") << QStringList{"installed", "program"} << QStringList{} << "installed";
+        QTest::newRow("a folder of that name") << QStringList{"program"} << QStringList{"current"} << "program";
+        QTest::newRow("nowhere") << QStringList{} << QStringList{"installed"} << QString();
+    }
+
+    void locateIn_firstReadableFileWins()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, folders);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        QStringList searched;
+        for (const QString& name : {u"current"_qs, u"installed"_qs, u"program"_qs}) {
+            QVERIFY(QDir(root.path()).mkpath(name));
+            searched << root.filePath(name);
+        }
+        for (const QString& folder : files) {
+            QFile file(root.filePath(folder + QStringLiteral("/Offerwatch.txt")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        for (const QString& folder : folders)
+            QVERIFY(QDir(root.filePath(folder)).mkpath(QStringLiteral("Offerwatch.txt")));
+
+        const QString found = DataFiles::locateIn(QStringLiteral("Offerwatch.txt"), searched);
+        QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected + QStringLiteral("/Offerwatch.txt")));
+    }
+
+    void searchFolders_startWithTheGivenFolderEndWithTheProgramsOwn()
+    {
+        const QStringList folders = DataFiles::searchFolders(QStringLiteral("/nowhere"));
+        QCOMPARE(folders.size(), 3);
+        QCOMPARE(folders.first(), QStringLiteral("/nowhere"));
+        QCOMPARE(folders.last(), QCoreApplication::applicationDirPath());
+        // When no copy exists, the path in the first folder is what a viewer is told to open.
+        QCOMPARE(DataFiles::pathFor(QStringLiteral("no such file"), QStringLiteral("/nowhere")),
+                 QStringLiteral("/nowhere/no such file"));
+    }
+};
+
+QTEST_GUILESS_MAIN(DataFilesTest)
+#include "tst_data_files.moc"
