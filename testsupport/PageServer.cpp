@@ -121,12 +121,23 @@ void PageServer::onReadyRead(QTcpSocket* socket)
             socket->setProperty(BufferProperty, buffer);
         return;
     }
-    // One request per connection: whatever follows the head is ignored.
+    const QByteArray head = buffer.left(end);
+    // A body announced by Content-Length (a POST) is read whole before the answer.
+    qint64 length = 0;
+    for (const QByteArray& line : head.split('\n')) {
+        if (line.toLower().startsWith("content-length:"))
+            length = line.mid(15).trimmed().toLongLong();
+    }
+    if (buffer.size() - end - 4 < length) {
+        socket->setProperty(BufferProperty, buffer);
+        return;
+    }
+    // One request per connection: whatever follows is ignored.
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->setProperty(BufferProperty, QVariant());
 
-    const QByteArray head = buffer.left(end);
     m_requests.append(head);
+    m_bodies.append(buffer.mid(end + 4, length));
     const PageResponse response = m_queue.isEmpty() ? m_default : m_queue.takeFirst();
     Q_EMIT requestReceived(head);
 

@@ -58,6 +58,8 @@ public:
     // The head (request line and header fields) of every request, in order.
     QList<QByteArray> requests() const { return m_requests; }
     int requestCount() const { return static_cast<int>(m_requests.size()); }
+    // The body of every request (empty without Content-Length), in the same order.
+    QList<QByteArray> bodies() const { return m_bodies; }
 
 Q_SIGNALS:
     void requestReceived(const QByteArray& head);
@@ -75,4 +77,5 @@ private:
     QList<PageResponse> m_queue;
     PageResponse m_default;
     QList<QByteArray> m_requests;
+    QList<QByteArray> m_bodies;
 };

@@ -2,12 +2,15 @@
 
 #include "alerts/MapiChannel.h"
 #include "alerts/NotifyChannel.h"
+#include "alerts/PushChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "alerts/widgets/FrmMAPI.h"
+#include "alerts/widgets/FrmPush.h"
 #include "alerts/widgets/FrmSmtp.h"
 #include "platform/MessagingSession.h"
 
 #include <QAction>
+#include <QPointer>
 
 namespace {
 template <typename Window, typename Channel> RegisteredChannel withSetupWindow(std::unique_ptr<Channel> channel)
@@ -32,6 +35,27 @@ template <typename Channel> RegisteredChannel withMenuSwitch(std::unique_ptr<Cha
                 return action;
             }};
 }
+
+// A channel whose setup window opens from its own item of the File menu.
+template <typename Window, typename Channel>
+RegisteredChannel withMenuWindow(std::unique_ptr<Channel> channel, const QString& text)
+{
+    Channel& bound = *channel;
+    return {std::move(channel), {}, [&bound, text](QObject* parent) {
+                auto* action = new QAction(text, parent);
+                QObject::connect(action, &QAction::triggered, action, [&bound, window = QPointer<QWidget>()]() mutable {
+                    // One window at a time; another click brings it to the front.
+                    if (!window) {
+                        window = new Window(bound);
+                        window->setAttribute(Qt::WA_DeleteOnClose);
+                    }
+                    window->show();
+                    window->raise();
+                    window->activateWindow();
+                });
+                return action;
+            }};
+}
 } // namespace
 
 std::vector<RegisteredChannel> registerAlertChannels(const ChannelServices& services)
@@ -42,5 +66,7 @@ std::vector<RegisteredChannel> registerAlertChannels(const ChannelServices& serv
     channels.push_back(withSetupWindow<FrmMAPI>(std::make_unique<MapiChannel>(mail, SendmailSession::factory())));
     channels.push_back(withMenuSwitch(std::make_unique<NotifyChannel>(mail.log, mail.settings, services.notifier),
                                       QObject::tr("&Desktop Notifications")));
+    channels.push_back(withMenuWindow<FrmPush>(
+        std::make_unique<PushChannel>(mail.log, mail.settings, services.secrets), QObject::tr("&Push Alerts...")));
     return channels;
 }
