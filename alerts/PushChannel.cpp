@@ -239,6 +239,7 @@ void PushChannel::addConsoleCommands(ConsoleCommands& c)
         QString problem;
         refusing(setKind(text, &problem), problem);
     });
+    c.setArgumentValues(QStringLiteral("push kind"), Kinds.join(u'|'));
     c.addCommand(QStringLiteral("push token"), true, [this](const QString& text) { setToken(text); });
     c.addCommand(QStringLiteral("push on"), false, [this, refusing](const QString&) {
         QString problem;

@@ -14,6 +14,9 @@ public:
     virtual ~ConsoleCommands() = default;
     // A command that takes no argument refuses one.
     virtual void addCommand(const QString& name, bool takesArgument, Handler handler) = 0;
+    // What `help` shows for the argument of a command that takes one of a few values
+    // ("ntfy|json"); without it, TEXT.
+    virtual void setArgumentValues(const QString& name, const QString& values) = 0;
     // Says on standard error why a command changed nothing.
     virtual void refuse(const QString& text) = 0;
 };
