@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QHash>
 
+#include <cstdlib>
+#include <cstring>
+
 #include <qt6keychain/keychain.h>
 
 namespace {
@@ -90,6 +93,10 @@ std::optional<QString> environmentSecret(const char* name)
     const QByteArray key(name);
     if (!taken.contains(key)) {
         taken.insert(key, qEnvironmentVariable(name));
+        // Unsetting only unlinks the entry: the bytes stay where the process started with
+        // them, readable in /proc/PID/environ (and `ps e`) for the whole run.
+        if (char* inPlace = std::getenv(name))
+            std::memset(inPlace, 0, std::strlen(inPlace));
         qunsetenv(name);
     }
     const QString value = taken.value(key);

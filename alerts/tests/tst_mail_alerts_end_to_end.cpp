@@ -284,6 +284,10 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
     again.send(QStringLiteral("smtp test"));
     QVERIFY(server.waitForMessages(3, 20000));
     QVERIFY(again.waitForMessage(QStringLiteral("email: the SMTP password comes from OFFERWATCH_SMTP_PASSWORD")));
+    // Nor can another process of the user read it from the running program's environment.
+    QFile ownEnvironment(QStringLiteral("/proc/%1/environ").arg(again.process().processId()));
+    QVERIFY(ownEnvironment.open(QIODevice::ReadOnly));
+    everything += QString::fromUtf8(ownEnvironment.readAll());
     for (const QString& command : {QStringLiteral("mapi to x@example.net"), QStringLiteral("mapi logon"),
                                    QStringLiteral("mapi test"), QStringLiteral("exit")})
         again.send(command);
