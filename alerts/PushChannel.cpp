@@ -76,6 +76,11 @@ bool PushChannel::setUrl(const QString& text, QString* problem)
     return true;
 }
 
+const QStringList& PushChannel::kinds()
+{
+    return Kinds;
+}
+
 QString PushChannel::kind() const
 {
     const QString kind = m_settings.value(KindKey, Kinds.first());

@@ -45,6 +45,7 @@ public:
     QUrl url() const;
     bool setUrl(const QString& text, QString* problem);
     QString kind() const;
+    static const QStringList& kinds();
     bool setKind(const QString& kind, QString* problem);
     // An empty token removes it.
     void setToken(const QString& token);
