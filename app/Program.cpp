@@ -1,9 +1,10 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Program.h"
 
 #include "about/FrmAbout.h"
 #include "alerts/AlertDispatch.h"
 #include "alerts/MapiChannel.h"
-#include "alerts/PushChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "alerts/widgets/AlertChannels.h"
 #include "alerts/widgets/FrmMail.h"
@@ -422,7 +423,6 @@ void Program::addConsoleCommands()
         minutes.prepend(QString::number(choice));
     c.setArgumentValues(QStringLiteral("interval"), minutes.join(u'|'));
     c.setArgumentValues(QStringLiteral("smtp security"), SmtpChannel::securityChoices().join(u'|'));
-    c.setArgumentValues(QStringLiteral("push kind"), PushChannel::kinds().join(u'|'));
     c.addCommand(QStringLiteral("interval"), true, [&m](const QString& arg) {
         bool ok = false;
         const int minutes = arg.trimmed().toInt(&ok);

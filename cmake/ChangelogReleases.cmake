@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Turns a Debian changelog into AppStream <release> elements, newest first, so that
 # software centres show the same history as `apt changelog`.
 function(offerwatch_changelog_releases changelog out_var)

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # offerwatch_add_test(NAME name SOURCES files... LIBS libs... [TIMEOUT seconds])
 # Builds one QtTest executable and registers it with CTest to run headless.
 function(offerwatch_add_test)

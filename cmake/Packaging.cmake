@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack` in a build folder configured with CMAKE_INSTALL_PREFIX=/usr
 # (scripts/package.sh does that) writes offerwatch_VERSION_ARCH.deb from the install rules.
 add_subdirectory(${PROJECT_SOURCE_DIR}/packaging ${PROJECT_BINARY_DIR}/packaging)

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks a built offerwatch .deb: its metadata, that every file a user needs is in it
 # and nothing else of ours, the library's SONAME, the desktop entry, the manual pages,
 # the user service, and lintian (no errors; warnings are printed).

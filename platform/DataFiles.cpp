@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DataFiles.h"
 
 #include <QCoreApplication>

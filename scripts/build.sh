@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Offerwatch.
 #   build.sh [--ci] [--target NAME]... [CMAKE_OPTION]...
 # --ci builds into build-ci/ with warnings as errors, the folder and options the tests

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer programs of fuzz/ with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 # into build-fuzz/, then runs each named target (all by default) for SECONDS (60 by default), one
 # after the other at the lowest priority. New inputs go to build-fuzz/corpus/<target>/; inputs

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, running and testing Offerwatch needs on Debian 12, and the
 # further packages named as arguments; --fuzz adds clang and its fuzzing and sanitizer
 # runtimes. Packages already present are skipped, so a second run is quick and quiet.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package offerwatch_VERSION_ARCH.deb in Release, in its own build
 # folder build-package/, and writes it to the top of the source tree.
 #   package.sh [--check] [--output DIR]

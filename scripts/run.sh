@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds what the program needs, and starts Offerwatch on its
 # built-in demo page. It shares the tests' build folder and options, so right after
 # ./scripts/test.sh there is nothing left to build.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything with warnings as errors, and runs the tests.
 # With --sanitize the build goes to build-sanitize/ with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer, and any report fails its test.

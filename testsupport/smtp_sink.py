@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Loopback SMTP server for tests: saves every message it accepts.
 
 Each message becomes NNNN.eml (the DATA content, as received after

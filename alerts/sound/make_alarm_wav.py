@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes Offerwatch.wav: three rising two-tone chimes, about 1.2 s, 22.05 kHz mono."""
 import math
 import struct

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one action-log line (file record plus on-screen line) once 1k, 10k and
 // 100k lines are already logged. A run of weeks must cost the same per line as a
 // fresh start, so the three numbers should stay close together.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the reading of watched pages:
 //   offerwatch_parser_bench [--runs N] [--source broker|edgar|pattern] [--pattern RE] FILE...
 //

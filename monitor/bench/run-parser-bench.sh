@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Parser throughput against grep on the same generated offerings pages.
 #
 #   monitor/bench/run-parser-bench.sh [PATH/TO/offerwatch_parser_bench] [SIZES_MB...]

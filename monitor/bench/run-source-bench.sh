@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reading a 16 MiB EDGAR-style feed and a 16 MiB page through a pattern source, beside grep
 # counting the same entries in the same file; the feed also beside xmllint and Python's
 # ElementTree.iterparse counting its entries, and `watch try` on a 15 MiB feed from a loopback

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
 // bench_base64 FILE: writes FILE to standard output as Base64 in lines of 76
 // characters (57-byte groups, as the control writes attachments), LF line
 // ends like `base64 -w 76`, and reports the time spent on standard error.

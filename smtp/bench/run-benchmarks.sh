@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: LGPL-2.1-or-later
 # Compares the smtp library with standard tools on this machine, in one run:
 #   1. Base64: bench_base64 (Encode in 57-byte groups) against `base64 -w 76`
 #      on the same 100 MB file; the outputs must be identical.

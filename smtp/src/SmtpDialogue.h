@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Offerwatch developers
+// SPDX-License-Identifier: LGPL-2.1-or-later
 #pragma once
 
 #include "MessageWriter.h"

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: LGPL-2.1-or-later
 """Parses one saved mail with Python's email package (policy default) and prints what
 a test needs to know about it as JSON: headers (the subject's encoded words decoded), the text in its
 declared charset and its transfer encoding, and each attachment's file name,

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Offerwatch developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # An independent reading of an EDGAR Atom feed: one "COMPANY (FORM)" line per filing
 # (per company in a search), each filing once, skipping entries that name no company.
 import re
