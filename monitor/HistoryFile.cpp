@@ -90,7 +90,7 @@ int SeenHistory::filledLists() const
 QString HistoryFile::defaultFolder()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification ignores a relative path here.
+    // XDG base directories must be absolute: a relative XDG_STATE_HOME is ignored.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::home().filePath(QStringLiteral(".local/state"));
     return QDir(base).filePath(QStringLiteral("Offerwatch"));

@@ -51,8 +51,8 @@ public:
     void checkAvailable() override;
     void notify(const QString& summary, const QString& body, Urgency urgency = Urgency::Normal) override;
 
-    // The body as the server gets it: escaped per the Desktop Notifications
-    // specification where it has the "body-markup" capability.
+    // The body as the server gets it: where the server reads markup ("body-markup"),
+    // the characters of that markup are escaped so a page cannot add its own.
     static QString bodyFor(const QString& body, const QStringList& capabilities);
 
 private Q_SLOTS:
