@@ -20,15 +20,17 @@ public:
 
     // The name its setup window is opened by ("SMTP", "MAPI").
     virtual QString name() const = 0;
-    // Whether it counts for the main window's "Email ON".
-    virtual bool isMail() const { return true; }
+    // Whether it counts for the main window's "Email ON": only a channel that says so,
+    // so that a new channel never passes for mail by forgetting to answer.
+    virtual bool isMail() const { return false; }
     virtual bool isOn() const = 0;
     virtual void send(const Alert& alert) = 0;
 
-    // Its setup window's logic, loaded unseen when there is no window to show.
-    virtual void loadSetup() = 0;
+    // Its setup window's logic, loaded unseen when there is no window to show. A channel
+    // whose settings are saved as they change has nothing to load or write back.
+    virtual void loadSetup() {}
     // At exit, after the visible windows: what was loaded writes its settings back.
-    virtual void unloadSetup() = 0;
+    virtual void unloadSetup() {}
     // At exit, before any window unloads: ends a session the channel holds.
     virtual void closeSession() {}
 

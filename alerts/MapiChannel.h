@@ -27,6 +27,7 @@ public:
     QString name() const override { return QStringLiteral("MAPI"); }
     bool isOn() const override;
     void send(const Alert& alert) override;
+    bool isMail() const override { return true; }
     void loadSetup() override { load(); }
     void unloadSetup() override { unload(); }
     void closeSession() override { logoffAtExit(); }

@@ -18,11 +18,8 @@ public:
     NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier& notifier, QObject* parent = nullptr);
 
     QString name() const override { return QStringLiteral("notify"); }
-    bool isMail() const override { return false; }
     bool isOn() const override { return m_on; }
     void send(const Alert& alert) override;
-    void loadSetup() override {}
-    void unloadSetup() override {}
     void addConsoleCommands(ConsoleCommands& commands) override;
 
     // File > Desktop Notifications.

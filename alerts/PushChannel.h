@@ -36,11 +36,8 @@ public:
     PushChannel(ActionLog& log, Settings& settings, SecretStore& secrets, QObject* parent = nullptr);
 
     QString name() const override { return QStringLiteral("push"); }
-    bool isMail() const override { return false; }
     bool isOn() const override;
     void send(const Alert& alert) override;
-    void loadSetup() override {}
-    void unloadSetup() override {}
     void addConsoleCommands(ConsoleCommands& commands) override;
 
     // The setup: each is saved at once; false and *problem when the value is refused.

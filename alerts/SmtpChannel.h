@@ -29,6 +29,7 @@ public:
     // Every mail system but local mail goes out here.
     bool isOn() const override;
     void send(const Alert& alert) override;
+    bool isMail() const override { return true; }
     void loadSetup() override { Form_Load(); }
     void unloadSetup() override { Form_Unload(); }
     void addConsoleCommands(ConsoleCommands& commands) override;

@@ -12,7 +12,8 @@
 #include <numeric>
 
 namespace {
-// The broker page of the design, read exactly as the parser always has.
+// The broker page, read exactly as the parser always has: stored histories and users
+// comparing old logs rely on its lists byte for byte.
 class BrokerSource final : public OfferingsSource {
 public:
     Extraction extract(const QString& page) const override

@@ -328,7 +328,8 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
                                       QStringLiteral("/alerts/sound/Offerwatch.wav")));
 }
 
-// Off, the design's subject and body; on, the new entries in both, the subject cut at 78.
+// Off, the subject and body pager gateways have always been sent; on, the new entries in
+// both, the subject cut at 78.
 void SmtpChannelTest::namingNewOfferings_changesSubjectAndFirstLineOnlyWhenOn()
 {
     const MailContext mail{m_state, *m_log, m_prompt, *m_settings};

@@ -112,9 +112,9 @@ QString SmtpDialogue::refusalReason() const
 
 void SmtpDialogue::start()
 {
-    // The pause after a copy stands for the design's blocking wait, during
-    // which no host call could run: the earlier send ends with its own events
-    // first, copies included, and this request then runs as if just made.
+    // Hosts were written against a control that blocked for the pause after a copy,
+    // so no call of theirs could land inside it: the earlier send ends with its own
+    // events first, copies included, and this request then runs as if just made.
     if (m_pauseTimer.isActive() || m_startQueued) {
         m_startQueued = true;
         return;
