@@ -33,6 +33,9 @@ public:
     virtual void unloadSetup() {}
     // At exit, before any window unloads: ends a session the channel holds.
     virtual void closeSession() {}
+    // "Switch e-mail alerts on when Offerwatch starts", for the channel last switched on:
+    // as its window's buttons would; whether it is on afterwards.
+    virtual bool switchOnAtStart() { return false; }
 
     virtual void addConsoleCommands(ConsoleCommands& commands) = 0;
 

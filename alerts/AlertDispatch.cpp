@@ -3,8 +3,10 @@
 #include "alerts/AlertDispatch.h"
 
 #include "alerts/AlertChannel.h"
+#include "alerts/MailContext.h"
 #include "monitor/ActionLog.h"
 #include "monitor/MainPanel.h"
+#include "platform/ConsoleCommands.h"
 #include "platform/SoundPlayer.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@ AlertDispatch::AlertDispatch(MainPanel& mainPanel, ActionLog& log, SoundPlayer& 
     , m_log(log)
     , m_sound(sound)
 {
+    connect(&m_mailSwitch, &MailSwitch::changed, this, &AlertDispatch::refreshEmailCaption);
 }
 
 void AlertDispatch::addChannel(AlertChannel& channel)
@@ -38,13 +41,13 @@ void AlertDispatch::SoundAlarm()
     if (m_sound.play(AlarmFile))
         return;
     // No error number comes with a sound that did not start; the player's reason, where it has one.
-    m_mainPanel.setStatusColour(StatusColour::Orange);
+    m_mainPanel.setAlarmFailed();
     const QString why = m_sound.whyNotStarted();
     m_log.LogAction(why.isEmpty() ? errorDetailLine(QStringLiteral("alarm: error #"), 0, QString())
                                   : QStringLiteral("alarm: error, ") + why);
 }
 
-void AlertDispatch::DispatchEmailAlert(const Alert& alert)
+void AlertDispatch::dispatchAlert(const Alert& alert)
 {
     // A channel's send may switch channels (a failing local mail logs off), so the
     // channels that are on are chosen before the first send.
@@ -64,4 +67,16 @@ void AlertDispatch::logoffMessagingSession()
 bool AlertDispatch::anyChannelOn() const
 {
     return std::any_of(m_channels.cbegin(), m_channels.cend(), [](const AlertChannel* c) { return c->isOn(); });
+}
+
+void AlertDispatch::addConsoleCommands(ConsoleCommands& c, const MailContext& mail)
+{
+    c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { SoundAlarm(); });
+    for (const bool on : {true, false}) {
+        const QString state = on ? QStringLiteral("on") : QStringLiteral("off");
+        c.addCommand(QStringLiteral("mail detail ") + state, false,
+                     [mail, on](const QString&) { setNamesNewOfferings(mail, on); });
+        c.addCommand(QStringLiteral("mail at-start ") + state, false,
+                     [mail, on](const QString&) { setMailAtStart(mail, on); });
+    }
 }

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "monitor/WindowHost.h"
+#include "alerts/MailSwitch.h"
+#include "monitor/AlertHooks.h"
 
 #include <QList>
 #include <QObject>
@@ -10,11 +11,13 @@
 
 class ActionLog;
 class AlertChannel;
+class ConsoleCommands;
+struct MailContext;
 class MainPanel;
 class SoundPlayer;
 
-// The alarm, and the dispatch of each alert to every alert channel that is on. The
-// main window's e-mail caption follows the mail channels' state from here alone.
+// The alarm, and the dispatch of each alert to every alert channel that is on. It holds
+// the mail switch, and the main window's e-mail caption follows it from here alone.
 class AlertDispatch final : public QObject, public AlertHooks {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AlertDispatch)
@@ -26,9 +29,12 @@ public:
     // Channels get each alert in the order they were added.
     void addChannel(AlertChannel& channel);
     const QList<AlertChannel*>& channels() const { return m_channels; }
+    MailSwitch& mailSwitch() { return m_mailSwitch; }
 
     void SoundAlarm() override;
-    void DispatchEmailAlert(const Alert& alert) override;
+    void dispatchAlert(const Alert& alert) override;
+    // test alarm, and the choices every mail channel shares (mail detail, mail at-start).
+    void addConsoleCommands(ConsoleCommands& commands, const MailContext& mail);
     void logoffMessagingSession() override;
     bool anyChannelOn() const override;
 
@@ -38,5 +44,6 @@ private:
     MainPanel& m_mainPanel;
     ActionLog& m_log;
     SoundPlayer& m_sound;
+    MailSwitch m_mailSwitch;
     QList<AlertChannel*> m_channels;
 };

@@ -3,42 +3,38 @@
 #include "alerts/MailContext.h"
 
 #include "alerts/AlertChannel.h"
+#include "alerts/MailSwitch.h"
 #include "monitor/ActionLog.h"
 #include "monitor/Alert.h"
-#include "monitor/RunState.h"
 #include "monitor/WatchSettings.h"
 #include "platform/PlainText.h"
 #include "platform/Settings.h"
 
 namespace {
-const QString NamesNewKey = QStringLiteral("Alerts/nameNewInSubject");
-const QString AtStartKey = QStringLiteral("Alerts/mailAtStart");
-const QString MailSystemKey = QStringLiteral("Alerts/mailSystem");
 // RFC 5322's recommended line length: pagers and phone lock screens show no more.
 constexpr qsizetype MaxSubjectLength = 78;
 } // namespace
 
 bool emailAlertsOnThrough(const MailContext& mail, const AlertChannel& channel)
 {
-    return mail.state.EmailOn && mail.state.MailSystem == channel.name();
+    return mail.mailSwitch.isOnThrough(channel.name());
 }
 
 void switchEmailAlerts(const MailContext& mail, AlertChannel& channel, bool on)
 {
-    // One channel at a time: switching one on replaces the other's choice.
-    mail.state.MailSystem = on ? channel.name() : QStringLiteral("NOTHING");
-    mail.state.EmailOn = on;
+    if (on)
+        mail.mailSwitch.switchOn(channel.name());
+    else
+        mail.mailSwitch.switchOff();
     // Remembered for the next start, should the user want alerts on from the start.
     if (on)
-        mail.settings.setValue(MailSystemKey, channel.name());
-    Q_EMIT channel.switched();
+        mail.settings.setText(Setting::MailSystem, channel.name());
     mail.log.LogAction(on ? QStringLiteral("email: ON") : QStringLiteral("email: OFF"));
 }
 
-void stopEmailAlerts(const MailContext& mail, AlertChannel& channel)
+void stopEmailAlerts(const MailContext& mail)
 {
-    mail.state.EmailOn = false;
-    Q_EMIT channel.switched();
+    mail.mailSwitch.stop();
 }
 
 bool namesNewOfferings(const MailContext& mail)
@@ -46,30 +42,30 @@ bool namesNewOfferings(const MailContext& mail)
     // A feed's or a pattern's list is long and changes a little at a time: there the subject
     // says what is new unless the user said otherwise. The broker's mail stays the design's.
     const bool readsFeedOrPattern = WatchSettings::load(mail.settings).source != WatchSettings::Source::Broker;
-    return mail.settings.isOn(NamesNewKey, readsFeedOrPattern);
+    return mail.settings.isOn(Setting::NameNewInSubject, readsFeedOrPattern);
 }
 
 void setNamesNewOfferings(const MailContext& mail, bool on)
 {
-    mail.settings.setOn(NamesNewKey, on);
+    mail.settings.setOn(Setting::NameNewInSubject, on);
     mail.log.LogAction(on ? QStringLiteral("email: new offerings in the subject ON")
                           : QStringLiteral("email: new offerings in the subject OFF"));
 }
 
 bool mailAtStart(const MailContext& mail)
 {
-    return mail.settings.isOn(AtStartKey);
+    return mail.settings.isOn(Setting::MailAtStart);
 }
 
 void setMailAtStart(const MailContext& mail, bool on)
 {
-    mail.settings.setOn(AtStartKey, on);
+    mail.settings.setOn(Setting::MailAtStart, on);
     mail.log.LogAction(on ? QStringLiteral("email: on at start ON") : QStringLiteral("email: on at start OFF"));
 }
 
 QString lastMailSystem(const MailContext& mail)
 {
-    return mail.settings.value(MailSystemKey, QString());
+    return mail.settings.text(Setting::MailSystem);
 }
 
 QString foldedAlertText(const Alert& alert)

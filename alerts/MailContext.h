@@ -7,14 +7,14 @@
 class ActionLog;
 class AlertChannel;
 struct Alert;
+class MailSwitch;
 class Settings;
 class UserPrompt;
-struct RunState;
 
-// What both mail channels work with: the run's shared mail state, the action log,
-// message boxes and the settings.
+// What the mail channels work with: the switch they share, the action log, message
+// boxes and the settings.
 struct MailContext {
-    RunState& state;
+    MailSwitch& mailSwitch;
     ActionLog& log;
     UserPrompt& prompt;
     Settings& settings;
@@ -28,7 +28,7 @@ bool emailAlertsOnThrough(const MailContext& mail, const AlertChannel& channel);
 void switchEmailAlerts(const MailContext& mail, AlertChannel& channel, bool on);
 
 // The local-mail logoff: alerts off, the channel choice kept, nothing logged.
-void stopEmailAlerts(const MailContext& mail, AlertChannel& channel);
+void stopEmailAlerts(const MailContext& mail);
 
 // The wizard's "Name new offerings in the subject", saved; off by default so the
 // subject stays "IPO: " and the body the ticker list alone.

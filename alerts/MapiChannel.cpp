@@ -2,9 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alerts/MapiChannel.h"
 
-#include "alerts/MailSettings.h"
 #include "monitor/ActionLog.h"
-#include "monitor/RunState.h"
+#include "alerts/MailSwitch.h"
 #include "platform/ConsoleCommands.h"
 #include "platform/Settings.h"
 #include "platform/UserPrompt.h"
@@ -19,13 +18,22 @@ MapiChannel::MapiChannel(const MailContext& context, MessagingSessionFactory cre
     , m_mail(context)
     , m_createSession(std::move(createSession))
 {
+    connect(&m_mail.mailSwitch, &MailSwitch::changed, this, &AlertChannel::switched);
 }
 
 MapiChannel::~MapiChannel() = default;
 
 bool MapiChannel::isOn() const
 {
-    return m_mail.state.EmailOn && m_mail.state.MailSystem == name();
+    return emailAlertsOnThrough(m_mail, *this);
+}
+
+bool MapiChannel::switchOnAtStart()
+{
+    // A failed logon says why and leaves alerts off, as it does in the window.
+    if (press(Button::Logon) && m_loggedOn)
+        press(Button::OnOff);
+    return isOn();
 }
 
 void MapiChannel::send(const Alert& alert)
@@ -41,32 +49,32 @@ void MapiChannel::send(const Alert& alert)
 
 void MapiChannel::addConsoleCommands(ConsoleCommands& c)
 {
-    c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { setText1(text); });
+    c.addCommand(QStringLiteral("mapi to"), true, [this](const QString& text) { setRecipient(text); });
     const auto button = [this, &c](const QString& command, Button which) {
         c.addCommand(command, false, [this, &c, command, which](const QString&) {
             if (!press(which))
                 c.refuse(QStringLiteral("'%1': that button is disabled just now; nothing changed").arg(command));
         });
     };
-    button(QStringLiteral("mapi logon"), Button::Command1);
-    button(QStringLiteral("mapi logoff"), Button::Command4);
-    button(QStringLiteral("mapi test"), Button::Command3);
-    button(QStringLiteral("mapi toggle"), Button::Command2);
-    button(QStringLiteral("mapi finish"), Button::Command5);
+    button(QStringLiteral("mapi logon"), Button::Logon);
+    button(QStringLiteral("mapi logoff"), Button::Logoff);
+    button(QStringLiteral("mapi test"), Button::Test);
+    button(QStringLiteral("mapi toggle"), Button::OnOff);
+    button(QStringLiteral("mapi finish"), Button::Finish);
 }
 
 QString MapiChannel::caption(Button button)
 {
     switch (button) {
-    case Button::Command1:
+    case Button::Logon:
         return QStringLiteral("LOGON");
-    case Button::Command2:
+    case Button::OnOff:
         return CaptionOff;
-    case Button::Command3:
+    case Button::Test:
         return QStringLiteral("TEST");
-    case Button::Command4:
+    case Button::Logoff:
         return QStringLiteral("LOGOFF");
-    case Button::Command5:
+    case Button::Finish:
         return QStringLiteral("FINISH");
     }
     return {};
@@ -88,50 +96,50 @@ void MapiChannel::unload()
 void MapiChannel::Form_Load()
 {
     m_loaded = true;
-    set(m_text1, m_mail.settings.value(MailSettings::MapiTo, MailSettings::DefaultMapiTo));
-    set(m_logonEnabled, !m_mail.state.MapiLoggedOn);
-    set(m_logoffEnabled, m_mail.state.MapiLoggedOn);
-    set(m_testEnabled, m_mail.state.MapiLoggedOn);
+    set(m_recipient, m_mail.settings.text(Setting::MapiTo));
+    set(m_logonEnabled, !m_loggedOn);
+    set(m_logoffEnabled, m_loggedOn);
+    set(m_testEnabled, m_loggedOn);
     set(m_onOffCaption, emailAlertsOnThrough(m_mail, *this) ? CaptionOn : CaptionOff);
     Q_EMIT loaded();
 }
 
 void MapiChannel::Form_Unload()
 {
-    m_mail.settings.setValue(MailSettings::MapiTo, m_text1);
+    m_mail.settings.setText(Setting::MapiTo, m_recipient);
     m_loaded = false;
     Q_EMIT unloaded();
 }
 
-void MapiChannel::setText1(const QString& text)
+void MapiChannel::setRecipient(const QString& text)
 {
     load();
-    set(m_text1, text);
+    set(m_recipient, text);
 }
 
 bool MapiChannel::press(Button button)
 {
     load();
     switch (button) {
-    case Button::Command1:
+    case Button::Logon:
         if (!m_logonEnabled)
             return false;
         Command1_Click();
         return true;
-    case Button::Command2:
+    case Button::OnOff:
         Command2_Click();
         return true;
-    case Button::Command3:
+    case Button::Test:
         if (!m_testEnabled)
             return false;
         Command3_Click();
         return true;
-    case Button::Command4:
+    case Button::Logoff:
         if (!m_logoffEnabled)
             return false;
         Command4_Click();
         return true;
-    case Button::Command5:
+    case Button::Finish:
         Command5_Click();
         return true;
     }
@@ -142,7 +150,7 @@ void MapiChannel::Command1_Click()
 {
     load();
     set(m_logonEnabled, false);
-    m_mail.state.MapiLoggedOn = true;
+    m_loggedOn = true;
     set(m_logoffEnabled, true);
     set(m_testEnabled, true);
 
@@ -162,10 +170,10 @@ void MapiChannel::Command4_Click()
 {
     load();
     set(m_logoffEnabled, false);
-    m_mail.state.MapiLoggedOn = false;
+    m_loggedOn = false;
 
     set(m_onOffCaption, CaptionOff);
-    stopEmailAlerts(m_mail, *this);
+    stopEmailAlerts(m_mail);
 
     set(m_logonEnabled, true);
     set(m_testEnabled, false);
@@ -180,7 +188,7 @@ void MapiChannel::Command4_Click()
 void MapiChannel::Command2_Click()
 {
     load();
-    if (!m_mail.state.MapiLoggedOn) {
+    if (!m_loggedOn) {
         m_mail.prompt.critical(QStringLiteral("Offerwatch"),
                                QStringLiteral("You cannot toggle email to active until you are") +
                                    QStringLiteral(" logged in."));
@@ -209,7 +217,7 @@ void MapiChannel::Command5_Click()
 const QString& MapiChannel::recipientBox()
 {
     load();
-    return m_text1;
+    return m_recipient;
 }
 
 void MapiChannel::SendMapiMail()

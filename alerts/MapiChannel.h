@@ -19,7 +19,8 @@ class MapiChannel final : public AlertChannel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MapiChannel)
 public:
-    enum class Button { Command1, Command2, Command3, Command4, Command5 };
+    // The window's buttons, Command1 to Command5.
+    enum class Button { Logon, OnOff, Test, Logoff, Finish };
 
     MapiChannel(const MailContext& context, MessagingSessionFactory createSession, QObject* parent = nullptr);
     ~MapiChannel() override;
@@ -31,6 +32,7 @@ public:
     void loadSetup() override { load(); }
     void unloadSetup() override { unload(); }
     void closeSession() override { logoffAtExit(); }
+    bool switchOnAtStart() override;
     void addConsoleCommands(ConsoleCommands& commands) override;
 
     // Loading runs the window's start-up unless it is loaded already; unloading
@@ -44,11 +46,11 @@ public:
     bool logoffEnabled() const { return m_logoffEnabled; }         // Command4 "LOGOFF"
     bool testEnabled() const { return m_testEnabled; }             // Command3 "TEST"
     const QString& onOffCaption() const { return m_onOffCaption; } // Command2
-    const QString& text1() const { return m_text1; }               // recipient box
+    const QString& recipient() const { return m_recipient; }       // Text1
     static QString caption(Button button);                         // the fixed captions; Command2's is onOffCaption()
 
     // The user typed into the recipient box (loads the window unseen first if needed).
-    void setText1(const QString& text);
+    void setRecipient(const QString& text);
     // A click on a button, as the window or the console makes it: loads the window
     // unseen first if needed; a disabled button does nothing and gives false.
     bool press(Button button);
@@ -71,6 +73,7 @@ public:
     qint16 mapiSendErrors() const { return m_mapiSendErrors; }
 
     bool hasSession() const { return m_session != nullptr; }
+    bool isLoggedOn() const { return m_loggedOn; }
     // At program exit: log the session off and release it; nothing is logged, a failure is ignored.
     void logoffAtExit();
 
@@ -107,9 +110,10 @@ private:
     qint16 m_mapiSendErrors = 0;
 
     bool m_loaded = false;
+    bool m_loggedOn = false;
     bool m_logonEnabled = true;
     bool m_logoffEnabled = false;
     bool m_testEnabled = false;
     QString m_onOffCaption = QStringLiteral("MAPI Email OFF");
-    QString m_text1;
+    QString m_recipient;
 };

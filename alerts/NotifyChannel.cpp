@@ -10,7 +10,6 @@
 #include "platform/Settings.h"
 
 namespace {
-const QString OnKey = QStringLiteral("Alerts/notifications");
 }
 
 NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier& notifier, QObject* parent)
@@ -21,11 +20,11 @@ NotifyChannel::NotifyChannel(ActionLog& log, Settings& settings, DesktopNotifier
 {
     // Without a saved choice it is on where the desktop shows notifications; finding
     // that out takes the bus a moment, and start-up does not wait for it.
-    if (m_settings.contains(OnKey)) {
-        m_on = m_settings.isOn(OnKey);
+    if (m_settings.contains(Setting::Notifications)) {
+        m_on = m_settings.isOn(Setting::Notifications, false);
     } else {
         connect(&m_notifier, &DesktopNotifier::available, this, [this](bool available) {
-            if (m_settings.contains(OnKey) || available == m_on)
+            if (m_settings.contains(Setting::Notifications) || available == m_on)
                 return;
             m_on = available;
             Q_EMIT switched();
@@ -71,7 +70,7 @@ void NotifyChannel::send(const Alert& alert)
 void NotifyChannel::setOn(bool on)
 {
     m_on = on;
-    m_settings.setOn(OnKey, on);
+    m_settings.setOn(Setting::Notifications, on);
     Q_EMIT switched();
     m_log.LogAction(on ? QStringLiteral("notify: ON") : QStringLiteral("notify: OFF"));
 }

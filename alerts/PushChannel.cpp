@@ -18,11 +18,6 @@
 #include <QSslConfiguration>
 
 namespace {
-const QString OnKey = QStringLiteral("Alerts/push");
-const QString UrlKey = QStringLiteral("Alerts/pushUrl");
-const QString KindKey = QStringLiteral("Alerts/pushKind");
-// Whether a token waits in the keyring; the token itself never goes into the file.
-const QString TokenKey = QStringLiteral("Alerts/pushToken");
 const QStringList Kinds{QStringLiteral("ntfy"), QStringLiteral("json")};
 constexpr qsizetype MaxErrorText = 200;
 
@@ -55,12 +50,12 @@ PushChannel::PushChannel(ActionLog& log, Settings& settings, SecretStore& secret
 
 bool PushChannel::isOn() const
 {
-    return m_settings.isOn(OnKey) && url().isValid();
+    return m_settings.isOn(Setting::Push) && url().isValid();
 }
 
 QUrl PushChannel::url() const
 {
-    const QUrl url(m_settings.value(UrlKey, QString()), QUrl::StrictMode);
+    const QUrl url(m_settings.text(Setting::PushUrl), QUrl::StrictMode);
     const bool web = url.scheme() == u"http" || url.scheme() == u"https";
     return web && !url.host().isEmpty() ? url : QUrl();
 }
@@ -73,7 +68,7 @@ bool PushChannel::setUrl(const QString& text, QString* problem)
                                   "nothing changed");
         return false;
     }
-    m_settings.setValue(UrlKey, url.toString());
+    m_settings.setText(Setting::PushUrl, url.toString());
     Q_EMIT changed();
     return true;
 }
@@ -85,7 +80,7 @@ const QStringList& PushChannel::kinds()
 
 QString PushChannel::kind() const
 {
-    const QString kind = m_settings.value(KindKey, Kinds.first());
+    const QString kind = m_settings.text(Setting::PushKind);
     return Kinds.contains(kind) ? kind : Kinds.first();
 }
 
@@ -95,20 +90,20 @@ bool PushChannel::setKind(const QString& kind, QString* problem)
         *problem = QStringLiteral("'push kind': use ntfy or json; nothing changed");
         return false;
     }
-    m_settings.setValue(KindKey, kind.trimmed());
+    m_settings.setText(Setting::PushKind, kind.trimmed());
     Q_EMIT changed();
     return true;
 }
 
 bool PushChannel::hasToken() const
 {
-    return m_token.has_value() || m_settings.isOn(TokenKey);
+    return m_token.has_value() || m_settings.isOn(Setting::PushToken);
 }
 
 void PushChannel::setToken(const QString& token)
 {
     m_token = token.isEmpty() ? std::nullopt : std::optional<QString>(token);
-    m_settings.setOn(TokenKey, !token.isEmpty());
+    m_settings.setOn(Setting::PushToken, !token.isEmpty());
     m_secrets.write(QString::fromLatin1(KeyringKey), token, [this, alive = QPointer<PushChannel>(this)](bool saved, const QString&) {
         if (alive && !saved)
             m_log.LogAction(QStringLiteral("push: no desktop keyring; the token is kept for this run only (give it "
@@ -124,7 +119,7 @@ bool PushChannel::setOn(bool on, QString* problem)
         *problem = QStringLiteral("'push on': set the address first (push url ADDRESS); nothing changed");
         return false;
     }
-    m_settings.setOn(OnKey, on);
+    m_settings.setOn(Setting::Push, on);
     Q_EMIT switched();
     Q_EMIT changed();
     m_log.LogAction(on ? QStringLiteral("push: ON") : QStringLiteral("push: OFF"));
@@ -142,7 +137,7 @@ void PushChannel::withToken(std::function<void(const QString& token)> post)
 {
     if (!m_token)
         m_token = credentialSecret(QString::fromLatin1(TokenCredential));
-    if (m_token || !m_settings.isOn(TokenKey)) {
+    if (m_token || !m_settings.isOn(Setting::PushToken)) {
         post(m_token.value_or(QString()));
         return;
     }

@@ -2,9 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alerts/SmtpChannel.h"
 
-#include "alerts/MailSettings.h"
 #include "monitor/ActionLog.h"
-#include "monitor/RunState.h"
+#include "alerts/MailSwitch.h"
 #include "platform/ConsoleCommands.h"
 #include "platform/Settings.h"
 #include "platform/UserPrompt.h"
@@ -25,13 +24,14 @@ SmtpChannel::SmtpChannel(const MailContext& context, SecretStore& secrets, QObje
     , m_controlFactory([](SmtpControl& control, QString* error) { return control.create(error); })
     , m_password(context.log, secrets)
 {
+    connect(&m_mail.mailSwitch, &MailSwitch::changed, this, &AlertChannel::switched);
     connect(&m_password, &SmtpPassword::ready, this, [this] {
         if (!m_sending && !m_waiting.isEmpty())
             send(m_waiting.takeFirst());
     });
     // With a login set up the keyring is asked now, so that it has answered long before
     // the first alert; without one it is never asked (no unlock prompt for nothing).
-    if (!m_mail.settings.value(MailSettings::SmtpUser, QString()).isEmpty())
+    if (!m_mail.settings.text(Setting::SmtpUser).isEmpty())
         m_password.load();
 }
 
@@ -49,7 +49,14 @@ SmtpChannel::~SmtpChannel() = default;
 
 bool SmtpChannel::isOn() const
 {
-    return m_mail.state.EmailOn && m_mail.state.MailSystem != QLatin1String("MAPI");
+    return emailAlertsOnThrough(m_mail, *this);
+}
+
+bool SmtpChannel::switchOnAtStart()
+{
+    Form_Load();
+    Command2_Click();
+    return isOn();
 }
 
 void SmtpChannel::send(const Alert& alert)
@@ -57,7 +64,7 @@ void SmtpChannel::send(const Alert& alert)
     // The control drops a send under way when told to send again, so an alert that comes
     // while one is going out (a page that answers again and has news, say) waits its turn.
     Form_Load();
-    if (!m_password.isReady() && !m_text5.isEmpty()) {
+    if (!m_password.isReady() && !m_userName.isEmpty()) {
         m_waiting.append(alert);
         m_password.load();
         return;
@@ -82,15 +89,15 @@ void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
 {
     c.addCommand(QStringLiteral("smtp server"), true, [this](const QString& text) {
         Form_Load();
-        setText2(text);
+        setServer(text);
     });
     c.addCommand(QStringLiteral("smtp from"), true, [this](const QString& text) {
         Form_Load();
-        setText3(text);
+        setSender(text);
     });
     c.addCommand(QStringLiteral("smtp to"), true, [this](const QString& text) {
         Form_Load();
-        setText1(text);
+        setRecipient(text);
     });
     c.addCommand(QStringLiteral("smtp security"), true, [this, &c](const QString& text) {
         const QString security = text.trimmed().toLower();
@@ -99,11 +106,11 @@ void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
             return;
         }
         Form_Load();
-        setText4(security);
+        setSecurity(security);
     });
     c.addCommand(QStringLiteral("smtp user"), true, [this](const QString& text) {
         Form_Load();
-        setText5(text);
+        setUserName(text);
     });
     c.addCommand(QStringLiteral("smtp password"), true, [this](const QString& text) { setPassword(text); });
     c.addCommand(QStringLiteral("smtp test"), false, [this](const QString&) { SendCommand_Click(); });
@@ -112,6 +119,10 @@ void SmtpChannel::addConsoleCommands(ConsoleCommands& c)
             c.refuse(QStringLiteral("'smtp toggle': that button is disabled just now; nothing changed"));
     });
     c.addCommand(QStringLiteral("smtp finish"), false, [this](const QString&) { Command5_Click(); });
+    c.setArgumentValues(QStringLiteral("smtp security"), securityChoices().join(u'|'));
+    // Without a window, the connection status goes where the user looks.
+    connect(this, &SmtpChannel::statusReported, this,
+            [&c](const QString& text) { c.report(QStringLiteral("smtp status: ") + text.trimmed()); });
 }
 
 std::pair<QString, int> SmtpChannel::splitServer(const QString& text, int defaultPort)
@@ -136,13 +147,13 @@ void SmtpChannel::Form_Load()
     if (m_loaded)
         return;
     m_loaded = true;
-    m_text1.clear();
-    m_text2.clear();
-    m_text3.clear();
-    m_text4 = QStringLiteral("none");
-    m_text5.clear();
+    m_recipient.clear();
+    m_server.clear();
+    m_sender.clear();
+    m_security = QStringLiteral("none");
+    m_userName.clear();
     m_statusText.clear();
-    m_command2Enabled = true;
+    m_onOffEnabled = true;
 
     // A fresh control for every load, restored as a saved instance so that no
     // About box interrupts an alert that loads this window unseen.
@@ -161,14 +172,14 @@ void SmtpChannel::Form_Load()
         m_control->readProperties({});
     // A private mail server's CA: the control itself reads SSL_CERT_FILE, and names it when it is no CA file.
 
-    setText1(m_mail.settings.value(MailSettings::SmtpTo, MailSettings::DefaultSmtpTo));
-    setText2(m_mail.settings.value(MailSettings::SmtpGateway, MailSettings::DefaultSmtpGateway));
-    setText3(m_mail.settings.value(MailSettings::SmtpFrom, MailSettings::DefaultSmtpFrom));
-    const QString security = m_mail.settings.value(MailSettings::SmtpSecurity, QStringLiteral("none"));
-    setText4(securityChoices().contains(security) ? security : QStringLiteral("none"));
-    setText5(m_mail.settings.value(MailSettings::SmtpUser, QString()));
+    setRecipient(m_mail.settings.text(Setting::SmtpTo));
+    setServer(m_mail.settings.text(Setting::SmtpGateway));
+    setSender(m_mail.settings.text(Setting::SmtpFrom));
+    const QString security = m_mail.settings.text(Setting::SmtpSecurity);
+    setSecurity(securityChoices().contains(security) ? security : QStringLiteral("none"));
+    setUserName(m_mail.settings.text(Setting::SmtpUser));
 
-    m_command2Caption =
+    m_onOffCaption =
         emailAlertsOnThrough(m_mail, *this) ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
     Q_EMIT loaded();
     Q_EMIT changed();
@@ -178,11 +189,11 @@ void SmtpChannel::Form_Unload()
 {
     if (!m_loaded)
         return;
-    m_mail.settings.setValue(MailSettings::SmtpTo, m_text1);
-    m_mail.settings.setValue(MailSettings::SmtpGateway, m_text2);
-    m_mail.settings.setValue(MailSettings::SmtpFrom, m_text3);
-    m_mail.settings.setValue(MailSettings::SmtpSecurity, m_text4);
-    m_mail.settings.setValue(MailSettings::SmtpUser, m_text5);
+    m_mail.settings.setText(Setting::SmtpTo, m_recipient);
+    m_mail.settings.setText(Setting::SmtpGateway, m_server);
+    m_mail.settings.setText(Setting::SmtpFrom, m_sender);
+    m_mail.settings.setText(Setting::SmtpSecurity, m_security);
+    m_mail.settings.setText(Setting::SmtpUser, m_userName);
     m_loaded = false;
     m_sending = false;
     m_alertUnderWay = false;
@@ -200,20 +211,20 @@ SmtpControl& SmtpChannel::Smtp1()
     return *m_control;
 }
 
-void SmtpChannel::setText1(const QString& text)
+void SmtpChannel::setRecipient(const QString& text)
 {
-    if (text == m_text1)
+    if (text == m_recipient)
         return;
-    m_text1 = text;
+    m_recipient = text;
     Text1_Change();
     Q_EMIT changed();
 }
 
-void SmtpChannel::setText2(const QString& text)
+void SmtpChannel::setServer(const QString& text)
 {
-    if (text == m_text2)
+    if (text == m_server)
         return;
-    m_text2 = text;
+    m_server = text;
     Text2_Change();
     Q_EMIT changed();
 }
@@ -224,25 +235,25 @@ const QStringList& SmtpChannel::securityChoices()
     return choices;
 }
 
-void SmtpChannel::setText4(const QString& security)
+void SmtpChannel::setSecurity(const QString& security)
 {
-    if (security == m_text4 || !securityChoices().contains(security))
+    if (security == m_security || !securityChoices().contains(security))
         return;
-    m_text4 = security;
+    m_security = security;
     if (m_control) {
-        m_control->setSecurity(m_text4);
+        m_control->setSecurity(m_security);
         Text2_Change(); // the default port follows
     }
     Q_EMIT changed();
 }
 
-void SmtpChannel::setText5(const QString& user)
+void SmtpChannel::setUserName(const QString& user)
 {
-    if (user == m_text5)
+    if (user == m_userName)
         return;
-    m_text5 = user;
+    m_userName = user;
     if (m_control)
-        m_control->setUserName(m_text5);
+        m_control->setUserName(m_userName);
     Q_EMIT changed();
 }
 
@@ -251,25 +262,25 @@ void SmtpChannel::setPassword(const QString& password)
     m_password.set(password);
 }
 
-void SmtpChannel::setText3(const QString& text)
+void SmtpChannel::setSender(const QString& text)
 {
-    if (text == m_text3)
+    if (text == m_sender)
         return;
-    m_text3 = text;
+    m_sender = text;
     Q_EMIT changed();
 }
 
 void SmtpChannel::Text1_Change()
 {
     if (m_control)
-        m_control->setMailTo(m_text1);
+        m_control->setMailTo(m_recipient);
 }
 
 void SmtpChannel::Text2_Change()
 {
     if (!m_control)
         return;
-    const auto [host, port] = splitServer(m_text2, defaultPort(m_text4));
+    const auto [host, port] = splitServer(m_server, defaultPort(m_security));
     m_control->setMailServerPort(port);
     m_control->setMailServerDomain(host);
 }
@@ -281,9 +292,9 @@ bool SmtpChannel::SendSmtpMail()
         Smtp1_Error(QStringLiteral("The mail-sending component is not loaded; nothing was sent."));
         return false;
     }
-    control.setMailFrom(!m_text3.isEmpty() ? m_text3 : FallbackSender);
+    control.setMailFrom(!m_sender.isEmpty() ? m_sender : FallbackSender);
     QString problem;
-    const std::optional<QString> password = m_text5.isEmpty() ? QString() : m_password.take(m_text5, &problem);
+    const std::optional<QString> password = m_userName.isEmpty() ? QString() : m_password.take(m_userName, &problem);
     // Refused before connecting: a login with an empty password would only earn a 535.
     if (!password) {
         Smtp1_Error(problem);
@@ -297,13 +308,13 @@ bool SmtpChannel::SendSmtpMail()
 void SmtpChannel::SendCommand_Click()
 {
     Form_Load();
-    if (m_text1.isEmpty() || m_text2.isEmpty()) {
+    if (m_recipient.isEmpty() || m_server.isEmpty()) {
         m_mail.prompt.critical(ProgramTitle, QStringLiteral("You must setup steps 1 & 2 & 3 prior to testing"));
-        m_command2Enabled = false;
+        m_onOffEnabled = false;
         Q_EMIT changed();
         return;
     }
-    if (!m_password.isReady() && !m_text5.isEmpty()) {
+    if (!m_password.isReady() && !m_userName.isEmpty()) {
         connect(&m_password, &SmtpPassword::ready, this, &SmtpChannel::SendCommand_Click, Qt::SingleShotConnection);
         m_password.load();
         return;
@@ -316,10 +327,10 @@ void SmtpChannel::SendCommand_Click()
 bool SmtpChannel::Command2_Click()
 {
     Form_Load();
-    if (!m_command2Enabled)
+    if (!m_onOffEnabled)
         return false;
-    const bool on = m_command2Caption != QLatin1String("SMTP Email ON");
-    m_command2Caption = on ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
+    const bool on = m_onOffCaption != QLatin1String("SMTP Email ON");
+    m_onOffCaption = on ? QStringLiteral("SMTP Email ON") : QStringLiteral("SMTP Email OFF");
     switchEmailAlerts(m_mail, *this, on);
     Q_EMIT changed();
     return true;

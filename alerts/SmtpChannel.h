@@ -26,13 +26,13 @@ public:
     ~SmtpChannel() override;
 
     QString name() const override { return QStringLiteral("SMTP"); }
-    // Every mail system but local mail goes out here.
     bool isOn() const override;
     void send(const Alert& alert) override;
     bool isMail() const override { return true; }
     void loadSetup() override { Form_Load(); }
     void unloadSetup() override { Form_Unload(); }
     void addConsoleCommands(ConsoleCommands& commands) override;
+    bool switchOnAtStart() override;
 
     void setControlFactory(ControlFactory factory) { m_controlFactory = std::move(factory); }
     void setKeyringTimeout(std::chrono::milliseconds timeout) { m_password.setKeyringTimeout(timeout); }
@@ -43,27 +43,28 @@ public:
     void Form_Load();
     void Form_Unload();
 
-    // The boxes: Text1 recipient, Text2 server (host or host:port), Text3 sender.
-    const QString& text1() const { return m_text1; }
-    const QString& text2() const { return m_text2; }
-    const QString& text3() const { return m_text3; }
-    void setText1(const QString& text);
-    void setText2(const QString& text);
-    void setText3(const QString& text);
-    // Security: "none", "starttls" or "tls"; the user name (empty: no login); the password,
-    // which goes to the keyring and is never shown again.
-    const QString& text4() const { return m_text4; }
-    const QString& text5() const { return m_text5; }
-    void setText4(const QString& security);
-    void setText5(const QString& user);
+    // The boxes Text1 to Text3: the server is a host or host:port.
+    const QString& recipient() const { return m_recipient; }
+    const QString& server() const { return m_server; }
+    const QString& sender() const { return m_sender; }
+    void setRecipient(const QString& text);
+    void setServer(const QString& text);
+    void setSender(const QString& text);
+    // Text4 and Text5: "none", "starttls" or "tls"; the user name (empty: no login). The
+    // password goes to the keyring and is never shown again.
+    const QString& security() const { return m_security; }
+    const QString& userName() const { return m_userName; }
+    void setSecurity(const QString& security);
+    void setUserName(const QString& user);
     void setPassword(const QString& password);
     static const QStringList& securityChoices();
     // The port a server box without one means: 25, 587 with STARTTLS, 465 with TLS.
     static int defaultPort(const QString& security);
 
     const QString& statusText() const { return m_statusText; }
-    const QString& command2Caption() const { return m_command2Caption; }
-    bool command2Enabled() const { return m_command2Enabled; }
+    // Command2, the ON/OFF button.
+    const QString& onOffCaption() const { return m_onOffCaption; }
+    bool onOffEnabled() const { return m_onOffEnabled; }
 
     // Starts a send of the control's Subject and Message; false when there is no control.
     bool SendSmtpMail();
@@ -97,15 +98,15 @@ private:
     ControlFactory m_controlFactory;
     std::unique_ptr<SmtpControl> m_control;
     bool m_loaded = false;
-    QString m_text1;
-    QString m_text2;
-    QString m_text3;
-    QString m_text4 = QStringLiteral("none");
-    QString m_text5;
+    QString m_recipient;
+    QString m_server;
+    QString m_sender;
+    QString m_security = QStringLiteral("none");
+    QString m_userName;
     SmtpPassword m_password;
     QString m_statusText;
-    QString m_command2Caption = QStringLiteral("SMTP Email OFF");
-    bool m_command2Enabled = true;
+    QString m_onOffCaption = QStringLiteral("SMTP Email OFF");
+    bool m_onOffEnabled = true;
     bool m_sending = false;
     // An alert's mail is going out; the server has not yet accepted it.
     bool m_alertUnderWay = false;

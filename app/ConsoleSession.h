@@ -28,10 +28,11 @@ public:
 
     void addCommand(const QString& name, bool takesArgument, Handler handler) override;
     void refuse(const QString& text) override { printError(text, Priority::Warning); }
+    void print(const QString& line) override { printLine(line); }
+    void report(const QString& text) override { printError(text, Priority::Info); }
     // The values a command takes, shown by help instead of TEXT.
     void setArgumentValues(const QString& name, const QString& values) override { m_argumentValues[name] = values; }
-    // The command takes the rest of the line as it stands: quotes are part of its value.
-    void takeVerbatim(const QString& name) { m_verbatim.insert(name); }
+    void takeVerbatim(const QString& name) override { m_verbatim.insert(name); }
     // Runs one line as typed; returns false (and says why on standard error) when refused.
     bool execute(const QString& line);
     void listenToStandardInput();

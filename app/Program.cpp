@@ -4,8 +4,7 @@
 
 #include "about/FrmAbout.h"
 #include "alerts/AlertDispatch.h"
-#include "alerts/MapiChannel.h"
-#include "alerts/SmtpChannel.h"
+#include "alerts/MailContext.h"
 #include "alerts/widgets/AlertChannels.h"
 #include "alerts/widgets/FrmMail.h"
 #include "app/ConsoleSession.h"
@@ -117,7 +116,6 @@ bool Program::start(int* exitStatus)
     if (m_options.console) {
         connect(&m_monitor->actionLog(), &ActionLog::lineLogged, this, &ConsoleSession::printLine);
         addConsoleCommands();
-        addWatchConsoleCommands();
         connect(m_monitor.get(), &Monitor::exitRequested, m_console, &ConsoleSession::stopListening);
         connect(m_console, &ConsoleSession::inputEnded, this, &Program::endWhenNothingCanHeal);
     }
@@ -167,13 +165,12 @@ void Program::wireTray()
     m_trayModel = std::make_unique<TrayModel>(*m_monitor);
     m_tray = std::make_unique<TrayIcon>(*m_trayModel, *m_mainWindow);
     connect(m_tray.get(), &TrayIcon::trayAvailabilityChanged, m_mainWindow.get(), &FrmMain::setTrayAvailable);
-    const QString key = QStringLiteral("Window/minimizeToTray");
     auto* minimizeToTray = new QAction(tr("Minimize to &Tray"), m_mainWindow.get());
     minimizeToTray->setCheckable(true);
-    minimizeToTray->setChecked(m_settings->isOn(key));
+    minimizeToTray->setChecked(m_settings->isOn(Setting::MinimizeToTray));
     m_mainWindow->setHideWhenMinimized(minimizeToTray->isChecked());
-    connect(minimizeToTray, &QAction::toggled, this, [this, key](bool on) {
-        m_settings->setOn(key, on);
+    connect(minimizeToTray, &QAction::toggled, this, [this](bool on) {
+        m_settings->setOn(Setting::MinimizeToTray, on);
         m_mainWindow->setHideWhenMinimized(on);
         m_monitor->LogAction(on ? QStringLiteral("menu: minimize to tray ON")
                                 : QStringLiteral("menu: minimize to tray OFF"));
@@ -202,72 +199,6 @@ void Program::watchSaved()
     else
         m_monitor->LogAction(QStringLiteral("watch: saved; watching %1 %2")
                                  .arg(WatchSettings::sourceName(watch.source), watch.url.toDisplayString()));
-}
-
-void Program::addWatchConsoleCommands()
-{
-    ConsoleSession& c = *m_console;
-    WatchSetup& setup = *m_watchSetup;
-    // Each command saves its own value alone, checked first; a refused value changes nothing.
-    const auto field = [this, &c, &setup](const QString& name, std::function<bool(const QString&)> set) {
-        c.addCommand(QStringLiteral("watch ") + name, true, [&c, &setup, name, set](const QString& text) {
-            setup.reload();
-            QString error;
-            if (!set(text.trimmed()) || !setup.save(&error))
-                c.refuse(QStringLiteral("'watch %1': %2 Nothing changed.")
-                             .arg(name, error.isEmpty() ? QStringLiteral("use broker, edgar or pattern.") : error));
-        });
-    };
-    field(QStringLiteral("url"), [&setup](const QString& text) {
-        setup.setUrlText(text);
-        return true;
-    });
-    field(QStringLiteral("source"), [&setup](const QString& text) {
-        WatchSettings::Source source;
-        if (!WatchSettings::parseSource(text, &source))
-            return false;
-        setup.setSource(source);
-        return true;
-    });
-    field(QStringLiteral("pattern"), [&setup](const QString& text) {
-        setup.setPattern(text);
-        return true;
-    });
-    c.takeVerbatim(QStringLiteral("watch pattern"));
-    field(QStringLiteral("forms"), [&setup](const QString& text) {
-        setup.setFormsText(text);
-        return true;
-    });
-    field(QStringLiteral("contact"), [&setup](const QString& text) {
-        setup.setContact(text);
-        return true;
-    });
-    for (const bool on : {true, false})
-        c.addCommand(on ? QStringLiteral("watch remember on") : QStringLiteral("watch remember off"), false,
-                     [&c, &setup, on](const QString&) {
-                         setup.reload();
-                         setup.setRemember(on);
-                         QString error;
-                         if (!setup.save(&error))
-                             c.refuse(QStringLiteral("'watch remember': %1 Nothing changed.").arg(error));
-                     });
-    c.addCommand(QStringLiteral("watch try"), false, [&setup](const QString&) {
-        setup.reload();
-        setup.tryFetch();
-    });
-    c.addCommand(QStringLiteral("watch show"), false, [this, &setup](const QString&) {
-        setup.reload();
-        ConsoleSession::printLine(setup.describe());
-        if (m_demoWatch || m_urlOverride)
-            ConsoleSession::printLine(QStringLiteral("watch: this run watches %1 %2 (given on the command line)")
-                                          .arg(WatchSettings::sourceName(m_monitor->watch().source),
-                                               m_monitor->watch().url.toDisplayString()));
-    });
-    connect(&setup, &WatchSetup::tried, this, &ConsoleSession::printLine);
-    c.addCommand(QStringLiteral("check"), false, [this, &c](const QString&) {
-        if (!m_monitor->mnuCheckNow_Click())
-            c.refuse(QStringLiteral("'check': monitoring is not waiting for its next cycle; nothing changed"));
-    });
 }
 
 void Program::wireBrowserAndAbout()
@@ -299,22 +230,20 @@ void Program::wireAlerts()
     m_sound = std::make_unique<QtSoundPlayer>();
     m_alerts = std::make_unique<AlertDispatch>(m_monitor->panel(), m_monitor->actionLog(), *m_sound);
     m_notifier = std::make_unique<FreedesktopNotifier>();
-    m_mail =
-        std::make_unique<MailContext>(MailContext{m_monitor->state(), m_monitor->actionLog(), *m_prompt, *m_settings});
     m_secrets = std::make_unique<KeychainSecretStore>();
-    m_channels = registerAlertChannels(ChannelServices{*m_mail, *m_notifier, *m_secrets});
+    const ChannelServices services{m_monitor->actionLog(), *m_settings, *m_prompt, m_alerts->mailSwitch(),
+                                   *m_notifier,            *m_secrets};
+    m_mail = std::make_unique<MailContext>(services.mail());
+    m_channels = registerAlertChannels(services);
     for (const RegisteredChannel& registered : m_channels) {
         m_alerts->addChannel(*registered.channel);
         if (m_options.console)
             registered.channel->addConsoleCommands(*m_console);
-        // Without a window, the SMTP page's connection status goes where the user looks.
-        if (auto* smtp = qobject_cast<SmtpChannel*>(registered.channel.get()); smtp && m_options.console)
-            connect(smtp, &SmtpChannel::statusReported, this, [](const QString& text) {
-                ConsoleSession::printError(QStringLiteral("smtp status: ") + text.trimmed());
-            });
         if (registered.createMenuAction)
             m_mainWindow->addFileMenuAction(registered.createMenuAction(m_mainWindow.get()));
     }
+    if (m_options.console)
+        m_alerts->addConsoleCommands(*m_console, *m_mail);
     // A click on one of our notifications brings the monitor to the front.
     connect(m_notifier.get(), &DesktopNotifier::activated, this, [this] {
         if (m_windows->windowsVisible())
@@ -325,8 +254,13 @@ void Program::wireAlerts()
 
     m_windows->setMailWizardFactory([this]() -> QWidget* {
         FrmMail::Actions actions;
-        actions.openSmtpWindow = [this] { openSetupWindow(QStringLiteral("SMTP")); };
-        actions.openMapiWindow = [this] { openSetupWindow(QStringLiteral("MAPI")); };
+        for (RegisteredChannel& registered : m_channels) {
+            if (registered.wizardCaption.isEmpty())
+                continue;
+            AlertChannel* channel = registered.channel.get();
+            actions.mailSystems.append({channel->name().toLower(), registered.wizardCaption,
+                                        registered.wizardExplanation, [this, channel] { openSetupWindow(*channel); }});
+        }
         actions.soundAlarm = [this] { m_alerts->SoundAlarm(); };
         actions.namesNewOfferings = [this] { return namesNewOfferings(*m_mail); };
         actions.setNamesNewOfferings = [this](bool on) { setNamesNewOfferings(*m_mail, on); };
@@ -345,17 +279,17 @@ void Program::wireAlerts()
     });
 }
 
-void Program::openSetupWindow(const QString& channelName)
+void Program::openSetupWindow(AlertChannel& channel)
 {
     const auto registered = std::find_if(m_channels.begin(), m_channels.end(),
-                                         [&](const RegisteredChannel& r) { return r.channel->name() == channelName; });
+                                         [&](const RegisteredChannel& r) { return r.channel.get() == &channel; });
     if (registered == m_channels.end())
         return;
     if (!m_windows->windowsVisible() || !registered->createSetupWindow) {
-        registered->channel->loadSetup();
+        channel.loadSetup();
         return;
     }
-    QPointer<QWidget>& window = m_setupWindows[channelName];
+    QPointer<QWidget>& window = m_setupWindows[channel.name()];
     if (!window)
         window = registered->createSetupWindow(m_mainWindow->frameGeometry());
     m_windows->present(window);
@@ -366,87 +300,30 @@ bool Program::switchMailOnAtStart()
     if (!mailAtStart(*m_mail))
         return false;
     const QString name = lastMailSystem(*m_mail);
-    const auto registered = std::find_if(m_channels.begin(), m_channels.end(),
-                                         [&](const RegisteredChannel& r) { return r.channel->name() == name; });
-    AlertChannel* channel = registered == m_channels.end() ? nullptr : registered->channel.get();
-    if (auto* smtp = qobject_cast<SmtpChannel*>(channel)) {
-        smtp->Form_Load();
-        smtp->Command2_Click();
-    } else if (auto* mapi = qobject_cast<MapiChannel*>(channel)) {
-        // A failed logon says why and leaves alerts off, as it does in the window.
-        if (mapi->press(MapiChannel::Button::Command1) && m_monitor->state().MapiLoggedOn)
-            mapi->press(MapiChannel::Button::Command2);
-    } else {
+    const auto registered = std::find_if(m_channels.begin(), m_channels.end(), [&](const RegisteredChannel& r) {
+        return r.channel->isMail() && r.channel->name() == name;
+    });
+    if (registered == m_channels.end()) {
         m_monitor->LogAction(QStringLiteral("email: not switched on at start, no mail system was ever switched on; "
                                             "set one up first"));
         return false;
     }
-    return channel->isOn();
-}
-
-QString Program::statusLine() const
-{
-    const MainPanel& panel = m_monitor->panel();
-    return QStringLiteral("status: colour=%1 tickers=\"%2\" email=\"%3\" alarm=\"%4\"")
-        .arg(StatusColour::name(panel.statusColour()), panel.tickerText(), panel.emailCaption(), panel.alarmCaption());
+    return registered->channel->switchOnAtStart();
 }
 
 void Program::addConsoleCommands()
 {
+    m_monitor->addConsoleCommands(*m_console);
+    m_watchSetup->addConsoleCommands(*m_console, [this] {
+        if (!m_demoWatch && !m_urlOverride)
+            return QString();
+        return QStringLiteral("watch: this run watches %1 %2 (given on the command line)")
+            .arg(WatchSettings::sourceName(m_monitor->watch().source), m_monitor->watch().url.toDisplayString());
+    });
     Monitor& m = *m_monitor;
     ConsoleSession& c = *m_console;
-    c.addCommand(QStringLiteral("test alarm"), false, [this](const QString&) { m_alerts->SoundAlarm(); });
-    c.addCommand(QStringLiteral("mail detail on"), false,
-                 [this](const QString&) { setNamesNewOfferings(*m_mail, true); });
-    c.addCommand(QStringLiteral("mail detail off"), false,
-                 [this](const QString&) { setNamesNewOfferings(*m_mail, false); });
-    c.addCommand(QStringLiteral("mail at-start on"), false, [this](const QString&) { setMailAtStart(*m_mail, true); });
-    c.addCommand(QStringLiteral("mail at-start off"), false,
-                 [this](const QString&) { setMailAtStart(*m_mail, false); });
-    // A disabled button does nothing when clicked; its command says so instead.
-    c.addCommand(QStringLiteral("start"), false, [&m, &c](const QString&) {
-        if (m.panel().startEnabled())
-            m.Command1_Click();
-        else
-            c.refuse(QStringLiteral("'start': monitoring is running already; nothing changed"));
-    });
-    c.addCommand(QStringLiteral("stop"), false, [&m, &c](const QString&) {
-        if (m.panel().stopEnabled())
-            m.Command2_Click();
-        else
-            c.refuse(QStringLiteral("'stop': monitoring is stopped already; nothing changed"));
-    });
-    c.addCommand(QStringLiteral("alarm"), false, [&m](const QString&) { m.Command5_Click(); });
-    c.addCommand(QStringLiteral("browser"), false, [&m](const QString&) { m.Command4_Click(); });
-    QStringList minutes;
-    for (const int choice : Monitor::intervalChoices())
-        minutes.prepend(QString::number(choice));
-    c.setArgumentValues(QStringLiteral("interval"), minutes.join(u'|'));
-    c.setArgumentValues(QStringLiteral("smtp security"), SmtpChannel::securityChoices().join(u'|'));
-    c.addCommand(QStringLiteral("interval"), true, [&m](const QString& arg) {
-        bool ok = false;
-        const int minutes = arg.trimmed().toInt(&ok);
-        if (!ok || !Monitor::intervalChoices().contains(minutes)) {
-            ConsoleSession::printError(
-                QStringLiteral("interval must be one of 90, 75, 60, 45, 30, 15; nothing changed"));
-            return;
-        }
-        m.List2_Click(minutes);
-    });
-    c.addCommand(QStringLiteral("exclude on"), false, [&m](const QString&) { m.Check1_Click(true); });
-    c.addCommand(QStringLiteral("exclude off"), false, [&m](const QString&) { m.Check1_Click(false); });
-    c.addCommand(QStringLiteral("minimize"), false,
-                 [&m](const QString&) { m.Form_Resize(Monitor::WindowState::Minimized); });
-    c.addCommand(QStringLiteral("restore"), false,
-                 [&m](const QString&) { m.Form_Resize(Monitor::WindowState::Normal); });
-    c.addCommand(QStringLiteral("wizard"), false, [&m](const QString&) { m.Command3_Click(); });
-    c.addCommand(QStringLiteral("view log"), false, [&m](const QString&) { m.mnuIPOlog_Click(); });
-    c.addCommand(QStringLiteral("delete log"), false, [&m](const QString&) { m.mnuDelLog_Click(); });
     c.addCommand(QStringLiteral("help"), false, [&m, &c](const QString&) {
         c.printHelp(DataFiles::pathFor(QStringLiteral("Offerwatch.txt"), QDir::currentPath()));
         m.mnuOfferwatch_Click(QDir::currentPath());
     });
-    c.addCommand(QStringLiteral("about"), false, [&m](const QString&) { m.mnuAbout_Click(); });
-    c.addCommand(QStringLiteral("show"), false, [this](const QString&) { ConsoleSession::printLine(statusLine()); });
-    c.addCommand(QStringLiteral("exit"), false, [&m](const QString&) { m.Form_Unload(); });
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class AlertChannel;
 class AlertDispatch;
 class BrowserHost;
 class ConsoleSession;
@@ -56,8 +57,8 @@ public:
     int exitStatus() const { return m_exitStatus; }
 
 private:
+    // The console's commands: each part registers its own; help is the console's.
     void addConsoleCommands();
-    void addWatchConsoleCommands();
     // Console, --start and the end of input, with settings that leave nothing to poll.
     void endWhenNothingCanHeal();
     // One program per settings folder; false when another runs.
@@ -70,14 +71,13 @@ private:
     void watchSaved();
     // The alarm, the alert channels and their setup windows.
     void wireAlerts();
-    // Opens the setup window of the channel so named; without windows only its logic loads.
-    void openSetupWindow(const QString& channelName);
+    // Opens the channel's setup window; without windows only its logic loads.
+    void openSetupWindow(AlertChannel& channel);
     // "Switch e-mail alerts on when Offerwatch starts": the channel last chosen, as its
     // window's buttons would; false when alerts stay off.
     bool switchMailOnAtStart();
     // The browser view and the About box, opened from the main window.
     void wireBrowserAndAbout();
-    QString statusLine() const;
 
     CommandLine m_options;
     SystemClock m_clock;

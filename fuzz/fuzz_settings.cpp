@@ -29,16 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
 
+    // Every key the program reads: what was read survives the write of another.
     QHash<QString, QString> before;
     bool damaged = false;
     {
         Settings settings(path);
         damaged = !settings.loadProblem().isEmpty();
-        for (const QString& key : {QStringLiteral("Watch/url"), QStringLiteral("Watch/pattern"),
-                 QStringLiteral("Interval"), QStringLiteral("Smtp/server")})
-            if (settings.contains(key))
-                before.insert(key, settings.value(key, QString()));
-        settings.setValue(QStringLiteral("Watch/contact"), QStringLiteral("ipo@example.com"));
+        for (const SettingKey& key : Setting::All)
+            if (settings.contains(key) && key.key != Setting::WatchContact.key)
+                before.insert(key.key.toString(), settings.text(key));
+        settings.setText(Setting::WatchContact, QStringLiteral("ipo@example.com"));
     }
 
     // A damaged file is moved aside byte for byte before anything is written.
@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Settings reread(path);
     FUZZ_CHECK(reread.loadProblem().isEmpty());
-    FUZZ_CHECK(reread.value(QStringLiteral("Watch/contact"), QString()) == QStringLiteral("ipo@example.com"));
-    // A value that was read survives the write of another.
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        FUZZ_CHECK(reread.value(it.key(), QString()) == it.value());
+    FUZZ_CHECK(reread.text(Setting::WatchContact) == QStringLiteral("ipo@example.com"));
+    for (const SettingKey& key : Setting::All)
+        if (before.contains(key.key.toString()))
+            FUZZ_CHECK(reread.text(key) == before.value(key.key.toString()));
     return 0;
 }

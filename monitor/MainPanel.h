@@ -20,8 +20,15 @@ public:
     {
     }
 
-    std::uint32_t statusColour() const { return m_statusColour; }
-    void setStatusColour(std::uint32_t value) { set(m_statusColour, value); }
+    std::uint32_t statusColour() const { return StatusColour::of(m_pollOutcome, m_alarmFailed); }
+    // A poll that starts clears an alarm failure: the next alarm will tell again.
+    void setPollOutcome(StatusColour::PollOutcome outcome)
+    {
+        if (outcome == StatusColour::PollOutcome::Running)
+            m_alarmFailed = false;
+        setColourInputs(outcome, m_alarmFailed);
+    }
+    void setAlarmFailed() { setColourInputs(m_pollOutcome, true); }
 
     bool startEnabled() const { return m_startEnabled; }
     void setStartEnabled(bool on) { set(m_startEnabled, on); }
@@ -72,6 +79,14 @@ Q_SIGNALS:
     void diagnosticsChanged();
 
 private:
+    void setColourInputs(StatusColour::PollOutcome outcome, bool alarmFailed)
+    {
+        const std::uint32_t before = statusColour();
+        m_pollOutcome = outcome;
+        m_alarmFailed = alarmFailed;
+        if (statusColour() != before)
+            Q_EMIT changed();
+    }
     template <typename T> void set(T& field, const T& value)
     {
         if (field == value)
@@ -80,7 +95,8 @@ private:
         Q_EMIT changed();
     }
 
-    std::uint32_t m_statusColour = StatusColour::Green;
+    StatusColour::PollOutcome m_pollOutcome = StatusColour::PollOutcome::None;
+    bool m_alarmFailed = false;
     bool m_startEnabled = true;
     bool m_stopEnabled = true;
     bool m_checkNowEnabled = false;

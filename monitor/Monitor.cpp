@@ -71,8 +71,6 @@ void Monitor::Form_Load(const QString& currentDirectory)
 
     Command2_Click();
 
-    m_state.EmailOn = false;
-    m_state.MapiLoggedOn = false;
     if (!m_startUpMail || !m_startUpMail())
         LogAction(QStringLiteral("email: OFF"));
 
@@ -269,7 +267,7 @@ void Monitor::report(const Extraction& extraction)
 {
     if (!extraction.error.isEmpty()) {
         // A page that cannot be read is a failed poll, not an empty one.
-        m_panel.setStatusColour(StatusColour::Orange);
+        m_panel.setPollOutcome(StatusColour::PollOutcome::Failed);
         LogAction(QStringLiteral("poll: error, ") + extraction.error);
         pollFailed(extraction.error);
         return;
@@ -410,7 +408,7 @@ void Monitor::sendHealthAlert(const QString& subject, const QString& text, const
     alert.subject = subject;
     alert.text = text;
     alert.source = m_poll.offeringsUrl();
-    m_alerts->DispatchEmailAlert(alert);
+    m_alerts->dispatchAlert(alert);
 }
 
 void Monitor::warnWhenEntriesVanish(const Extraction& extraction)
@@ -429,7 +427,7 @@ void Monitor::warnWhenEntriesVanish(const Extraction& extraction)
 
 void Monitor::ReportNoChange()
 {
-    m_panel.setStatusColour(StatusColour::Green);
+    m_panel.setPollOutcome(StatusColour::PollOutcome::NoChange);
     if (m_tickerList != Blank) {
         m_panel.setTickerText(m_tickerList);
         LogAction(QStringLiteral("poll: OK, no changes- ") + m_tickerList);
@@ -441,7 +439,7 @@ void Monitor::ReportNoChange()
 
 void Monitor::ReportTickersFound(const Extraction& extraction, const QStringList& newEntries)
 {
-    m_panel.setStatusColour(StatusColour::DarkRed);
+    m_panel.setPollOutcome(StatusColour::PollOutcome::News);
     m_panel.setTickerText(m_tickerList);
     LogAction(QStringLiteral("poll: ticker(s) found- ") + m_tickerList);
     if (m_source->namesNewEntries())
@@ -456,5 +454,5 @@ void Monitor::ReportTickersFound(const Extraction& extraction, const QStringList
     alert.entries = extraction.entries;
     alert.newEntries = newEntries;
     alert.source = m_poll.offeringsUrl();
-    m_alerts->DispatchEmailAlert(alert);
+    m_alerts->dispatchAlert(alert);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/ActionLog.h"
+#include "monitor/AlertHooks.h"
 #include "monitor/ChangeDetector.h"
 #include "monitor/FormFeedClient.h"
 #include "monitor/MainPanel.h"
@@ -24,6 +25,8 @@
 // The main window's logic and the run state it owns: start-up, the toggles, the
 // interval and exclude-closed choices, minimize and restore, the log and help menus,
 // the report of each poll, and shut-down. The window itself only binds controls to it.
+class ConsoleCommands;
+
 class Monitor final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Monitor)
@@ -61,6 +64,11 @@ public:
     const QString& tickerList() const { return m_tickerList; }
 
     void LogAction(const QString& message) { m_log.LogAction(message); }
+
+    // The console's commands for the main window's controls (MonitorCommands.cpp).
+    void addConsoleCommands(ConsoleCommands& commands);
+    // What `show` prints: the status colour and what the main window's captions say.
+    QString statusLine() const;
 
     // currentDirectory is where the log lives for the whole run.
     void Form_Load(const QString& currentDirectory);

@@ -47,7 +47,7 @@ void PollCycle::Command1_Click()
     m_stopRequested = false;
     m_timer.stop();
     m_log.LogAction(QStringLiteral("poll: started"));
-    m_panel.setStatusColour(StatusColour::Running);
+    m_panel.setPollOutcome(StatusColour::PollOutcome::Running);
     m_panel.setStartEnabled(false);
     m_panel.setStopEnabled(true);
     m_panel.setDefaultButton(MainPanel::DefaultButton::Stop);
@@ -86,7 +86,7 @@ void PollCycle::pageArrived(const PageResult& result)
 
 void PollCycle::failureBlock(int errorNumber, const QString& description)
 {
-    m_panel.setStatusColour(StatusColour::Orange);
+    m_panel.setPollOutcome(StatusColour::PollOutcome::Failed);
     m_log.LogAction(QStringLiteral("web: timeout"));
     const QString detail = errorDetailLine(QStringLiteral("Error #"), errorNumber, description);
     m_log.LogAction(detail);

@@ -4,18 +4,13 @@
 
 #include <QString>
 
-// Values of one run shared by the main window, the poll cycle, the alert paths and
-// the setup windows. Nothing here is saved: every run starts from these defaults.
+// Values of one run shared by the main window, the poll cycle and the browser view. Nothing here is saved: every run starts from these defaults.
 struct RunState {
     QString BuildInfo = QStringLiteral(" Last Compile: April 2, 2000 - Build 179");
     QString LogFilePath;
-    bool EmailOn = false;
-    bool MapiLoggedOn = false;
     bool AlarmOn = false;
     bool BrowserOn = true;
     bool BrowserOnSaved = true;
     bool PageFetched = false;
     bool PageFetchedSaved = false;
-    // The channel e-mail alerts use: "SMTP", "MAPI", "NOTHING", or empty before any setup.
-    QString MailSystem;
 };

@@ -6,16 +6,6 @@
 #include "platform/MessagingSession.h"
 #include "platform/Settings.h"
 
-namespace {
-const QString UrlKey = QStringLiteral("Watch/url");
-const QString SourceKey = QStringLiteral("Watch/source");
-const QString PatternKey = QStringLiteral("Watch/pattern");
-const QString ContactKey = QStringLiteral("Watch/contact");
-const QString FailAlertKey = QStringLiteral("Watch/failAlert");
-const QString FormsKey = QStringLiteral("Watch/forms");
-const QString RememberKey = QStringLiteral("Watch/remember");
-} // namespace
-
 const QUrl WatchSettings::EdgarFeedUrl(
     QStringLiteral("https://www.sec.gov/cgi-bin/browse-edgar?action=getcurrent&type=S-1&count=100&output=atom"));
 
@@ -24,24 +14,22 @@ WatchSettings WatchSettings::load(const Settings& settings)
     WatchSettings watch;
     // A saved value that no longer passes its check counts as absent; save() never writes one.
     QString error;
-    checkUrl(settings.value(UrlKey, QString()), &watch.url, &error);
-    parseSource(settings.value(SourceKey, QString()), &watch.source);
-    watch.pattern = settings.value(PatternKey, QString());
-    watch.contact = settings.value(ContactKey, QString());
-    if (QStringList forms; parseForms(settings.value(FormsKey, QString()), &forms, &error))
+    checkUrl(settings.text(Setting::WatchUrl), &watch.url, &error);
+    parseSource(settings.text(Setting::WatchSource), &watch.source);
+    watch.pattern = settings.text(Setting::WatchPattern);
+    watch.contact = settings.text(Setting::WatchContact);
+    if (QStringList forms; parseForms(settings.text(Setting::WatchForms), &forms, &error))
         watch.forms = forms;
-    bool number = false;
-    const int failAlert = settings.value(FailAlertKey, QString()).toInt(&number);
-    if (number && failAlert >= 0)
-        watch.failAlert = failAlert;
-    watch.remember = settings.isOn(RememberKey, remembersByDefault(watch.source));
-    watch.rememberChosen = settings.isOn(RememberKey) || !settings.isOn(RememberKey, true);
+    watch.failAlert = settings.count(Setting::WatchFailAlert);
+    watch.remember = settings.isOn(Setting::WatchRemember, remembersByDefault(watch.source));
+    watch.rememberChosen =
+        settings.isOn(Setting::WatchRemember, false) || !settings.isOn(Setting::WatchRemember, true);
     return watch;
 }
 
 void WatchSettings::saveRemember(Settings& settings, bool remember)
 {
-    settings.setOn(RememberKey, remember);
+    settings.setOn(Setting::WatchRemember, remember);
 }
 
 bool WatchSettings::save(Settings& settings, QString* error) const
@@ -52,11 +40,11 @@ bool WatchSettings::save(Settings& settings, QString* error) const
             *error = problem;
         return false;
     }
-    settings.setValue(UrlKey, url.toString());
-    settings.setValue(SourceKey, sourceName(source));
-    settings.setValue(PatternKey, pattern);
-    settings.setValue(ContactKey, contact);
-    settings.setValue(FormsKey, formsText(forms));
+    settings.setText(Setting::WatchUrl, url.toString());
+    settings.setText(Setting::WatchSource, sourceName(source));
+    settings.setText(Setting::WatchPattern, pattern);
+    settings.setText(Setting::WatchContact, contact);
+    settings.setText(Setting::WatchForms, formsText(forms));
     return true;
 }
 

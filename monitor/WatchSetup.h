@@ -10,6 +10,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
+class ConsoleCommands;
 class PageClient;
 class Settings;
 struct PageResult;
@@ -29,6 +32,9 @@ public:
 
     // Messages name console commands instead of the window's menu item.
     void setConsoleWords(bool console) { m_consoleWords = console; }
+    // The console's watch commands (WatchCommands.cpp). commandLineWatch says what this run
+    // watches instead of the saved values ("" when it watches them), for `watch show`.
+    void addConsoleCommands(ConsoleCommands& commands, std::function<QString()> commandLineWatch);
     // The fields start from the saved values.
     void reload();
     const QString& urlText() const { return m_urlText; }

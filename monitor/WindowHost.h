@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "monitor/Alert.h"
-
 #include <QString>
 
 // The windows that the main window opens. A run without windows leaves them out;
@@ -21,17 +19,4 @@ public:
     virtual void reloadBrowser(const QString& startingAddress) = 0;
     // Unloads every open window, the most recently opened first.
     virtual void unloadAllWindows() = 0;
-};
-
-// The alarm and the e-mail alert that a found-tickers report raises, and the
-// messaging session that shut-down logs off.
-class AlertHooks {
-public:
-    virtual ~AlertHooks() = default;
-
-    virtual void SoundAlarm() = 0;
-    // Hands the alert to every alert channel that is on.
-    virtual void DispatchEmailAlert(const Alert& alert) = 0;
-    virtual bool anyChannelOn() const = 0;
-    virtual void logoffMessagingSession() = 0;
 };

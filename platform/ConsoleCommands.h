@@ -19,6 +19,12 @@ public:
     // What `help` shows for the argument of a command that takes one of a few values
     // ("ntfy|json"); without it, TEXT.
     virtual void setArgumentValues(const QString& name, const QString& values) = 0;
+    // The command takes the rest of the line as it stands: quotes are part of its value.
+    virtual void takeVerbatim(const QString& name) = 0;
     // Says on standard error why a command changed nothing.
     virtual void refuse(const QString& text) = 0;
+    // Shows on standard output what a command was asked to show.
+    virtual void print(const QString& line) = 0;
+    // Says on standard error how work a command started goes on (a connection's progress).
+    virtual void report(const QString& text) = 0;
 };

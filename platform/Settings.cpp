@@ -106,9 +106,37 @@ bool Settings::isOn(const QString& key, bool defaultValue) const
     return stored == QLatin1String("on") || (defaultValue && stored != QLatin1String("off"));
 }
 
-void Settings::setOn(const QString& key, bool on)
+QString Settings::text(const SettingKey& key) const
 {
-    setValue(key, on ? QStringLiteral("on") : QStringLiteral("off"));
+    return value(key.key.toString(), key.defaultValue.toString());
+}
+
+void Settings::setText(const SettingKey& key, const QString& value)
+{
+    setValue(key.key.toString(), value);
+}
+
+bool Settings::isOn(const SettingKey& key) const
+{
+    Q_ASSERT(!key.defaultFollowsOthers);
+    return isOn(key.key.toString(), key.defaultValue == u"on");
+}
+
+bool Settings::isOn(const SettingKey& key, bool defaultValue) const
+{
+    return isOn(key.key.toString(), defaultValue);
+}
+
+void Settings::setOn(const SettingKey& key, bool on)
+{
+    setValue(key.key.toString(), on ? QStringLiteral("on") : QStringLiteral("off"));
+}
+
+int Settings::count(const SettingKey& key) const
+{
+    bool number = false;
+    const int stored = value(key.key.toString(), QString()).toInt(&number);
+    return number && stored >= 0 ? stored : key.defaultValue.toInt();
 }
 
 bool Settings::save(const QString& key)

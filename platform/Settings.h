@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/SettingsCatalogue.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -26,21 +28,26 @@ public:
     // Empty when the file was read or does not exist yet.
     const QString& loadProblem() const { return m_loadProblem; }
 
-    // The stored text, or defaultValue when the key is absent; a stored empty text stays
-    // empty. Keys without a group live in [General]; "Watch/url" lives in [Watch].
-    QString value(const QString& key, const QString& defaultValue) const;
-    bool contains(const QString& key) const { return m_values.contains(key); }
-    // Saved at once. When saving fails the value still holds for this run.
-    void setValue(const QString& key, const QString& value);
-    // A choice kept as "on" or "off"; anything else reads as defaultValue.
-    bool isOn(const QString& key, bool defaultValue = false) const;
-    void setOn(const QString& key, bool on);
+    // Typed reads and writes of the settings in the catalogue. A key absent from the file
+    // reads as its default; a stored empty text stays empty. Writes are saved at once; when
+    // saving fails the value still holds for this run.
+    QString text(const SettingKey& key) const;
+    void setText(const SettingKey& key, const QString& value);
+    bool isOn(const SettingKey& key) const;
+    // For a key whose default is worked out where it is read.
+    bool isOn(const SettingKey& key, bool defaultValue) const;
+    void setOn(const SettingKey& key, bool on);
+    int count(const SettingKey& key) const;
+    bool contains(const SettingKey& key) const { return m_values.contains(key.key.toString()); }
 
 Q_SIGNALS:
     void changed(const QString& key);
     void saveFailed(const QString& reason);
 
 private:
+    QString value(const QString& key, const QString& defaultValue) const;
+    void setValue(const QString& key, const QString& value);
+    bool isOn(const QString& key, bool defaultValue) const;
     void load();
     bool save(const QString& key);
     bool replaceDamagedFile();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "monitor/AlertHooks.h"
 #include "monitor/WindowHost.h"
 
 #include <QStringList>
@@ -23,7 +24,7 @@ public:
 class RecordingAlertHooks final : public AlertHooks {
 public:
     void SoundAlarm() override { calls << QStringLiteral("alarm"); }
-    void DispatchEmailAlert(const Alert& alert) override
+    void dispatchAlert(const Alert& alert) override
     {
         calls << QStringLiteral("email ") + alert.text;
         alerts << alert;

@@ -1,12 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Offerwatch developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alerts/AlertDispatch.h"
-#include "alerts/MailSettings.h"
+#include "alerts/MailSwitch.h"
 #include "alerts/MapiChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "monitor/ActionLog.h"
 #include "monitor/MainPanel.h"
-#include "monitor/RunState.h"
 #include "platform/SoundPlayer.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/MemorySecretStore.h"
@@ -87,18 +86,18 @@ const QString LoggedOff = u"MAPI false false | MAPI Email OFF | Email OFF | LOGO
 struct Fixture {
     FakeClock clock;
     FakeMessaging fake;
-    RunState state;
+    MailSwitch mailSwitch;
     MainPanel panel;
     ActionLog log{clock};
     RecordingPrompt prompt;
     ScratchSettings settings;
-    MapiChannel channel{{state, log, prompt, *settings}, [this]() -> std::unique_ptr<MessagingSession> {
+    MapiChannel channel{{mailSwitch, log, prompt, *settings}, [this]() -> std::unique_ptr<MessagingSession> {
                             fake.calls << u"create"_s;
                             return fake.createNothing ? nullptr : std::make_unique<FakeSession>(fake);
                         }};
     // The main window's e-mail caption follows both mail channels, as in the program.
     MemorySecretStore secrets;
-    SmtpChannel smtp{{state, log, prompt, *settings}, secrets};
+    SmtpChannel smtp{{mailSwitch, log, prompt, *settings}, secrets};
     QtSoundPlayer sound;
     AlertDispatch dispatch{panel, log, sound};
     const bool dispatching = [this] {
@@ -125,19 +124,18 @@ struct Fixture {
                                             {channel.testEnabled(), u"TEST"_s}})
             if (enabled)
                 on << name;
-        return u"%1 %2 %3 | %4 | %5 | %6"_s.arg(state.MailSystem, yesNo(state.EmailOn), yesNo(state.MapiLoggedOn),
+        return u"%1 %2 %3 | %4 | %5 | %6"_s.arg(mailSwitch.channel(), yesNo(mailSwitch.isOn()), yesNo(channel.isLoggedOn()),
                                                 channel.onOffCaption(), panel.emailCaption(), on.join(u' '));
     }
-    void setMailSystem(const QString& system, bool on, bool loggedOn = false)
+    void setMailSystem(const QString& system, bool on)
     {
-        state.MailSystem = system;
-        state.EmailOn = on;
-        state.MapiLoggedOn = loggedOn;
-        Q_EMIT channel.switched();
+        mailSwitch.switchOn(system);
+        if (!on)
+            mailSwitch.stop();
     }
     void logOn()
     {
-        QVERIFY(channel.press(Button::Command1));
+        QVERIFY(channel.press(Button::Logon));
         QCOMPARE(take(), (QStringList{u"create"_s, u"Logon(true,true)"_s, u"email: logon OK"_s}));
     }
     void sendAlert()
@@ -178,7 +176,7 @@ private Q_SLOTS:
         if (failure)
             f.fake.failing.insert(u"Logon"_s, {failure, u"no mail"_s});
         f.fake.createNothing = createNothing;
-        QVERIFY(f.channel.press(Button::Command1));
+        QVERIFY(f.channel.press(Button::Logon));
         QCOMPARE(f.take(), transcript);
         QCOMPARE(f.shown(), failure ? u" false false | MAPI Email OFF | Email OFF | LOGON"_s
                                     : u" false true | MAPI Email OFF | Email OFF | LOGOFF TEST"_s);
@@ -190,28 +188,28 @@ private Q_SLOTS:
         Fixture f;
         f.setMailSystem(u"SMTP"_s, true);
         f.logOn();
-        QVERIFY(f.channel.press(Button::Command3));
+        QVERIFY(f.channel.press(Button::Test));
         QCOMPARE(f.take(), (QStringList{u"addMessage"_s, u"Subject=Offerwatch Test"_s,
                                         u"Text=This is the text of the Offerwatch email test"_s, u"addRecipient"_s,
-                                        u"Name="_s + MailSettings::DefaultMapiTo, u"Resolve"_s, u"Update"_s,
+                                        u"Name="_s + Setting::MapiTo.defaultValue.toString(), u"Resolve"_s, u"Update"_s,
                                         u"Send(true)"_s, u"email: test email sent"_s}));
         // An edit reaches the next send at once, long before it reaches the store.
-        f.channel.setText1(u"pager@paging.example"_s);
+        f.channel.setRecipient(u"pager@paging.example"_s);
         f.sendAlert();
         QCOMPARE(f.take().mid(4),
                  (QStringList{u"Name=pager@paging.example"_s, u"Resolve"_s, u"Update"_s, u"Send(false)"_s, Sent}));
-        QVERIFY(!f.settings->contains(MailSettings::MapiTo));
+        QVERIFY(!f.settings->contains(Setting::MapiTo));
 
         QCOMPARE(f.shown(), u"SMTP true true | MAPI Email OFF | Email ON | LOGOFF TEST"_s);
         const QString mapiOn = u"MAPI true true | MAPI Email ON | Email ON | LOGOFF TEST"_s;
-        QVERIFY(f.channel.press(Button::Command2));
+        QVERIFY(f.channel.press(Button::OnOff));
         QCOMPARE(f.shown(), mapiOn);
-        QVERIFY(f.channel.press(Button::Command2));
+        QVERIFY(f.channel.press(Button::OnOff));
         QCOMPARE(f.shown(), u"NOTHING false true | MAPI Email OFF | Email OFF | LOGOFF TEST"_s);
-        QVERIFY(f.channel.press(Button::Command2));
+        QVERIFY(f.channel.press(Button::OnOff));
         QCOMPARE(f.shown(), mapiOn);
         // LOGOFF switches alerts off but leaves MAPI the chosen channel.
-        QVERIFY(f.channel.press(Button::Command4));
+        QVERIFY(f.channel.press(Button::Logoff));
         QCOMPARE(f.shown(), LoggedOff);
         QCOMPARE(f.take(),
                  (QStringList{u"email: ON"_s, u"email: OFF"_s, u"email: ON"_s, u"Logoff"_s, u"email: logoff OK"_s}));
@@ -232,8 +230,9 @@ private Q_SLOTS:
             << true << u"MAPI"_s << false << u"MAPI false true | MAPI Email OFF | Email OFF | LOGOFF TEST"_s;
         QTest::newRow("SMTP on") << false << u"SMTP"_s << true
                                  << u"SMTP true false | MAPI Email OFF | Email ON | LOGON"_s;
+        // No channel is named so: alerts reach none, and the caption says so.
         QTest::newRow("case matters") << false << u"mapi"_s << true
-                                      << u"mapi true false | MAPI Email OFF | Email ON | LOGON"_s;
+                                      << u"mapi true false | MAPI Email OFF | Email OFF | LOGON"_s;
     }
     void load_showsStateAndLoggedOffRefuses()
     {
@@ -242,7 +241,11 @@ private Q_SLOTS:
         QFETCH(bool, emailOn);
         QFETCH(QString, shown);
         Fixture f;
-        f.setMailSystem(mailSystem, emailOn, loggedOn);
+        if (loggedOn) {
+            f.logOn();
+            f.channel.unload();
+        }
+        f.setMailSystem(mailSystem, emailOn);
         QSignalSpy loaded(&f.channel, &MapiChannel::loaded);
         f.channel.load();
         f.channel.load();
@@ -252,9 +255,9 @@ private Q_SLOTS:
             return;
 
         QSignalSpy changed(&f.channel, &MapiChannel::changed);
-        QVERIFY(f.channel.press(Button::Command2));
-        QVERIFY(!f.channel.press(Button::Command3));
-        QVERIFY(!f.channel.press(Button::Command4));
+        QVERIFY(f.channel.press(Button::OnOff));
+        QVERIFY(!f.channel.press(Button::Test));
+        QVERIFY(!f.channel.press(Button::Logoff));
         QCOMPARE(f.prompt.boxes,
                  QStringList{u"Offerwatch: You cannot toggle email to active until you are logged in."_s});
         QCOMPARE(f.shown(), shown);
@@ -283,13 +286,13 @@ private Q_SLOTS:
         QFETCH(bool, relogonWorks);
         Fixture f;
         f.logOn();
-        f.channel.press(Button::Command2);
+        f.channel.press(Button::OnOff);
         f.fake.failing.insert(operation, {number, u"refused"_s});
         for (qint16 n = 1; n <= 2; ++n) {
             f.sendAlert();
             QCOMPARE(f.takeFromFailure(), (QStringList{u"email: timeout"_s, errorLine, Sent}));
             QCOMPARE(f.channel.mapiSendErrors(), n);
-            QVERIFY(f.state.EmailOn);
+            QVERIFY(f.mailSwitch.isOn());
         }
         if (successBetween) {
             const MessagingError error = f.fake.failing.take(operation);
@@ -341,34 +344,33 @@ private Q_SLOTS:
                                        u"create"_s, u"Logon(false,false)"_s, u"email: re-logon OK"_s}));
         QVERIFY(f.channel.isLoaded());
         QVERIFY(f.channel.hasSession());
-        QVERIFY(!f.state.MapiLoggedOn);
+        QVERIFY(!f.channel.isLoggedOn());
     }
 
     void recipient_readWithDefaultWrittenOnlyAtUnload()
     {
         Fixture f;
-        const QString key = MailSettings::MapiTo;
         QSignalSpy unloaded(&f.channel, &MapiChannel::unloaded);
         f.channel.load();
-        QCOMPARE(f.channel.text1(), MailSettings::DefaultMapiTo);
-        f.channel.setText1(u" edited@example.com "_s);
-        QVERIFY(!f.settings->contains(key));
-        QVERIFY(f.channel.press(Button::Command5));
+        QCOMPARE(f.channel.recipient(), Setting::MapiTo.defaultValue.toString());
+        f.channel.setRecipient(u" edited@example.com "_s);
+        QVERIFY(!f.settings->contains(Setting::MapiTo));
+        QVERIFY(f.channel.press(Button::Finish));
         QCOMPARE(unloaded.count(), 1);
         QVERIFY(!f.channel.isLoaded());
-        QCOMPARE(f.settings->value(key, QString()), u" edited@example.com "_s);
+        QCOMPARE(f.settings->text(Setting::MapiTo), u" edited@example.com "_s);
         // Unloading an unloaded window writes nothing; the next load reads the store again.
-        f.settings->setValue(key, u"changed elsewhere"_s);
+        f.settings->setText(Setting::MapiTo, u"changed elsewhere"_s);
         f.channel.unload();
         QCOMPARE(unloaded.count(), 1);
         f.channel.load();
-        QCOMPARE(f.channel.text1(), u"changed elsewhere"_s);
+        QCOMPARE(f.channel.recipient(), u"changed elsewhere"_s);
         // An emptied box is saved empty and read back empty, not as the default.
-        f.channel.setText1(QString());
+        f.channel.setRecipient(QString());
         f.channel.unload();
-        QCOMPARE(f.settings->value(key, u"default"_s), QString());
+        QCOMPARE(f.settings->text(Setting::MapiTo), QString());
         f.channel.load();
-        QCOMPARE(f.channel.text1(), QString());
+        QCOMPARE(f.channel.recipient(), QString());
     }
 };
 

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Offerwatch developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "alerts/MailSwitch.h"
 #include "alerts/MapiChannel.h"
 #include "monitor/MainPanel.h"
-#include "monitor/RunState.h"
 #include "platform/MessagingSession.h"
 #include "platform/UserPrompt.h"
 #include "testsupport/FakeClock.h"
@@ -386,17 +386,17 @@ private Q_SLOTS:
         FakePrograms programs(script.isEmpty());
         QVERIFY(script.isEmpty() || programs.write(u"sendmail"_s, script));
         FakeClock clock;
-        RunState state;
+        MailSwitch mailSwitch;
         ActionLog log(clock);
         RecordingPrompt prompt;
         ScratchSettings settings;
-        settings->setValue(u"MAPI.to"_s, recipient);
-        MapiChannel channel({state, log, prompt, *settings},
+        settings->setText(Setting::MapiTo, recipient);
+        MapiChannel channel({mailSwitch, log, prompt, *settings},
                             SendmailSession::factory({u"/nonexistent/sendmail"_s, 2000}));
         QElapsedTimer timer;
         timer.start();
-        channel.press(MapiChannel::Button::Command1);
-        channel.press(MapiChannel::Button::Command3);
+        channel.press(MapiChannel::Button::Logon);
+        channel.press(MapiChannel::Button::Test);
         for (int n = 0; n < alerts; ++n) {
             channel.setMapiSubject(u"IPO: "_s);
             channel.setMapiText(u" ABCD-O  "_s);

@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Offerwatch developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "alerts/MailSwitch.h"
 #include "alerts/MapiChannel.h"
 #include "alerts/SmtpChannel.h"
 #include "alerts/widgets/FrmMAPI.h"
 #include "alerts/widgets/FrmMail.h"
 #include "alerts/widgets/FrmSmtp.h"
 #include "monitor/ActionLog.h"
-#include "monitor/RunState.h"
 #include "testsupport/FakeClock.h"
 #include "testsupport/MemorySecretStore.h"
 #include "testsupport/LogLines.h"
@@ -24,11 +24,11 @@ namespace {
 // What a setup window works on, with a recorder of what its buttons started.
 struct Fixture {
     FakeClock clock;
-    RunState state;
+    MailSwitch mailSwitch;
     ActionLog log{clock};
     RecordingPrompt prompt;
     ScratchSettings settings;
-    MailContext mail{state, log, prompt, *settings};
+    MailContext mail{mailSwitch, log, prompt, *settings};
     QStringList messages() const { return screenMessages(*log.screen()); }
 };
 
@@ -80,15 +80,44 @@ private Q_SLOTS:
         QFETCH(bool, visible);
         Fixture f;
         QString started;
+        // The mail systems fill the frames in the order given: the first on the left (Command2).
+        const QList<FrmMail::MailSystem> systems{{u"smtp"_s, u"Internet Mail"_s, u"SMTP is"_s, [&] { started = u"smtp"_s; }},
+                                                 {u"mapi"_s, u"Local Mail System"_s, u"Local mail is"_s,
+                                                  [&] { started = u"mapi"_s; }}};
         FrmMail wizard(f.log,
-                       {[&] { started = u"mapi"_s; }, [&] { started = u"smtp"_s; }, [&] { started = u"alarm"_s; },
-                        [] { return true; }, [&](bool on) { started = on ? u"names on"_s : u"names off"_s; },
-                        [] { return false; }, [&](bool on) { started = on ? u"at start on"_s : u"at start off"_s; }});
+                       {systems, [&] { started = u"alarm"_s; }, [] { return true; },
+                        [&](bool on) { started = on ? u"names on"_s : u"names off"_s; }, [] { return false; },
+                        [&](bool on) { started = on ? u"at start on"_s : u"at start off"_s; }});
         wizard.show();
+        QCOMPARE(wizard.findChild<QPushButton*>(u"Command2"_s)->text(), u"Internet Mail"_s);
         operate(wizard, control, {});
         QCOMPARE(f.messages(), logged);
         QCOMPARE(started, opened);
         QCOMPARE(wizard.isVisible(), visible);
+    }
+
+    // A mail system beyond the form's two frames gets a frame of its own, below them.
+    void wizard_offersEveryMailSystemGiven()
+    {
+        Fixture f;
+        QStringList opened;
+        QList<FrmMail::MailSystem> systems;
+        for (const QString& name : {u"smtp"_s, u"mapi"_s, u"relay"_s})
+            systems.append({name, name.toUpper(), name + u" is"_s, [&opened, name] { opened << name; }});
+        FrmMail wizard(f.log, {systems, {}, {}, {}, {}, {}});
+        QPushButton* third = nullptr;
+        for (QPushButton* button : wizard.findChildren<QPushButton*>())
+            if (button->text() == u"RELAY"_s)
+                third = button;
+        QVERIFY(third);
+        const int thirdAt = third->mapTo(&wizard, QPoint()).y();
+        QVERIFY(thirdAt > wizard.findChild<QPushButton*>(u"Command1"_s)->mapTo(&wizard, QPoint()).y());
+        // What stood below the frames is below the new one too.
+        QVERIFY(wizard.findChild<QCheckBox*>(u"Check1"_s)->y() > thirdAt);
+        wizard.show();
+        QTest::mouseClick(third, Qt::LeftButton);
+        QCOMPARE(opened, QStringList{u"relay"_s});
+        QCOMPARE(f.messages(), QStringList{u"button: email relay setup"_s});
     }
 
     void smtpWindow_data()
@@ -122,17 +151,17 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(QStringList, boxes);
         Fixture f;
-        f.settings->setValue(u"SMTP.to"_s, u"to@example.com"_s);
-        f.settings->setValue(u"SMTP.gateway"_s, QString());
-        f.settings->setValue(u"SMTP.from"_s, u"from@example.com"_s);
+        f.settings->setText(Setting::SmtpTo, u"to@example.com"_s);
+        f.settings->setText(Setting::SmtpGateway, QString());
+        f.settings->setText(Setting::SmtpFrom, u"from@example.com"_s);
         MemorySecretStore secrets;
         SmtpChannel channel(f.mail, secrets);
         auto* window = new FrmSmtp(channel, QRect(0, 0, 250, 500));
         const QPointer<QWidget> guard(window);
         window->show();
         operate(*window, control, typed);
-        QCOMPARE(u"%1 | %2 | %3 | %4 | %5"_s.arg(channel.text1(), channel.text2(), channel.text3(),
-                                                 channel.command2Caption(),
+        QCOMPARE(u"%1 | %2 | %3 | %4 | %5"_s.arg(channel.recipient(), channel.server(), channel.sender(),
+                                                 channel.onOffCaption(),
                                                  channel.isLoaded() ? u"loaded"_s : u"unloaded"_s),
                  shown);
         QCOMPARE(f.prompt.boxes, boxes);
@@ -170,17 +199,17 @@ private Q_SLOTS:
         QFETCH(QString, lastLogged);
         QFETCH(QString, shown);
         Fixture f;
-        f.settings->setValue(u"MAPI.to"_s, u"to@example.com"_s);
+        f.settings->setText(Setting::MapiTo, u"to@example.com"_s);
         // No session object: a logon succeeds, a send fails and says so.
         MapiChannel channel(f.mail, [] { return std::unique_ptr<MessagingSession>(); });
         auto* window = new FrmMAPI(channel, QRect(0, 0, 250, 500));
         const QPointer<QWidget> guard(window);
         window->show();
         if (loggedOn)
-            QVERIFY(channel.press(MapiChannel::Button::Command1));
+            QVERIFY(channel.press(MapiChannel::Button::Logon));
         operate(*window, control, typed);
         QCOMPARE(f.messages().value(f.messages().size() - 1), lastLogged);
-        QCOMPARE(u"%1 | %2 | %3 | %4"_s.arg(f.state.MapiLoggedOn ? u"yes"_s : u"no"_s, channel.text1(),
+        QCOMPARE(u"%1 | %2 | %3 | %4"_s.arg(channel.isLoggedOn() ? u"yes"_s : u"no"_s, channel.recipient(),
                                             channel.onOffCaption(), channel.isLoaded() ? u"loaded"_s : u"unloaded"_s),
                  shown);
         if (channel.isLoaded())

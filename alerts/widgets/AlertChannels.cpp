@@ -15,19 +15,41 @@
 #include <QPointer>
 
 namespace {
-template <typename Window, typename Channel> RegisteredChannel withSetupWindow(std::unique_ptr<Channel> channel)
+// A mail channel that the e-mail setup wizard offers, with its own setup window.
+template <typename Window, typename Channel>
+RegisteredChannel withSetupWindow(std::unique_ptr<Channel> channel, const QString& caption, const QString& explanation)
 {
     Channel& bound = *channel;
     return {std::move(channel),
-            [&bound](const QRect& mainWindow) -> QWidget* { return new Window(bound, mainWindow); },
-            {}};
+            [&bound](const QRect& mainWindow) -> QWidget* { return new Window(bound, mainWindow); }, caption,
+            explanation, {}};
+}
+
+QString smtpExplanation()
+{
+    return QStringLiteral("SMTP (Simple Mail Transfer Protocol) is the TCP/IP protocol used in sending and "
+                          "receiving e-mail.\r\n\r\n"
+                          "Since it is limited in its ability to queue messages at the receiving end, it is "
+                          "usually used with one of two other protocols, POP3 or IMAP, that let the user save "
+                          "messages in a server mailbox and download them periodically from the server. Users "
+                          "typically send e-mail with SMTP and receive it with POP3 or IMAP from their local "
+                          "server.\r\n\r\n"
+                          "Most mail providers take mail on port 587 with STARTTLS, or on 465 with TLS, "
+                          "with your address as the user name and an app password.");
+}
+
+QString localMailExplanation()
+{
+    return QStringLiteral("Local mail: the mail system of this computer, reached through its sendmail "
+                          "program, which most Linux mail servers and relays provide.\r\n\r\n"
+                          "example: Postfix, Exim or msmtp set up to forward your mail.   ");
 }
 
 // A channel switched on and off by a checkable menu item.
 template <typename Channel> RegisteredChannel withMenuSwitch(std::unique_ptr<Channel> channel, const QString& text)
 {
     Channel& bound = *channel;
-    return {std::move(channel), {}, [&bound, text](QObject* parent) {
+    return {std::move(channel), {}, {}, {}, [&bound, text](QObject* parent) {
                 auto* action = new QAction(text, parent);
                 action->setCheckable(true);
                 action->setChecked(bound.isOn());
@@ -43,7 +65,7 @@ template <typename Window, typename Channel>
 RegisteredChannel withMenuWindow(std::unique_ptr<Channel> channel, const QString& text)
 {
     Channel& bound = *channel;
-    return {std::move(channel), {}, [&bound, text](QObject* parent) {
+    return {std::move(channel), {}, {}, {}, [&bound, text](QObject* parent) {
                 auto* action = new QAction(text, parent);
                 QObject::connect(action, &QAction::triggered, action, [&bound, window = QPointer<QWidget>()]() mutable {
                     // One window at a time; another click brings it to the front.
@@ -62,13 +84,15 @@ RegisteredChannel withMenuWindow(std::unique_ptr<Channel> channel, const QString
 
 std::vector<RegisteredChannel> registerAlertChannels(const ChannelServices& services)
 {
-    const MailContext& mail = services.mail;
     std::vector<RegisteredChannel> channels;
-    channels.push_back(withSetupWindow<FrmSmtp>(std::make_unique<SmtpChannel>(mail, services.secrets)));
-    channels.push_back(withSetupWindow<FrmMAPI>(std::make_unique<MapiChannel>(mail, SendmailSession::factory())));
-    channels.push_back(withMenuSwitch(std::make_unique<NotifyChannel>(mail.log, mail.settings, services.notifier),
+    channels.push_back(withSetupWindow<FrmSmtp>(std::make_unique<SmtpChannel>(services.mail(), services.secrets),
+                                                QObject::tr("Internet Mail"), smtpExplanation()));
+    channels.push_back(
+        withSetupWindow<FrmMAPI>(std::make_unique<MapiChannel>(services.mail(), SendmailSession::factory()),
+                                 QObject::tr("Local Mail System"), localMailExplanation()));
+    channels.push_back(withMenuSwitch(std::make_unique<NotifyChannel>(services.log, services.settings, services.notifier),
                                       QObject::tr("&Desktop Notifications")));
     channels.push_back(withMenuWindow<FrmPush>(
-        std::make_unique<PushChannel>(mail.log, mail.settings, services.secrets), QObject::tr("&Push Alerts...")));
+        std::make_unique<PushChannel>(services.log, services.settings, services.secrets), QObject::tr("&Push Alerts...")));
     return channels;
 }

@@ -25,12 +25,12 @@ FrmMAPI::FrmMAPI(MapiChannel& channel, const QRect& mainWindow, QWidget* parent)
 
     using Button = MapiChannel::Button;
     MapiChannel& c = m_channel;
-    connect(m_ui->Command1, &QPushButton::clicked, this, [&c] { c.press(Button::Command1); });
-    connect(m_ui->Command2, &QPushButton::clicked, this, [&c] { c.press(Button::Command2); });
-    connect(m_ui->Command3, &QPushButton::clicked, this, [&c] { c.press(Button::Command3); });
-    connect(m_ui->Command4, &QPushButton::clicked, this, [&c] { c.press(Button::Command4); });
-    connect(m_ui->Command5, &QPushButton::clicked, this, [&c] { c.press(Button::Command5); });
-    connect(m_ui->Text1, &QLineEdit::textEdited, this, [&c](const QString& text) { c.setText1(text); });
+    connect(m_ui->Command1, &QPushButton::clicked, this, [&c] { c.press(Button::Logon); });
+    connect(m_ui->Command2, &QPushButton::clicked, this, [&c] { c.press(Button::OnOff); });
+    connect(m_ui->Command3, &QPushButton::clicked, this, [&c] { c.press(Button::Test); });
+    connect(m_ui->Command4, &QPushButton::clicked, this, [&c] { c.press(Button::Logoff); });
+    connect(m_ui->Command5, &QPushButton::clicked, this, [&c] { c.press(Button::Finish); });
+    connect(m_ui->Text1, &QLineEdit::textEdited, this, [&c](const QString& text) { c.setRecipient(text); });
     connect(&c, &MapiChannel::changed, this, &FrmMAPI::refresh);
     connect(&c, &MapiChannel::unloaded, this, &QWidget::close);
 
@@ -47,8 +47,8 @@ void FrmMAPI::refresh()
     m_ui->Command3->setEnabled(m_channel.testEnabled());
     m_ui->Command2->setText(m_channel.onOffCaption());
     // Rewriting an unchanged box would move the cursor while the user types.
-    if (m_ui->Text1->text() != m_channel.text1())
-        m_ui->Text1->setText(m_channel.text1());
+    if (m_ui->Text1->text() != m_channel.recipient())
+        m_ui->Text1->setText(m_channel.recipient());
 }
 
 void FrmMAPI::closeEvent(QCloseEvent* event)

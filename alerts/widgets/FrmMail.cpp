@@ -5,6 +5,10 @@
 #include "monitor/ActionLog.h"
 #include "ui_FrmMail.h"
 
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
 FrmMail::FrmMail(ActionLog& log, Actions actions, QWidget* parent)
     : QWidget(parent)
     , m_log(log)
@@ -14,8 +18,18 @@ FrmMail::FrmMail(ActionLog& log, Actions actions, QWidget* parent)
     m_ui->setupUi(this);
     setWindowFlag(Qt::Window);
     move(0, 0);
-    m_ui->Text1->setPlainText(mapiExplanation());
-    m_ui->Text2->setPlainText(smtpExplanation());
+    const QList<std::pair<QPushButton*, QPlainTextEdit*>> frames{{m_ui->Command2, m_ui->Text2},
+                                                                 {m_ui->Command1, m_ui->Text1}};
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const bool offered = i < m_actions.mailSystems.size();
+        frames[i].first->parentWidget()->setVisible(offered);
+        if (!offered)
+            continue;
+        frames[i].first->setText(m_actions.mailSystems[i].caption);
+        frames[i].second->setPlainText(m_actions.mailSystems[i].explanation);
+    }
+    for (qsizetype i = frames.size(); i < m_actions.mailSystems.size(); ++i)
+        addMailSystemFrame(static_cast<int>(i), m_actions.mailSystems[i]);
     connect(m_ui->Command1, &QPushButton::clicked, this, &FrmMail::Command1_Click);
     connect(m_ui->Command2, &QPushButton::clicked, this, &FrmMail::Command2_Click);
     connect(m_ui->Command4, &QPushButton::clicked, this, &FrmMail::Command4_Click);
@@ -36,40 +50,50 @@ FrmMail::FrmMail(ActionLog& log, Actions actions, QWidget* parent)
 
 FrmMail::~FrmMail() = default;
 
-QString FrmMail::mapiExplanation()
+// A frame like the two of the form, in rows of two below them; what stood below moves down.
+void FrmMail::addMailSystemFrame(int index, const MailSystem& system)
 {
-    return QStringLiteral("Local mail: the mail system of this computer, reached through its sendmail ") +
-           QStringLiteral("program, which most Linux mail servers and relays provide.") + QStringLiteral("\r\n\r\n") +
-           QStringLiteral("example: Postfix, Exim or msmtp set up to forward your mail.   ");
+    const QRect model = m_ui->Frame2->geometry();
+    const int row = index / 2;
+    const int rowHeight = model.height() + 8;
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(index % 2 == 0 ? model.x() : m_ui->Frame1->x(), model.y() + row * rowHeight, model.width(),
+                       model.height());
+    auto* text = new QPlainTextEdit(system.explanation, frame);
+    text->setGeometry(m_ui->Text2->geometry());
+    text->setReadOnly(true);
+    text->setStyleSheet(m_ui->Text2->styleSheet());
+    auto* button = new QPushButton(system.caption, frame);
+    button->setGeometry(m_ui->Command2->geometry());
+    connect(button, &QPushButton::clicked, this, [this, index] { openMailSystem(index); });
+    if (index % 2 == 1)
+        return;
+    for (QWidget* below : {static_cast<QWidget*>(m_ui->Frame3), static_cast<QWidget*>(m_ui->Check1),
+                           static_cast<QWidget*>(m_ui->Check2), static_cast<QWidget*>(m_ui->Label3),
+                           static_cast<QWidget*>(m_ui->Label4)})
+        below->move(below->x(), below->y() + rowHeight);
+    resize(width(), height() + rowHeight);
 }
 
-QString FrmMail::smtpExplanation()
+void FrmMail::openMailSystem(qsizetype index)
 {
-    return QStringLiteral("SMTP (Simple Mail Transfer Protocol) is the TCP/IP protocol used in sending and "
-                          "receiving e-mail.\r\n\r\n"
-                          "Since it is limited in its ability to queue messages at the receiving end, it is "
-                          "usually used with one of two other protocols, POP3 or IMAP, that let the user save "
-                          "messages in a server mailbox and download them periodically from the server. Users "
-                          "typically send e-mail with SMTP and receive it with POP3 or IMAP from their local "
-                          "server.\r\n\r\n"
-                          "Most mail providers take mail on port 587 with STARTTLS, or on 465 with TLS, "
-                          "with your address as the user name and an app password.");
+    if (index >= m_actions.mailSystems.size())
+        return;
+    const MailSystem& system = m_actions.mailSystems[index];
+    m_log.LogAction(QStringLiteral("button: email %1 setup").arg(system.name));
+    if (system.openSetup)
+        system.openSetup();
+    hide();
 }
 
 void FrmMail::Command1_Click()
 {
-    m_log.LogAction(QStringLiteral("button: email mapi setup"));
-    if (m_actions.openMapiWindow)
-        m_actions.openMapiWindow();
-    hide();
+    openMailSystem(1);
 }
 
 void FrmMail::Command2_Click()
 {
-    m_log.LogAction(QStringLiteral("button: email smtp setup"));
-    if (m_actions.openSmtpWindow)
-        m_actions.openSmtpWindow();
-    hide();
+    openMailSystem(0);
 }
 
 void FrmMail::Command4_Click()

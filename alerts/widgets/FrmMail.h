@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
 #include <functional>
@@ -14,13 +15,20 @@ class ActionLog;
 
 // The first page of the e-mail and pager setup: asks which mail system the user has
 // and hands over to its setup window, or tests the alarm for users without e-mail.
+// It offers the mail systems it is given, the first two in its two frames (Command2
+// on the left, Command1 on the right) and any more in frames added below them.
 class FrmMail final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrmMail)
 public:
+    struct MailSystem {
+        QString name; // the log line's word for it: "button: email smtp setup"
+        QString caption;
+        QString explanation;
+        std::function<void()> openSetup;
+    };
     struct Actions {
-        std::function<void()> openMapiWindow;
-        std::function<void()> openSmtpWindow;
+        QList<MailSystem> mailSystems;
         std::function<void()> soundAlarm;
         // "Name new offerings in the subject": read when the wizard opens, set when ticked.
         std::function<bool()> namesNewOfferings;
@@ -33,14 +41,14 @@ public:
     FrmMail(ActionLog& log, Actions actions, QWidget* parent = nullptr);
     ~FrmMail() override;
 
-    static QString mapiExplanation();
-    static QString smtpExplanation();
-
     void Command1_Click();
     void Command2_Click();
     void Command4_Click();
 
 private:
+    void addMailSystemFrame(int index, const MailSystem& system);
+    void openMailSystem(qsizetype index);
+
     ActionLog& m_log;
     Actions m_actions;
     std::unique_ptr<Ui::FrmMail> m_ui;

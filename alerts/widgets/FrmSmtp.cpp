@@ -23,12 +23,12 @@ FrmSmtp::FrmSmtp(SmtpChannel& channel, const QRect& mainWindow, QWidget* parent)
 
     m_channel.Form_Load();
     placeFace();
-    connect(m_ui->Text1, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText1);
-    connect(m_ui->Text2, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText2);
-    connect(m_ui->Text3, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText3);
+    connect(m_ui->Text1, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setRecipient);
+    connect(m_ui->Text2, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setServer);
+    connect(m_ui->Text3, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setSender);
     connect(m_ui->Combo4, &QComboBox::activated, &m_channel,
-            [this](int index) { m_channel.setText4(SmtpChannel::securityChoices().value(index)); });
-    connect(m_ui->Text5, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setText5);
+            [this](int index) { m_channel.setSecurity(SmtpChannel::securityChoices().value(index)); });
+    connect(m_ui->Text5, &QLineEdit::textEdited, &m_channel, &SmtpChannel::setUserName);
     // The password goes to the keyring once typed, not at every key; the box never shows it again.
     connect(m_ui->Text6, &QLineEdit::editingFinished, this, [this] {
         if (m_ui->Text6->text().isEmpty())
@@ -63,11 +63,11 @@ void FrmSmtp::refresh()
         if (box->text() != text)
             box->setText(text);
     };
-    sync(m_ui->Text1, m_channel.text1());
-    sync(m_ui->Text2, m_channel.text2());
-    sync(m_ui->Text3, m_channel.text3());
-    sync(m_ui->Text5, m_channel.text5());
-    m_ui->Combo4->setCurrentIndex(int(SmtpChannel::securityChoices().indexOf(m_channel.text4())));
+    sync(m_ui->Text1, m_channel.recipient());
+    sync(m_ui->Text2, m_channel.server());
+    sync(m_ui->Text3, m_channel.sender());
+    sync(m_ui->Text5, m_channel.userName());
+    m_ui->Combo4->setCurrentIndex(int(SmtpChannel::securityChoices().indexOf(m_channel.security())));
     // The status box only ever grows while the page is loaded: add the new part
     // instead of setting the whole text again for every report.
     const QString& status = m_channel.statusText();
@@ -81,8 +81,8 @@ void FrmSmtp::refresh()
         m_shownStatus = status.size();
         m_ui->StatusText->verticalScrollBar()->setValue(m_ui->StatusText->verticalScrollBar()->maximum());
     }
-    m_ui->Command2->setText(m_channel.command2Caption());
-    m_ui->Command2->setEnabled(m_channel.command2Enabled());
+    m_ui->Command2->setText(m_channel.onOffCaption());
+    m_ui->Command2->setEnabled(m_channel.onOffEnabled());
 }
 
 void FrmSmtp::closeEvent(QCloseEvent* event)

@@ -41,10 +41,10 @@ private Q_SLOTS:
             Settings settings(m_path);
             QVERIFY(settings.loadProblem().isEmpty());
             QSignalSpy changed(&settings, &Settings::changed);
-            settings.setValue(u"SMTP.to"_s, u"pager@example.com"_s);
-            settings.setValue(u"SMTP.from"_s, QString());
-            settings.setValue(u"Watch/url"_s, u"https://example.com/a b?c=1;d"_s);
-            settings.setValue(u"SMTP.to"_s, u"pager@example.com"_s); // unchanged: no signal
+            settings.setText(Setting::SmtpTo, u"pager@example.com"_s);
+            settings.setText(Setting::SmtpFrom, QString());
+            settings.setText(Setting::WatchUrl, u"https://example.com/a b?c=1;d"_s);
+            settings.setText(Setting::SmtpTo, u"pager@example.com"_s); // unchanged: no signal
             QCOMPARE(changed.count(), 3);
             QCOMPARE(changed.first().first().toString(), u"SMTP.to"_s);
         }
@@ -54,11 +54,18 @@ private Q_SLOTS:
         QVERIFY(file.contains("[Watch]\n"));
 
         Settings again(m_path);
-        QCOMPARE(again.value(u"SMTP.to"_s, u"default"_s), u"pager@example.com"_s);
-        QCOMPARE(again.value(u"SMTP.from"_s, u"default"_s), QString());
-        QCOMPARE(again.value(u"Watch/url"_s, QString()), u"https://example.com/a b?c=1;d"_s);
-        QCOMPARE(again.value(u"MAPI.to"_s, u"default"_s), u"default"_s);
-        QVERIFY(!again.contains(u"MAPI.to"_s));
+        QCOMPARE(again.text(Setting::SmtpTo), u"pager@example.com"_s);
+        QCOMPARE(again.text(Setting::SmtpFrom), QString());
+        QCOMPARE(again.text(Setting::WatchUrl), u"https://example.com/a b?c=1;d"_s);
+        QCOMPARE(again.text(Setting::MapiTo), Setting::MapiTo.defaultValue.toString());
+        QVERIFY(!again.contains(Setting::MapiTo));
+        // Typed reads: what is no "on", "off" or count reads as the key's default.
+        again.setText(Setting::WatchFailAlert, u"-4"_s);
+        again.setText(Setting::MailAtStart, u"yes"_s);
+        QCOMPARE(again.count(Setting::WatchFailAlert), 3);
+        QVERIFY(!again.isOn(Setting::MailAtStart));
+        again.setText(Setting::WatchFailAlert, u"0"_s);
+        QCOMPARE(again.count(Setting::WatchFailAlert), 0);
     }
 
     // A file the program cannot trust gives the defaults and says why; writing back what
@@ -82,13 +89,14 @@ private Q_SLOTS:
         Settings settings(m_path);
         QVERIFY2(settings.loadProblem().contains(reason), qPrintable(settings.loadProblem()));
         QVERIFY(settings.loadProblem().contains(m_path));
-        QCOMPARE(settings.value(u"SMTP.to"_s, u"placeholder@example.com"_s), u"placeholder@example.com"_s);
-        settings.setValue(u"SMTP.to"_s, u"placeholder@example.com"_s);
+        const QString placeholder = settings.text(Setting::SmtpTo);
+        QCOMPARE(placeholder, Setting::SmtpTo.defaultValue.toString());
+        settings.setText(Setting::SmtpTo, placeholder);
         QCOMPARE(readAll(m_path), content);
 
-        settings.setValue(u"SMTP.to"_s, u"me@example.com"_s);
+        settings.setText(Setting::SmtpTo, u"me@example.com"_s);
         QCOMPARE(readAll(m_path + u".damaged"_s), content);
-        QCOMPARE(Settings(m_path).value(u"SMTP.to"_s, QString()), u"me@example.com"_s);
+        QCOMPARE(Settings(m_path).text(Setting::SmtpTo), u"me@example.com"_s);
     }
 
     void notARegularFile_isNotOpenedAndGivesDefaults()
@@ -100,7 +108,7 @@ private Q_SLOTS:
         Settings settings(m_path);
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(settings.loadProblem().contains(u"not a regular file"_s));
-        QCOMPARE(settings.value(u"MAPI.to"_s, u"d"_s), u"d"_s);
+        QVERIFY(!settings.contains(Setting::MapiTo));
     }
 
     // Root writes read-only files, so a folder that is a file stands in for them there.
@@ -126,14 +134,14 @@ private Q_SLOTS:
         }
         Settings settings(m_path);
         QVERIFY(settings.loadProblem().isEmpty());
-        QCOMPARE(settings.value(u"SMTP.to"_s, QString()), readOnlyFile ? u"a@b"_s : QString());
+        QCOMPARE(settings.text(Setting::SmtpTo), readOnlyFile ? u"a@b"_s : Setting::SmtpTo.defaultValue.toString());
         QSignalSpy failed(&settings, &Settings::saveFailed);
-        settings.setValue(u"SMTP.to"_s, u"c@d"_s);
+        settings.setText(Setting::SmtpTo, u"c@d"_s);
         if (readOnlyFile)
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(failed.count(), 1);
         QVERIFY(failed.first().first().toString().contains(u"not saved"_s));
-        QCOMPARE(settings.value(u"SMTP.to"_s, QString()), u"c@d"_s);
+        QCOMPARE(settings.text(Setting::SmtpTo), u"c@d"_s);
     }
 
 private:
