@@ -10,6 +10,8 @@
 #include <QSettings>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // The whole program in console mode, as a user on a headless box would drive it:
 // the built-in demo page on loopback, SMTP alerts switched on through the setup
 // commands, and a real mail server that receives the alert.
@@ -29,7 +31,7 @@ private:
 
 QString MailAlertsEndToEndTest::foundList(const ConsoleProgram& program)
 {
-    const QString prefix = QStringLiteral("poll: ticker(s) found- ");
+    const QString prefix = u"poll: ticker(s) found- "_s;
     for (const QString& message : program.messages()) {
         if (message.startsWith(prefix))
             return message.mid(prefix.size());
@@ -43,48 +45,47 @@ void MailAlertsEndToEndTest::smtpAlert_arrivesAtRealServer()
     QVERIFY2(server.start(), qPrintable(server.errorString()));
 
     ConsoleProgram program;
-    QVERIFY(program.start({QStringLiteral("--demo")}));
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    program.send(QStringLiteral("wizard"));
-    program.send(QStringLiteral("smtp server 127.0.0.1:%1").arg(server.port()));
-    program.send(QStringLiteral("smtp to investor@example.net"));
-    program.send(QStringLiteral("smtp from watcher@example.org"));
-    program.send(QStringLiteral("smtp toggle"));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: ON")));
-    program.send(QStringLiteral("start"));
+    QVERIFY(program.start({u"--demo"_s}));
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    program.send(u"wizard"_s);
+    program.send(u"smtp server 127.0.0.1:%1"_s.arg(server.port()));
+    program.send(u"smtp to investor@example.net"_s);
+    program.send(u"smtp from watcher@example.org"_s);
+    program.send(u"smtp toggle"_s);
+    QVERIFY(program.waitForMessage(u"email: ON"_s));
+    program.send(u"start"_s);
     // Said once the server has taken the mail, after the poll has gone on.
-    QVERIFY(program.waitForMessage(QStringLiteral("poll: waiting for next cycle")));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: sent smtp")));
+    QVERIFY(program.waitForMessage(u"poll: waiting for next cycle"_s));
+    QVERIFY(program.waitForMessage(u"email: sent smtp"_s));
 
     QVERIFY(server.waitForMessages(1, 20000));
     const AiosmtpdServer::Message mail = server.messages().first();
-    QCOMPARE(mail.mailFrom, QStringLiteral("watcher@example.org"));
-    QCOMPARE(mail.rcptTos, QStringList{QStringLiteral("investor@example.net")});
+    QCOMPARE(mail.mailFrom, u"watcher@example.org"_s);
+    QCOMPARE(mail.rcptTos, QStringList{u"investor@example.net"_s});
     const QString list = foundList(program);
-    QVERIFY(list.contains(QStringLiteral("(go-now)")));
+    QVERIFY(list.contains(u"(go-now)"_s));
     QVERIFY(mail.content.contains("Subject:IPO: \r\n"));
     // The header block ends before the body, so a reader sees the list as the text.
     const qsizetype bodyAt = mail.content.indexOf("\r\n\r\n");
     QVERIFY(bodyAt > 0);
     QCOMPARE(mail.content.mid(bodyAt + 4).trimmed(), ('"' + list + '"').toUtf8().trimmed());
-    QVERIFY(program.messages().contains(QStringLiteral("button: email setup")));
-    program.send(QStringLiteral("exit"));
+    QVERIFY(program.messages().contains(u"button: email setup"_s));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
 }
 
 void MailAlertsEndToEndTest::addFakeSendmail(ConsoleProgram& program, const QTemporaryDir& bin, bool fails)
 {
-    QFile script(bin.filePath(QStringLiteral("sendmail")));
+    QFile script(bin.filePath(u"sendmail"_s));
     QVERIFY(script.open(QIODevice::WriteOnly));
     if (fails)
         script.write("#!/bin/sh\ncat > /dev/null\necho 'mail hub unreachable' >&2\nexit 75\n");
     else
-        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1/args'\nenv > '%1/env'\ncat > '%1/message'\n")
-                         .arg(bin.path())
-                         .toUtf8());
+        script.write(
+            u"#!/bin/sh\necho \"$@\" > '%1/args'\nenv > '%1/env'\ncat > '%1/message'\n"_s.arg(bin.path()).toUtf8());
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-    program.setEnvironmentValue(QStringLiteral("PATH"), bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
+    program.setEnvironmentValue(u"PATH"_s, bin.path() + QLatin1Char(':') + qEnvironmentVariable("PATH"));
 }
 
 void MailAlertsEndToEndTest::localMailAlert_reachesSendmail()
@@ -92,26 +93,25 @@ void MailAlertsEndToEndTest::localMailAlert_reachesSendmail()
     QTemporaryDir bin;
     ConsoleProgram program;
     addFakeSendmail(program, bin, false);
-    QVERIFY(program.start({QStringLiteral("--demo")}));
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    program.send(QStringLiteral("mapi toggle")); // refused while logged off
-    program.send(QStringLiteral("mapi to pager.42@pager.example"));
-    program.send(QStringLiteral("mapi logon"));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: logon OK")));
-    program.send(QStringLiteral("mapi toggle"));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: ON")));
-    program.send(QStringLiteral("start"));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: sent mapi")));
-    QVERIFY(program.standardError().contains(
-        QStringLiteral("You cannot toggle email to active until you are logged in.")));
+    QVERIFY(program.start({u"--demo"_s}));
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    program.send(u"mapi toggle"_s); // refused while logged off
+    program.send(u"mapi to pager.42@pager.example"_s);
+    program.send(u"mapi logon"_s);
+    QVERIFY(program.waitForMessage(u"email: logon OK"_s));
+    program.send(u"mapi toggle"_s);
+    QVERIFY(program.waitForMessage(u"email: ON"_s));
+    program.send(u"start"_s);
+    QVERIFY(program.waitForMessage(u"email: sent mapi"_s));
+    QVERIFY(program.standardError().contains(u"You cannot toggle email to active until you are logged in."_s));
 
-    QFile message(bin.filePath(QStringLiteral("message")));
+    QFile message(bin.filePath(u"message"_s));
     QVERIFY(message.open(QIODevice::ReadOnly));
     const QByteArray sent = message.readAll();
     QVERIFY(sent.contains("To: pager.42@pager.example"));
     QVERIFY(sent.contains("Subject: IPO: "));
     QVERIFY(sent.contains(foundList(program).trimmed().toUtf8()));
-    program.send(QStringLiteral("exit"));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
 }
 
@@ -124,64 +124,63 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
     QVERIFY2(certificates.generate(), qPrintable(certificates.errorString()));
     AiosmtpdServer server;
     AiosmtpdServer::Options options;
-    options.tls = QStringLiteral("starttls");
+    options.tls = u"starttls"_s;
     options.certificatePath = certificates.serverCertificatePath();
     options.keyPath = certificates.serverKeyPath();
-    options.login = QStringLiteral("me@example.net:s3cret-app-pw");
+    options.login = u"me@example.net:s3cret-app-pw"_s;
     QVERIFY2(server.start(options), qPrintable(server.errorString()));
     QTemporaryDir config;
     QString everything;
     {
         ConsoleProgram program;
-        program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        program.setEnvironmentValue(QStringLiteral("SSL_CERT_FILE"), certificates.caPath());
-        QVERIFY(program.start({QStringLiteral("--demo")}));
-        for (const QString& command :
-             {QStringLiteral("smtp server 127.0.0.1:%1").arg(server.port()), QStringLiteral("smtp security starttls"),
-              QStringLiteral("smtp user me@example.net"), QStringLiteral("smtp password s3cret-app-pw"),
-              QStringLiteral("smtp to investor@example.net"), QStringLiteral("smtp test")})
+        program.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, config.path());
+        program.setEnvironmentValue(u"SSL_CERT_FILE"_s, certificates.caPath());
+        QVERIFY(program.start({u"--demo"_s}));
+        for (const QString& command : {u"smtp server 127.0.0.1:%1"_s.arg(server.port()), u"smtp security starttls"_s,
+                                       u"smtp user me@example.net"_s, u"smtp password s3cret-app-pw"_s,
+                                       u"smtp to investor@example.net"_s, u"smtp test"_s})
             program.send(command);
         QVERIFY(server.waitForMessages(1, 20000));
-        program.send(QStringLiteral("smtp toggle"));
-        program.send(QStringLiteral("start"));
+        program.send(u"smtp toggle"_s);
+        program.send(u"start"_s);
         QVERIFY(server.waitForMessages(2, 20000));
-        QVERIFY(program.waitForMessage(QStringLiteral("email: sent smtp")));
-        program.send(QStringLiteral("exit"));
+        QVERIFY(program.waitForMessage(u"email: sent smtp"_s));
+        program.send(u"exit"_s);
         QVERIFY(program.waitForExit());
         const QString errors = program.standardError();
-        QVERIFY(errors.contains(QStringLiteral("offerwatch: smtp status: ")));
+        QVERIFY(errors.contains(u"offerwatch: smtp status: "_s));
         everything += program.stdoutLines().join(u'\n') + errors;
     }
-    QSettings stored(config.filePath(QStringLiteral("Offerwatch/Offerwatch.ini")), QSettings::IniFormat);
-    QCOMPARE(stored.value(Setting::SmtpSecurity.key).toString(), QStringLiteral("starttls"));
-    QCOMPARE(stored.value(Setting::SmtpUser.key).toString(), QStringLiteral("me@example.net"));
+    QSettings stored(config.filePath(u"Offerwatch/Offerwatch.ini"_s), QSettings::IniFormat);
+    QCOMPARE(stored.value(Setting::SmtpSecurity.key).toString(), u"starttls"_s);
+    QCOMPARE(stored.value(Setting::SmtpUser.key).toString(), u"me@example.net"_s);
 
     ConsoleProgram again;
-    again.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    again.setEnvironmentValue(QStringLiteral("SSL_CERT_FILE"), certificates.caPath());
-    again.setEnvironmentValue(QStringLiteral("OFFERWATCH_SMTP_PASSWORD"), QStringLiteral("s3cret-app-pw"));
+    again.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, config.path());
+    again.setEnvironmentValue(u"SSL_CERT_FILE"_s, certificates.caPath());
+    again.setEnvironmentValue(u"OFFERWATCH_SMTP_PASSWORD"_s, u"s3cret-app-pw"_s);
     // Programs the monitor starts get an environment without the password.
     QTemporaryDir bin;
     addFakeSendmail(again, bin, false);
     QVERIFY(again.start());
     // Alerts switched on do not stay on for the next run unless the user asked for that.
-    QVERIFY(again.waitForMessage(QStringLiteral("email: OFF")));
-    again.send(QStringLiteral("smtp test"));
+    QVERIFY(again.waitForMessage(u"email: OFF"_s));
+    again.send(u"smtp test"_s);
     QVERIFY(server.waitForMessages(3, 20000));
-    QVERIFY(again.waitForMessage(QStringLiteral("email: the SMTP password comes from OFFERWATCH_SMTP_PASSWORD")));
+    QVERIFY(again.waitForMessage(u"email: the SMTP password comes from OFFERWATCH_SMTP_PASSWORD"_s));
     // Nor can another process of the user read it from the running program's environment.
-    QFile ownEnvironment(QStringLiteral("/proc/%1/environ").arg(again.process().processId()));
+    QFile ownEnvironment(u"/proc/%1/environ"_s.arg(again.process().processId()));
     QVERIFY(ownEnvironment.open(QIODevice::ReadOnly));
     everything += QString::fromUtf8(ownEnvironment.readAll());
-    for (const QString& command : {QStringLiteral("mapi to x@example.net"), QStringLiteral("mapi logon"),
-                                   QStringLiteral("mapi test"), QStringLiteral("exit")})
+    for (const QString& command : {u"mapi to x@example.net"_s, u"mapi logon"_s, u"mapi test"_s, u"exit"_s})
         again.send(command);
-    QVERIFY(again.waitForMessage(QStringLiteral("email: test email sent")));
+    QVERIFY(again.waitForMessage(u"email: test email sent"_s));
     QVERIFY(again.waitForExit());
-    QFile childEnvironment(bin.filePath(QStringLiteral("env")));
+    QFile childEnvironment(bin.filePath(u"env"_s));
     QVERIFY(childEnvironment.open(QIODevice::ReadOnly));
-    everything += again.stdoutLines().join(u'\n') + again.standardError() + QString::fromUtf8(childEnvironment.readAll());
-    QVERIFY(everything.contains(QStringLiteral("PATH=")));
+    everything +=
+        again.stdoutLines().join(u'\n') + again.standardError() + QString::fromUtf8(childEnvironment.readAll());
+    QVERIFY(everything.contains(u"PATH="_s));
 
     for (const AiosmtpdServer::Message& mail : server.messages()) {
         QVERIFY(mail.tls);
@@ -199,23 +198,22 @@ void MailAlertsEndToEndTest::silentSessionBus_startsAndNotificationsSayWhy()
 {
     QTemporaryDir dir;
     QLocalServer silent;
-    QVERIFY(silent.listen(dir.filePath(QStringLiteral("bus"))));
-    QSettings settings(dir.filePath(QStringLiteral("Offerwatch/Offerwatch.ini")), QSettings::IniFormat);
-    settings.setValue(Setting::SmtpUser.key, QStringLiteral("me@example.net"));
+    QVERIFY(silent.listen(dir.filePath(u"bus"_s)));
+    QSettings settings(dir.filePath(u"Offerwatch/Offerwatch.ini"_s), QSettings::IniFormat);
+    settings.setValue(Setting::SmtpUser.key, u"me@example.net"_s);
     settings.sync();
     ConsoleProgram program;
-    program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-    program.setEnvironmentValue(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-                                QStringLiteral("unix:path=") + silent.fullServerName());
+    program.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, dir.path());
+    program.setEnvironmentValue(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path="_s + silent.fullServerName());
     QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    QCOMPARE(program.messages().filter(QStringLiteral("main: Program Started")).size(), 1);
-    program.send(QStringLiteral("notify test"));
-    program.send(QStringLiteral("notify test"));
-    QVERIFY(program.waitForMessage(QStringLiteral("notify: error, the session bus did not answer within 2 seconds")));
-    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    QCOMPARE(program.messages().filter(u"main: Program Started"_s).size(), 1);
+    program.send(u"notify test"_s);
+    program.send(u"notify test"_s);
+    QVERIFY(program.waitForMessage(u"notify: error, the session bus did not answer within 2 seconds"_s));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
-    QCOMPARE(program.messages().filter(QStringLiteral("notify: error")).size(), 1);
+    QCOMPARE(program.messages().filter(u"notify: error"_s).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(MailAlertsEndToEndTest)

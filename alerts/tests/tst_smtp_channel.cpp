@@ -16,6 +16,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 Alert tickersAlert(const QString& list)
 {
@@ -64,7 +66,7 @@ private:
         server.setScript(FakeSmtpServer::happyScript());
         if (!server.listen())
             return false;
-        m_settings->setText(Setting::SmtpGateway, QStringLiteral("127.0.0.1:%1").arg(server.port()));
+        m_settings->setText(Setting::SmtpGateway, u"127.0.0.1:%1"_s.arg(server.port()));
         return true;
     }
 
@@ -110,7 +112,7 @@ void SmtpChannelTest::cleanup()
 
 void SmtpChannelTest::boxes_comeFromSettingsAndAreSavedAtUnload()
 {
-    m_settings->setText(Setting::SmtpGateway, QStringLiteral("relay.example:2525"));
+    m_settings->setText(Setting::SmtpGateway, u"relay.example:2525"_s);
     m_channel->Form_Load();
     QVERIFY(m_channel->hasControl());
     QCOMPARE(m_channel->recipient(), Setting::SmtpTo.defaultValue.toString());
@@ -118,16 +120,16 @@ void SmtpChannelTest::boxes_comeFromSettingsAndAreSavedAtUnload()
     // The boxes' change handlers passed recipient and server on to the control.
     SmtpControl& control = m_channel->Smtp1();
     QCOMPARE(control.mailTo(), Setting::SmtpTo.defaultValue.toString());
-    QCOMPARE(control.mailServerDomain(), QStringLiteral("relay.example"));
+    QCOMPARE(control.mailServerDomain(), u"relay.example"_s);
     QCOMPARE(control.mailServerPort(), 2525);
     QVERIFY(m_prompt.boxes.isEmpty()); // loaded as a saved instance: no About box, no error
 
     m_channel->setSender(QString());
-    m_channel->setRecipient(QStringLiteral("pager.1234@pager.example"));
+    m_channel->setRecipient(u"pager.1234@pager.example"_s);
     QVERIFY(!m_settings->contains(Setting::SmtpTo));
     m_channel->Command5_Click();
     QVERIFY(!m_channel->isLoaded());
-    QCOMPARE(m_settings->text(Setting::SmtpTo), QStringLiteral("pager.1234@pager.example"));
+    QCOMPARE(m_settings->text(Setting::SmtpTo), u"pager.1234@pager.example"_s);
     // An emptied box is saved empty and read back empty, not as the default.
     QVERIFY(m_settings->contains(Setting::SmtpFrom));
     m_channel->Form_Load();
@@ -139,12 +141,11 @@ void SmtpChannelTest::serverBox_splitsHostAndPort_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
-    QTest::newRow("name only") << QStringLiteral("mail.example") << QStringLiteral("mail.example") << 25;
-    QTest::newRow("name and port") << QStringLiteral("mail.example:587") << QStringLiteral("mail.example") << 587;
-    QTest::newRow("bracketed v6") << QStringLiteral("[::1]:2525") << QStringLiteral("::1") << 2525;
-    QTest::newRow("bare v6 is all host") << QStringLiteral("fe80::1") << QStringLiteral("fe80::1") << 25;
-    QTest::newRow("port out of range") << QStringLiteral("mail.example:70000") << QStringLiteral("mail.example:70000")
-                                       << 25;
+    QTest::newRow("name only") << u"mail.example"_s << u"mail.example"_s << 25;
+    QTest::newRow("name and port") << u"mail.example:587"_s << u"mail.example"_s << 587;
+    QTest::newRow("bracketed v6") << u"[::1]:2525"_s << u"::1"_s << 2525;
+    QTest::newRow("bare v6 is all host") << u"fe80::1"_s << u"fe80::1"_s << 25;
+    QTest::newRow("port out of range") << u"mail.example:70000"_s << u"mail.example:70000"_s << 25;
 }
 
 void SmtpChannelTest::serverBox_splitsHostAndPort()
@@ -159,22 +160,22 @@ void SmtpChannelTest::serverBox_splitsHostAndPort()
 
 void SmtpChannelTest::onOff_switchesChannelAndMainCaption()
 {
-    m_mailSwitch.switchOn(QStringLiteral("MAPI"));
+    m_mailSwitch.switchOn(u"MAPI"_s);
     m_channel->Command2_Click();
-    QVERIFY(m_mailSwitch.isOnThrough(QStringLiteral("SMTP")));
-    QCOMPARE(m_channel->onOffCaption(), QStringLiteral("SMTP Email ON"));
-    QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email ON"));
-    QCOMPARE(m_settings->text(Setting::MailSystem), QStringLiteral("SMTP"));
+    QVERIFY(m_mailSwitch.isOnThrough(u"SMTP"_s));
+    QCOMPARE(m_channel->onOffCaption(), u"SMTP Email ON"_s);
+    QCOMPARE(m_panel->emailCaption(), u"Email ON"_s);
+    QCOMPARE(m_settings->text(Setting::MailSystem), u"SMTP"_s);
     m_channel->Command2_Click();
     QVERIFY(!m_mailSwitch.isOn());
-    QCOMPARE(m_panel->emailCaption(), QStringLiteral("Email OFF"));
-    QCOMPARE(messages(), (QStringList{QStringLiteral("email: ON"), QStringLiteral("email: OFF")}));
+    QCOMPARE(m_panel->emailCaption(), u"Email OFF"_s);
+    QCOMPARE(messages(), (QStringList{u"email: ON"_s, u"email: OFF"_s}));
 
     // A reload while SMTP alerts are on shows the ON caption.
     m_channel->Command2_Click();
     m_channel->Form_Unload();
     m_channel->Form_Load();
-    QCOMPARE(m_channel->onOffCaption(), QStringLiteral("SMTP Email ON"));
+    QCOMPARE(m_channel->onOffCaption(), u"SMTP Email ON"_s);
 }
 
 void SmtpChannelTest::dispatch_reachesTheOneMailChannelThatIsOn_data()
@@ -182,13 +183,11 @@ void SmtpChannelTest::dispatch_reachesTheOneMailChannelThatIsOn_data()
     QTest::addColumn<QStringList>("switchedOn"); // in order; the last one holds
     QTest::addColumn<QString>("channel");
     QTest::newRow("alerts off") << QStringList() << QString();
-    QTest::newRow("local mail") << QStringList{QStringLiteral("MAPI")} << QStringLiteral("mapi");
-    QTest::newRow("SMTP") << QStringList{QStringLiteral("SMTP")} << QStringLiteral("smtp");
-    QTest::newRow("SMTP, then local mail") << QStringList{QStringLiteral("SMTP"), QStringLiteral("MAPI")}
-                                           << QStringLiteral("mapi");
-    QTest::newRow("local mail, then SMTP") << QStringList{QStringLiteral("MAPI"), QStringLiteral("SMTP")}
-                                           << QStringLiteral("smtp");
-    QTest::newRow("names are exact") << QStringList{QStringLiteral("mapi")} << QString();
+    QTest::newRow("local mail") << QStringList{u"MAPI"_s} << u"mapi"_s;
+    QTest::newRow("SMTP") << QStringList{u"SMTP"_s} << u"smtp"_s;
+    QTest::newRow("SMTP, then local mail") << QStringList{u"SMTP"_s, u"MAPI"_s} << u"mapi"_s;
+    QTest::newRow("local mail, then SMTP") << QStringList{u"MAPI"_s, u"SMTP"_s} << u"smtp"_s;
+    QTest::newRow("names are exact") << QStringList{u"mapi"_s} << QString();
 }
 
 void SmtpChannelTest::dispatch_reachesTheOneMailChannelThatIsOn()
@@ -199,22 +198,22 @@ void SmtpChannelTest::dispatch_reachesTheOneMailChannelThatIsOn()
     QVERIFY(serveHappily(server));
     for (const QString& name : std::as_const(switchedOn))
         m_mailSwitch.switchOn(name);
-    QCOMPARE(m_panel->emailCaption(), channel.isEmpty() ? QStringLiteral("Email OFF") : QStringLiteral("Email ON"));
-    const QString list = QStringLiteral(" ABCD (go-now)  ");
+    QCOMPARE(m_panel->emailCaption(), channel.isEmpty() ? u"Email OFF"_s : u"Email ON"_s);
+    const QString list = u" ABCD (go-now)  "_s;
     m_alerts->dispatchAlert(tickersAlert(list));
 
     if (channel.isEmpty()) {
         QVERIFY(messages().isEmpty());
         QVERIFY(!m_channel->isLoaded());
     } else if (channel == QLatin1String("mapi")) {
-        QCOMPARE(m_mapi->mapiSubject(), QStringLiteral("IPO: "));
+        QCOMPARE(m_mapi->mapiSubject(), u"IPO: "_s);
         QCOMPARE(m_mapi->mapiText(), list);
-        QCOMPARE(messages().last(), QStringLiteral("email: sent mapi"));
+        QCOMPARE(messages().last(), u"email: sent mapi"_s);
         QVERIFY(!m_channel->isLoaded());
     } else {
         QVERIFY(m_mapi->mapiSubject().isEmpty());
         QVERIFY(server.waitForClosedConnections(1, 10000));
-        QCOMPARE(messages(), QStringList{QStringLiteral("email: sent smtp")});
+        QCOMPARE(messages(), QStringList{u"email: sent smtp"_s});
     }
 }
 
@@ -224,8 +223,7 @@ void SmtpChannelTest::test_refusedWithoutRecipientDisablesOnOffUntilReload()
     m_channel->Form_Load();
     QCOMPARE(m_channel->recipient(), QString());
     m_channel->SendCommand_Click();
-    QCOMPARE(m_prompt.boxes,
-             QStringList{QStringLiteral("Offerwatch: You must setup steps 1 & 2 & 3 prior to testing")});
+    QCOMPARE(m_prompt.boxes, QStringList{u"Offerwatch: You must setup steps 1 & 2 & 3 prior to testing"_s});
     QVERIFY(!m_channel->onOffEnabled());
     m_channel->Command2_Click();
     QVERIFY(!m_mailSwitch.isOn());
@@ -235,53 +233,52 @@ void SmtpChannelTest::test_refusedWithoutRecipientDisablesOnOffUntilReload()
     m_channel->Form_Load();
     QVERIFY(m_channel->onOffEnabled());
     // A blank recipient is the control's to refuse, as an SMTP error.
-    m_channel->setRecipient(QStringLiteral("   "));
-    QCOMPARE(messages(), QStringList{QStringLiteral("email: smtp error, Please fill MailTo property")});
+    m_channel->setRecipient(u"   "_s);
+    QCOMPARE(messages(), QStringList{u"email: smtp error, Please fill MailTo property"_s});
 }
 
 void SmtpChannelTest::missingComponent_isAClearErrorAndNothingIsSent()
 {
     m_channel->setControlFactory([](SmtpControl&, QString* error) {
-        *error = QStringLiteral("libsmtp.so.1: cannot open shared object file");
+        *error = u"libsmtp.so.1: cannot open shared object file"_s;
         return false;
     });
-    m_mailSwitch.switchOn(QStringLiteral("SMTP"));
-    m_alerts->dispatchAlert(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
+    m_mailSwitch.switchOn(u"SMTP"_s);
+    m_alerts->dispatchAlert(tickersAlert(u" ABCD (go-now)  "_s));
     const QStringList logged = messages();
     QCOMPARE(logged.size(), 2);
-    QVERIFY(logged[0].startsWith(QStringLiteral("email: smtp error, The mail-sending component cannot be loaded: ")));
-    QVERIFY(logged[0].contains(QStringLiteral("libsmtp.so.1")));
-    QCOMPARE(logged[1],
-             QStringLiteral("email: smtp error, The mail-sending component is not loaded; nothing was sent."));
+    QVERIFY(logged[0].startsWith(u"email: smtp error, The mail-sending component cannot be loaded: "_s));
+    QVERIFY(logged[0].contains(u"libsmtp.so.1"_s));
+    QCOMPARE(logged[1], u"email: smtp error, The mail-sending component is not loaded; nothing was sent."_s);
 }
 
 void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
 {
     m_alerts->SoundAlarm();
-    QCOMPARE(m_sound.played, QStringList{QStringLiteral("Offerwatch.wav")});
+    QCOMPARE(m_sound.played, QStringList{u"Offerwatch.wav"_s});
     QCOMPARE(m_panel->statusColour(), StatusColour::Green);
     QVERIFY(messages().isEmpty());
 
     m_sound.starts = false;
     m_alerts->SoundAlarm();
     QCOMPARE(m_panel->statusColour(), StatusColour::Orange);
-    QCOMPARE(messages(), QStringList{QStringLiteral("alarm: error # 0 ")});
-    m_sound.why = QStringLiteral("no sound output");
+    QCOMPARE(messages(), QStringList{u"alarm: error # 0 "_s});
+    m_sound.why = u"no sound output"_s;
     m_alerts->SoundAlarm();
-    QCOMPARE(messages().constLast(), QStringLiteral("alarm: error, no sound output"));
+    QCOMPARE(messages().constLast(), u"alarm: error, no sound output"_s);
 
     // The real player reports a file it cannot find, or one that is no sound, as not started.
     QtSoundPlayer player;
-    QVERIFY(!player.play(QStringLiteral("no-such-alarm-sound.wav")));
-    QCOMPARE(player.whyNotStarted(), QStringLiteral("the sound file no-such-alarm-sound.wav is not found"));
+    QVERIFY(!player.play(u"no-such-alarm-sound.wav"_s));
+    QCOMPARE(player.whyNotStarted(), u"the sound file no-such-alarm-sound.wav is not found"_s);
     QTemporaryDir dir;
-    QFile garbage(dir.filePath(QStringLiteral("Offerwatch.wav")));
+    QFile garbage(dir.filePath(u"Offerwatch.wav"_s));
     QVERIFY(garbage.open(QIODevice::WriteOnly));
     garbage.write("RIFF\0\0\0\0TEXT not a sound at all");
     garbage.close();
     QVERIFY(!QtSoundPlayer::isWaveFile(garbage.fileName()));
-    QVERIFY(QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") +
-                                      QStringLiteral("/alerts/sound/Offerwatch.wav")));
+    QVERIFY(
+        QtSoundPlayer::isWaveFile(qEnvironmentVariable("OFFERWATCH_SOURCE_DIR") + u"/alerts/sound/Offerwatch.wav"_s));
 }
 
 // Off, the subject and body pager gateways have always been sent; on, the new entries in
@@ -289,30 +286,30 @@ void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
 void SmtpChannelTest::alertMail_quotedListFallbackSenderAndNamedNewOfferings()
 {
     const MailContext mail{m_mailSwitch, *m_log, m_prompt, *m_settings};
-    Alert alert = tickersAlert(QStringLiteral(" ABCD (go-now)  NEWW (go-now)  "));
-    alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)")};
-    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: "));
+    Alert alert = tickersAlert(u" ABCD (go-now)  NEWW (go-now)  "_s);
+    alert.newEntries = QStringList{u"NEWW (go-now)"_s};
+    QCOMPARE(mailLines(mail, alert).subject, u"IPO: "_s);
     QVERIFY(mailLines(mail, alert).firstLine.isEmpty());
     // A feed or a pattern names what is new unless the user switched it off.
-    m_settings->setText(Setting::WatchSource, QStringLiteral("edgar"));
-    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: NEWW (go-now)"));
+    m_settings->setText(Setting::WatchSource, u"edgar"_s);
+    QCOMPARE(mailLines(mail, alert).subject, u"IPO: NEWW (go-now)"_s);
     setNamesNewOfferings(mail, false);
-    QCOMPARE(mailLines(mail, alert).subject, QStringLiteral("IPO: "));
+    QCOMPARE(mailLines(mail, alert).subject, u"IPO: "_s);
     setNamesNewOfferings(mail, true);
-    alert.newEntries = QStringList(12, QStringLiteral("LONGER NAME (S-1)"));
+    alert.newEntries = QStringList(12, u"LONGER NAME (S-1)"_s);
     const MailLines lines = mailLines(mail, alert);
     QCOMPARE(lines.subject.size(), 78);
-    QVERIFY(lines.subject.endsWith(QStringLiteral("...")));
-    QVERIFY(lines.firstLine.startsWith(QStringLiteral("New: LONGER NAME (S-1), LONGER")));
-    QVERIFY(lines.firstLine.endsWith(QStringLiteral("(S-1)\n")));
+    QVERIFY(lines.subject.endsWith(u"..."_s));
+    QVERIFY(lines.firstLine.startsWith(u"New: LONGER NAME (S-1), LONGER"_s));
+    QVERIFY(lines.firstLine.endsWith(u"(S-1)\n"_s));
 
     FakeSmtpServer server;
     QVERIFY(serveHappily(server));
     m_settings->setText(Setting::SmtpFrom, QString());
-    m_mailSwitch.switchOn(QStringLiteral("SMTP"));
+    m_mailSwitch.switchOn(u"SMTP"_s);
     // A line break in a page's entry is data: folded, it stops neither this mail nor the others.
-    alert = tickersAlert(QStringLiteral(" ABCD (go-now)  NEWW (go-now)  EV\r\nIL (S-1)  "));
-    alert.newEntries = QStringList{QStringLiteral("NEWW (go-now)"), QStringLiteral("EV\r\nIL (S-1)")};
+    alert = tickersAlert(u" ABCD (go-now)  NEWW (go-now)  EV\r\nIL (S-1)  "_s);
+    alert.newEntries = QStringList{u"NEWW (go-now)"_s, u"EV\r\nIL (S-1)"_s};
     m_alerts->dispatchAlert(alert);
     QVERIFY(server.waitForClosedConnections(1, 10000));
     const QList<QByteArray> commands = server.commands(0);
@@ -320,9 +317,10 @@ void SmtpChannelTest::alertMail_quotedListFallbackSenderAndNamedNewOfferings()
     QVERIFY(commands.contains("RCPT TO:<" + Setting::SmtpTo.defaultValue.toUtf8() + ">"));
     const QByteArray data = server.data(0);
     QVERIFY(data.contains("Subject:IPO: NEWW (go-now), EV  IL (S-1)\r\n"));
-    QVERIFY(data.contains("\r\n\r\nNew: NEWW (go-now), EV  IL (S-1)\r\n\" ABCD (go-now)  NEWW (go-now)  EV  IL (S-1)  \"\r\n"));
-    QVERIFY(m_channel->statusText().contains(QStringLiteral("Connecting to 127.0.0.1")));
-    QCOMPARE(messages().last(), QStringLiteral("email: sent smtp"));
+    QVERIFY(data.contains(
+        "\r\n\r\nNew: NEWW (go-now), EV  IL (S-1)\r\n\" ABCD (go-now)  NEWW (go-now)  EV  IL (S-1)  \"\r\n"));
+    QVERIFY(m_channel->statusText().contains(u"Connecting to 127.0.0.1"_s));
+    QCOMPARE(messages().last(), u"email: sent smtp"_s);
     QVERIFY(m_prompt.boxes.isEmpty());
 }
 
@@ -331,15 +329,14 @@ void SmtpChannelTest::alertsInARow_eachGoOut()
 {
     FakeSmtpServer server;
     QVERIFY(serveHappily(server));
-    m_mailSwitch.switchOn(QStringLiteral("SMTP"));
-    m_alerts->dispatchAlert(
-        {QStringLiteral("Offerwatch: the watched page answers again"), QStringLiteral("x"), {}, {}, {}});
-    m_alerts->dispatchAlert(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
+    m_mailSwitch.switchOn(u"SMTP"_s);
+    m_alerts->dispatchAlert({u"Offerwatch: the watched page answers again"_s, u"x"_s, {}, {}, {}});
+    m_alerts->dispatchAlert(tickersAlert(u" ABCD (go-now)  "_s));
     QVERIFY(server.waitForClosedConnections(2, 15000));
     QVERIFY(server.data(0).contains("Subject:Offerwatch: the watched page answers again\r\n"));
     QVERIFY(server.data(1).contains("Subject:IPO: \r\n"));
-    QCOMPARE(messages(), (QStringList{QStringLiteral("email: smtp busy, alert waits for the send under way"),
-                                      QStringLiteral("email: sent smtp"), QStringLiteral("email: sent smtp")}));
+    QCOMPARE(messages(), (QStringList{u"email: smtp busy, alert waits for the send under way"_s, u"email: sent smtp"_s,
+                                      u"email: sent smtp"_s}));
 }
 
 // The keyring answers later; a channel closed before then must not hear of it.
@@ -347,10 +344,10 @@ void SmtpChannelTest::keyringAnswersAfterTheChannelIsGone_areIgnored()
 {
     MemorySecretStore keyring;
     auto channel = std::make_unique<SmtpChannel>(MailContext{m_mailSwitch, *m_log, m_prompt, *m_settings}, keyring);
-    channel->setPassword(QStringLiteral("app-password"));
+    channel->setPassword(u"app-password"_s);
     channel.reset();
     QTest::qWait(50);
-    QCOMPARE(keyring.secrets.value(QStringLiteral("SMTP.password")), QStringLiteral("app-password"));
+    QCOMPARE(keyring.secrets.value(u"SMTP.password"_s), u"app-password"_s);
     QVERIFY(messages().isEmpty());
 }
 
@@ -359,27 +356,36 @@ void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnect
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("keyring"); // "locked", "none", "empty", "silent", "saved"
     QTest::addColumn<bool>("credential");
-    QTest::addColumn<int>("reads");       // how often the keyring was asked
-    QTest::addColumn<QString>("logged");  // the password's line
-    const QString none = QStringLiteral("email: smtp error, no password for me@example.net: ");
-    const QString orVariable = QStringLiteral("or set OFFERWATCH_SMTP_PASSWORD");
-    QTest::newRow("no login: keyring never asked") << "" << "locked" << false << 0 << "email: sent smtp";
-    QTest::newRow("locked keyring") << "me@example.net" << "locked" << false << 1
+    QTest::addColumn<int>("reads");      // how often the keyring was asked
+    QTest::addColumn<QString>("logged"); // the password's line
+    const QString none = u"email: smtp error, no password for me@example.net: "_s;
+    const QString orVariable = u"or set OFFERWATCH_SMTP_PASSWORD"_s;
+    QTest::newRow("no login: keyring never asked") << ""
+                                                   << "locked" << false << 0 << "email: sent smtp";
+    QTest::newRow("locked keyring") << "me@example.net"
+                                    << "locked" << false << 1
                                     << none + "the desktop keyring is locked; unlock it, " + orVariable;
-    QTest::newRow("no keyring") << "me@example.net" << "none" << false << 1
+    QTest::newRow("no keyring") << "me@example.net"
+                                << "none" << false << 1
                                 << none + "there is no desktop keyring; set OFFERWATCH_SMTP_PASSWORD or give it as "
                                           "the systemd credential smtp-password";
-    QTest::newRow("nothing saved") << "me@example.net" << "empty" << false << 1
-                                   << none + "none is saved in the desktop keyring; type it in the SMTP window "
-                                             "(console: smtp password TEXT), " + orVariable;
-    QTest::newRow("keyring never answers") << "me@example.net" << "silent" << false << 1
-                                           << none + "the desktop keyring did not answer within 1 seconds; unlock "
-                                                     "it, " + orVariable;
-    QTest::newRow("keyring") << "me@example.net" << "saved" << false << 1
-                             << "email: the SMTP password comes from the desktop keyring";
+    QTest::newRow("nothing saved") << "me@example.net"
+                                   << "empty" << false << 1
+                                   << none +
+                                          "none is saved in the desktop keyring; type it in the SMTP window "
+                                          "(console: smtp password TEXT), " +
+                                          orVariable;
+    QTest::newRow("keyring never answers") << "me@example.net"
+                                           << "silent" << false << 1
+                                           << none +
+                                                  "the desktop keyring did not answer within 1 seconds; unlock "
+                                                  "it, " +
+                                                  orVariable;
+    QTest::newRow("keyring") << "me@example.net"
+                             << "saved" << false << 1 << "email: the SMTP password comes from the desktop keyring";
     QTest::newRow("systemd credential before keyring")
-        << "me@example.net" << "saved" << true << 0
-        << "email: the SMTP password comes from the systemd credential smtp-password";
+        << "me@example.net"
+        << "saved" << true << 0 << "email: the SMTP password comes from the systemd credential smtp-password";
 }
 
 // No AUTH with an empty password ever leaves: the refusal comes before any connection.
@@ -391,28 +397,28 @@ void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnect
     QFETCH(int, reads);
     QFETCH(QString, logged);
     QTemporaryDir credentials;
-    QFile file(credentials.filePath(QStringLiteral("smtp-password")));
+    QFile file(credentials.filePath(u"smtp-password"_s));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("from-credential\n") > 0);
     file.close();
     qputenv("CREDENTIALS_DIRECTORY", credential ? credentials.path().toUtf8() : QByteArray());
     FakeSmtpServer server;
     QVERIFY(serveHappily(server));
     m_settings->setText(Setting::SmtpUser, user);
-    m_settings->setText(Setting::SmtpSecurity, user.isEmpty() ? QStringLiteral("none") : QStringLiteral("tls"));
+    m_settings->setText(Setting::SmtpSecurity, user.isEmpty() ? u"none"_s : u"tls"_s);
     MemorySecretStore secrets;
     secrets.available = keyring != u"none";
     secrets.locked = keyring == u"locked";
     secrets.answers = keyring != u"silent";
     if (keyring == u"saved")
-        secrets.secrets.insert(QStringLiteral("SMTP.password"), QStringLiteral("from-keyring"));
+        secrets.secrets.insert(u"SMTP.password"_s, u"from-keyring"_s);
     const MailContext mail{m_mailSwitch, *m_log, m_prompt, *m_settings};
     SmtpChannel channel(mail, secrets);
     channel.setKeyringTimeout(std::chrono::milliseconds(300));
-    channel.send(tickersAlert(QStringLiteral(" ABCD (go-now)  ")));
+    channel.send(tickersAlert(u" ABCD (go-now)  "_s));
     QTRY_VERIFY_WITH_TIMEOUT(messages().contains(logged), 5000);
     QCOMPARE(secrets.reads, reads);
     QTest::qWait(100);
-    QCOMPARE(server.connectionCount(), logged.contains(QStringLiteral("no password")) ? 0 : 1);
+    QCOMPARE(server.connectionCount(), logged.contains(u"no password"_s) ? 0 : 1);
     qunsetenv("CREDENTIALS_DIRECTORY");
 }
 

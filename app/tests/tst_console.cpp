@@ -34,21 +34,20 @@ void ConsoleTest::startUp_writesSequenceToStdoutAndLog()
     ConsoleProgram program;
     program.setConsoleOption(false);
     QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    const QStringList expected = QStringList{QStringLiteral("OFFERWATCH LOG CREATED")} + startUpMessages();
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    const QStringList expected = QStringList{u"OFFERWATCH LOG CREATED"_s} + startUpMessages();
     QCOMPARE(program.messages(), expected);
-    QCOMPARE(fileMessages(program.directory() + QStringLiteral("/ipolog.txt")), expected);
-    QVERIFY(program.standardError().contains(QStringLiteral("running in console mode")));
-    program.send(QStringLiteral("exit"));
+    QCOMPARE(fileMessages(program.directory() + u"/ipolog.txt"_s), expected);
+    QVERIFY(program.standardError().contains(u"running in console mode"_s));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
     QCOMPARE(program.process().exitCode(), 0);
 
     // A second run in the same directory finds the log and writes no banner.
     ConsoleProgram again;
-    QVERIFY(QFile::copy(program.directory() + QStringLiteral("/ipolog.txt"),
-                        again.directory() + QStringLiteral("/ipolog.txt")));
+    QVERIFY(QFile::copy(program.directory() + u"/ipolog.txt"_s, again.directory() + u"/ipolog.txt"_s));
     QVERIFY(again.start());
-    QVERIFY(again.waitForMessage(QStringLiteral("window: normal")));
+    QVERIFY(again.waitForMessage(u"window: normal"_s));
     QCOMPARE(again.messages(), startUpMessages());
 }
 
@@ -56,7 +55,7 @@ void ConsoleTest::commands_actLikeTheControls()
 {
     ConsoleProgram program;
     QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
     for (const char* command : {"alarm", "interval 30", "interval 7", "exclude off", "minimize", "restore", "bogus",
                                 "delete log", "show", "exit", "alarm", "start"})
         program.send(QString::fromLatin1(command));
@@ -64,21 +63,18 @@ void ConsoleTest::commands_actLikeTheControls()
     QCOMPARE(program.process().exitCode(), 0);
 
     const QStringList after = program.messages().mid(startUpMessages().size() + 1);
-    QCOMPARE(
-        after,
-        (QStringList{QStringLiteral("alarm: ON"), QStringLiteral("interval:30"), QStringLiteral("exclude: OFF"),
-                     QStringLiteral("browser: OFF"), QStringLiteral("window: minimized"), QStringLiteral("browser: ON"),
-                     QStringLiteral("window: normal"), QStringLiteral("OFFERWATCH LOG CREATED"),
-                     QStringLiteral("menu: previous ipolog.txt was deleted "), QStringLiteral("main: Exit Program.")}));
-    QVERIFY(program.stdoutLines().contains(
-        QStringLiteral("status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm ON\"")));
+    QCOMPARE(after,
+             (QStringList{u"alarm: ON"_s, u"interval:30"_s, u"exclude: OFF"_s, u"browser: OFF"_s,
+                          u"window: minimized"_s, u"browser: ON"_s, u"window: normal"_s, u"OFFERWATCH LOG CREATED"_s,
+                          u"menu: previous ipolog.txt was deleted "_s, u"main: Exit Program."_s}));
+    QVERIFY(
+        program.stdoutLines().contains(u"status: colour=green tickers=\"\" email=\"Email OFF\" alarm=\"Alarm ON\""_s));
     const QString errors = program.standardError();
-    QVERIFY(errors.contains(QStringLiteral("interval must be one of")));
-    QVERIFY(errors.contains(QStringLiteral("unknown command 'bogus'")));
-    QCOMPARE(
-        fileMessages(program.directory() + QStringLiteral("/ipolog.txt")),
-        (QStringList{QStringLiteral("OFFERWATCH LOG CREATED"), QStringLiteral("menu: previous ipolog.txt was deleted "),
-                     QStringLiteral("main: Exit Program.")}));
+    QVERIFY(errors.contains(u"interval must be one of"_s));
+    QVERIFY(errors.contains(u"unknown command 'bogus'"_s));
+    QCOMPARE(fileMessages(program.directory() + u"/ipolog.txt"_s),
+             (QStringList{u"OFFERWATCH LOG CREATED"_s, u"menu: previous ipolog.txt was deleted "_s,
+                          u"main: Exit Program."_s}));
 }
 
 void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
@@ -92,45 +88,43 @@ void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
         "application/atom+xml"));
     QTemporaryDir config;
     ConsoleProgram first;
-    first.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    QVERIFY(first.start({QStringLiteral("--url"), QStringLiteral("http://127.0.0.1:1/not-saved")}));
-    QVERIFY(first.waitForMessage(QStringLiteral("window: normal")));
+    first.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, config.path());
+    QVERIFY(first.start({u"--url"_s, u"http://127.0.0.1:1/not-saved"_s}));
+    QVERIFY(first.waitForMessage(u"window: normal"_s));
     for (const QString& command :
-         {QStringLiteral("watch url ftp://example.com/"), QStringLiteral("watch source pattern"),
-          QStringLiteral("watch pattern  \"(?<symbol>[A-Z]{1,5})\" "), QStringLiteral("watch forms S-1,,F-1"),
-          QStringLiteral("watch forms S-1,S-9"), QStringLiteral("watch forms s-1, 424b4"),
-          QStringLiteral("watch source nonsense"), QStringLiteral("check"),
-          QStringLiteral("watch url ") + server.url().toString(), QStringLiteral("watch source edgar"),
-          QStringLiteral("watch try"), QStringLiteral("watch contact me@example.com"), QStringLiteral("watch try")})
+         {u"watch url ftp://example.com/"_s, u"watch source pattern"_s, u"watch pattern  \"(?<symbol>[A-Z]{1,5})\" "_s,
+          u"watch forms S-1,,F-1"_s, u"watch forms S-1,S-9"_s, u"watch forms s-1, 424b4"_s, u"watch source nonsense"_s,
+          u"check"_s, u"watch url "_s + server.url().toString(), u"watch source edgar"_s, u"watch try"_s,
+          u"watch contact me@example.com"_s, u"watch try"_s})
         first.send(command);
-    QCOMPARE(first.waitForLineStartingWith(QStringLiteral("Try: 1")), QStringLiteral("Try: 1 filing: Acme Inc (S-1)"));
+    QCOMPARE(first.waitForLineStartingWith(u"Try: 1"_s), u"Try: 1 filing: Acme Inc (S-1)"_s);
     QVERIFY(server.requests().constLast().contains(" me@example.com\r\n"));
     // Each saved command says so once; the run keeps what its command line gave.
-    first.send(QStringLiteral("watch show"));
-    QCOMPARE(first.waitForLineStartingWith(QStringLiteral("watch: this run")),
-             QStringLiteral("watch: this run watches edgar http://127.0.0.1:1/not-saved (given on the command line)"));
-    QCOMPARE(first.messages().filter(QRegularExpression(QStringLiteral("^watch:"))),
+    first.send(u"watch show"_s);
+    QCOMPARE(first.waitForLineStartingWith(u"watch: this run"_s),
+             u"watch: this run watches edgar http://127.0.0.1:1/not-saved (given on the command line)"_s);
+    QCOMPARE(first.messages().filter(QRegularExpression(u"^watch:"_s)),
              QStringList(6, QStringLiteral("watch: saved; this run keeps watching http://127.0.0.1:1/not-saved (given "
                                            "on the command line)")));
     const QString said = first.standardError() + first.stdoutLines().join(u'\n');
     for (const char* refused :
          {"'watch url': The address must be an http or https", "'watch source': use broker, edgar or pattern",
           "'check': monitoring is not waiting", "'watch forms': The forms list \"S-1,,F-1\" has an empty form",
-          "'watch forms': \"S-9\" is no form this program knows",
-          "Try: EDGAR wants a contact"})
+          "'watch forms': \"S-9\" is no form this program knows", "Try: EDGAR wants a contact"})
         QVERIFY2(said.contains(QLatin1String(refused)), refused);
-    first.send(QStringLiteral("exit"));
+    first.send(u"exit"_s);
     QVERIFY(first.waitForExit());
 
     ConsoleProgram second;
-    second.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    second.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, config.path());
     QVERIFY(second.start());
-    second.send(QStringLiteral("watch show"));
-    QCOMPARE(second.waitForLineStartingWith(QStringLiteral("watch:")),
-             QStringLiteral("watch: url=\"%1\" source=edgar pattern=\"\"(?<symbol>[A-Z]{1,5})\"\" contact=\"me@example.com\" "
-                            "remember=on forms=\"S-1, 424B4\"")
+    second.send(u"watch show"_s);
+    QCOMPARE(second.waitForLineStartingWith(u"watch:"_s),
+             QStringLiteral(
+                 "watch: url=\"%1\" source=edgar pattern=\"\"(?<symbol>[A-Z]{1,5})\"\" contact=\"me@example.com\" "
+                 "remember=on forms=\"S-1, 424B4\"")
                  .arg(server.url().toString()));
-    second.send(QStringLiteral("exit"));
+    second.send(u"exit"_s);
     QVERIFY(second.waitForExit());
 }
 
@@ -138,35 +132,35 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
 {
     ConsoleProgram program;
     QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    program.send(QStringLiteral("stop"));
-    program.send(QStringLiteral("alarm ") + QString(70 * 1024, QLatin1Char('x')));
-    program.send(QStringLiteral("smtp from \"   \""));
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    program.send(u"stop"_s);
+    program.send(u"alarm "_s + QString(70 * 1024, QLatin1Char('x')));
+    program.send(u"smtp from \"   \""_s);
     program.send(u"smtp from ow\u0000x@example.com"_s);
-    program.send(QStringLiteral("smtp test"));
-    QVERIFY(program.waitForMessage(QStringLiteral("email: smtp error, Please fill MailFrom property")));
-    program.send(QStringLiteral("exit"));
+    program.send(u"smtp test"_s);
+    QVERIFY(program.waitForMessage(u"email: smtp error, Please fill MailFrom property"_s));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
     const QString errors = program.standardError();
-    QVERIFY(errors.contains(QStringLiteral("'stop': monitoring is stopped already; nothing changed")));
-    QVERIFY(errors.contains(QStringLiteral("a command line longer than 64 KiB was refused")));
-    QVERIFY(errors.contains(QStringLiteral("a command holding control characters was refused; nothing changed")));
-    QCOMPARE(program.messages().count(QStringLiteral("poll: stopped")), 1);
-    QVERIFY(!program.messages().contains(QStringLiteral("alarm: ON")));
+    QVERIFY(errors.contains(u"'stop': monitoring is stopped already; nothing changed"_s));
+    QVERIFY(errors.contains(u"a command line longer than 64 KiB was refused"_s));
+    QVERIFY(errors.contains(u"a command holding control characters was refused; nothing changed"_s));
+    QCOMPARE(program.messages().count(u"poll: stopped"_s), 1);
+    QVERIFY(!program.messages().contains(u"alarm: ON"_s));
 }
 
 void ConsoleTest::helpOption_namesProgramAndListsTheDocumentedOptions()
 {
     QProcess program;
-    program.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/offerwatch"), {QStringLiteral("--help")});
+    program.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + u"/offerwatch"_s, {u"--help"_s});
     QVERIFY(program.waitForFinished(15000));
     QCOMPARE(program.exitCode(), 0);
     const QString help = QString::fromLocal8Bit(program.readAllStandardOutput());
-    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: offerwatch [options]"));
+    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), u"Usage: offerwatch [options]"_s);
 
-    const QString page = ManualPage::read(QStringLiteral("offerwatch.1"));
+    const QString page = ManualPage::read(u"offerwatch.1"_s);
     QSet<QString> documented;
-    for (const QString& tag : ManualPage::tags(page, QStringLiteral("OPTIONS")))
+    for (const QString& tag : ManualPage::tags(page, u"OPTIONS"_s))
         documented.unite(ManualPage::longOptions(tag));
     QVERIFY(!documented.isEmpty());
     QCOMPARE(ManualPage::optionsInHelp(help), documented);
@@ -176,32 +170,31 @@ void ConsoleTest::helpCommand_listsTheDocumentedCommandsAndTheHelpFile()
 {
     ConsoleProgram program;
     QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(QStringLiteral("window: normal")));
-    program.send(QStringLiteral("help"));
-    const QString helpFile = QDir(program.directory()).canonicalPath() + QStringLiteral("/Offerwatch.txt");
+    QVERIFY(program.waitForMessage(u"window: normal"_s));
+    program.send(u"help"_s);
+    const QString helpFile = QDir(program.directory()).canonicalPath() + u"/Offerwatch.txt"_s;
     // Not in the current directory: the copy in the installed data folder or the
     // build tree's (the program's own folder) is named, and found.
-    const QString elsewhere = program.waitForLineStartingWith(QStringLiteral("Help file: "));
-    QVERIFY2(elsewhere.endsWith(QLatin1String("/Offerwatch.txt")) && elsewhere != QStringLiteral("Help file: ") + helpFile,
+    const QString elsewhere = program.waitForLineStartingWith(u"Help file: "_s);
+    QVERIFY2(elsewhere.endsWith(QLatin1String("/Offerwatch.txt")) && elsewhere != u"Help file: "_s + helpFile,
              qPrintable(elsewhere));
     QVERIFY(QFileInfo::exists(elsewhere.mid(11)));
     // Still the menu item: its log line is written as from the window.
-    QVERIFY(program.waitForMessage(QStringLiteral("menu: Offerwatch.txt")));
-    program.send(QStringLiteral("exit"));
+    QVERIFY(program.waitForMessage(u"menu: Offerwatch.txt"_s));
+    program.send(u"exit"_s);
     QVERIFY(program.waitForExit());
 
     const QStringList lines = program.stdoutLines();
-    const qsizetype first = lines.indexOf(QStringLiteral("Commands, one per line:")) + 1;
+    const qsizetype first = lines.indexOf(u"Commands, one per line:"_s) + 1;
     QVERIFY(first > 0);
     QStringList listed;
     for (qsizetype i = first; i < lines.size() && lines[i].startsWith(QLatin1String("  ")); ++i)
         listed << lines[i].trimmed();
     QStringList documented;
-    for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("offerwatch.1")), QStringLiteral("COMMANDS")))
-    {
+    for (const QString& tag : ManualPage::tags(ManualPage::read(u"offerwatch.1"_s), u"COMMANDS"_s)) {
         // A command that takes one of a few values documents them: "interval 15|30|…".
         const QString values = tag.section(QLatin1Char('"'), 3, 3).trimmed();
-        const QString argument = values.contains(u'|') ? values : QStringLiteral("TEXT");
+        const QString argument = values.contains(u'|') ? values : u"TEXT"_s;
         documented << ManualPage::commandOf(tag) + (tag.startsWith(QLatin1String(".BI")) ? u' ' + argument : QString());
     }
     listed.sort();
@@ -223,75 +216,75 @@ void ConsoleTest::restart_comparesWithWhatWasSeenBeforeItAndSwitchesMailOn()
     };
     PageServer server;
     QVERIFY(server.listen());
-    server.setDefaultResponse(feed({QStringLiteral("Acme Inc")}));
+    server.setDefaultResponse(feed({u"Acme Inc"_s}));
     QTemporaryDir home;
-    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/Offerwatch")));
-    QFile ini(home.filePath(QStringLiteral("config/Offerwatch/Offerwatch.ini")));
+    QVERIFY(QDir(home.path()).mkpath(u"config/Offerwatch"_s));
+    QFile ini(home.filePath(u"config/Offerwatch/Offerwatch.ini"_s));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[Watch]\nsource=edgar\ncontact=me@example.com\nurl=" + server.url().toEncoded() + '\n');
     ini.close();
     // Local mail through a sendmail that keeps what it is given.
-    QFile sendmail(home.filePath(QStringLiteral("sendmail")));
+    QFile sendmail(home.filePath(u"sendmail"_s));
     QVERIFY(sendmail.open(QIODevice::WriteOnly));
-    sendmail.write(QStringLiteral("#!/bin/sh\ncat >> '%1/mail'\n").arg(home.path()).toUtf8());
+    sendmail.write(u"#!/bin/sh\ncat >> '%1/mail'\n"_s.arg(home.path()).toUtf8());
     sendmail.close();
     sendmail.setPermissions(sendmail.permissions() | QFileDevice::ExeOwner);
     const auto start = [&home](ConsoleProgram& program) {
-        program.setEnvironmentValue(QStringLiteral("PATH"), home.path() + u':' + qEnvironmentVariable("PATH"));
-        program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        program.setEnvironmentValue(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
-        return program.start({QStringLiteral("--start")}) &&
-               program.waitForMessage(QStringLiteral("poll: waiting for next cycle"));
+        program.setEnvironmentValue(u"PATH"_s, home.path() + u':' + qEnvironmentVariable("PATH"));
+        program.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+        program.setEnvironmentValue(u"XDG_STATE_HOME"_s, home.filePath(u"state"_s));
+        return program.start({u"--start"_s}) && program.waitForMessage(u"poll: waiting for next cycle"_s);
     };
 
     ConsoleProgram first;
     QVERIFY(start(first));
-    QVERIFY(first.messages().contains(QStringLiteral("poll: ticker(s) found-  Acme Inc (S-1)  ")));
+    QVERIFY(first.messages().contains(u"poll: ticker(s) found-  Acme Inc (S-1)  "_s));
     for (const char* command : {"mapi logon", "mapi toggle", "mail detail on", "mail at-start on"})
         first.send(QString::fromLatin1(command));
-    QVERIFY(first.waitForMessage(QStringLiteral("email: on at start ON")));
+    QVERIFY(first.waitForMessage(u"email: on at start ON"_s));
     first.process().terminate();
     QVERIFY(first.waitForExit());
     QCOMPARE(first.process().exitCode(), 0);
-    QCOMPARE(first.messages().constLast(), QStringLiteral("main: Exit Program."));
+    QCOMPARE(first.messages().constLast(), u"main: Exit Program."_s);
 
     ConsoleProgram second;
     QVERIFY(start(second));
     // Local mail is switched on where start-up said "email: OFF".
     QCOMPARE(second.messages().mid(2, 3), (QStringList{u"poll: stopped"_s, u"email: logon OK"_s, u"email: ON"_s}));
-    const QStringList restored = second.messages().filter(QStringLiteral("poll: compared with 1 list seen before"));
+    const QStringList restored = second.messages().filter(u"poll: compared with 1 list seen before"_s);
     QCOMPARE(restored.size(), 1);
-    QVERIFY(second.messages().contains(QStringLiteral("poll: OK, no changes-  Acme Inc (S-1)  ")));
-    server.setDefaultResponse(feed({QStringLiteral("Newco Corp"), QStringLiteral("Acme Inc")}));
-    second.send(QStringLiteral("check"));
-    QVERIFY(second.waitForMessage(QStringLiteral("poll: waiting for next cycle")));
-    QVERIFY(second.messages().contains(QStringLiteral("poll: ticker(s) found-  Acme Inc (S-1)  Newco Corp (S-1)  ")));
-    second.send(QStringLiteral("exit"));
+    QVERIFY(second.messages().contains(u"poll: OK, no changes-  Acme Inc (S-1)  "_s));
+    server.setDefaultResponse(feed({u"Newco Corp"_s, u"Acme Inc"_s}));
+    second.send(u"check"_s);
+    QVERIFY(second.waitForMessage(u"poll: waiting for next cycle"_s));
+    QVERIFY(second.messages().contains(u"poll: ticker(s) found-  Acme Inc (S-1)  Newco Corp (S-1)  "_s));
+    second.send(u"exit"_s);
     QVERIFY(second.waitForExit());
     // One mail, after the restart, naming the one new filing.
-    QFile mail(home.filePath(QStringLiteral("mail")));
+    QFile mail(home.filePath(u"mail"_s));
     QVERIFY(mail.open(QIODevice::ReadOnly));
     const QByteArray sent = mail.readAll();
     QCOMPARE(sent.count("Subject: "), 1);
-    QVERIFY2(sent.contains("Subject: IPO: Newco Corp (S-1)\r\n") || sent.contains("Subject: IPO: Newco Corp (S-1)\n"), sent.constData());
+    QVERIFY2(sent.contains("Subject: IPO: Newco Corp (S-1)\r\n") || sent.contains("Subject: IPO: Newco Corp (S-1)\n"),
+             sent.constData());
 }
 
 void ConsoleTest::secondStart_onTheSameSettingsExitsWithStatus3()
 {
     QTemporaryDir config;
     const auto onSettings = [&config](ConsoleProgram& program, const QString& folder) {
-        program.setEnvironmentValue(QStringLiteral("XDG_CONFIG_HOME"), folder);
+        program.setEnvironmentValue(u"XDG_CONFIG_HOME"_s, folder);
         return program.start();
     };
     ConsoleProgram first;
     QVERIFY(onSettings(first, config.path()));
-    QVERIFY(first.waitForMessage(QStringLiteral("window: normal")));
+    QVERIFY(first.waitForMessage(u"window: normal"_s));
     ConsoleProgram second;
     QVERIFY(onSettings(second, config.path()));
     QVERIFY(second.waitForExit());
     QCOMPARE(second.process().exitCode(), 3);
     QVERIFY(second.standardError().contains(
-        QStringLiteral("offerwatch: already running (process %1)\n").arg(first.process().processId())));
+        u"offerwatch: already running (process %1)\n"_s.arg(first.process().processId())));
     QVERIFY(second.messages().isEmpty());
 
     // A crash leaves its lock behind; the next start takes it over.
@@ -299,26 +292,26 @@ void ConsoleTest::secondStart_onTheSameSettingsExitsWithStatus3()
     QVERIFY(first.waitForExit());
     ConsoleProgram third;
     QVERIFY(onSettings(third, config.path()));
-    QVERIFY(third.waitForMessage(QStringLiteral("window: normal")));
+    QVERIFY(third.waitForMessage(u"window: normal"_s));
 
     // Settings in a place that cannot hold a lock: the program runs and says so.
     ConsoleProgram unguarded;
-    QVERIFY(onSettings(unguarded, QStringLiteral("/dev/null/config")));
-    QVERIFY(unguarded.waitForMessage(QStringLiteral("window: normal")));
-    QVERIFY(unguarded.messages().filter(QStringLiteral("main: could not guard against a second instance")).size() == 1);
-    QVERIFY(unguarded.standardError().contains(QStringLiteral("running anyway")));
-    third.send(QStringLiteral("exit"));
-    unguarded.send(QStringLiteral("exit"));
+    QVERIFY(onSettings(unguarded, u"/dev/null/config"_s));
+    QVERIFY(unguarded.waitForMessage(u"window: normal"_s));
+    QVERIFY(unguarded.messages().filter(u"main: could not guard against a second instance"_s).size() == 1);
+    QVERIFY(unguarded.standardError().contains(u"running anyway"_s));
+    third.send(u"exit"_s);
+    unguarded.send(u"exit"_s);
     QVERIFY(third.waitForExit() && unguarded.waitForExit());
 
     // A lock file that names no process (empty, garbled) keeps no later start out.
-    QFile damaged(config.filePath(QStringLiteral("Offerwatch/offerwatch.lock")));
+    QFile damaged(config.filePath(u"Offerwatch/offerwatch.lock"_s));
     QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("\x01garbage\n") > 0);
     damaged.close();
     ConsoleProgram afterDamage;
     QVERIFY(onSettings(afterDamage, config.path()));
-    QVERIFY(afterDamage.waitForMessage(QStringLiteral("window: normal")));
-    afterDamage.send(QStringLiteral("exit"));
+    QVERIFY(afterDamage.waitForMessage(u"window: normal"_s));
+    afterDamage.send(u"exit"_s);
     QVERIFY(afterDamage.waitForExit());
     QCOMPARE(afterDamage.process().exitCode(), 0);
 }
@@ -329,10 +322,10 @@ void ConsoleTest::service_writesJournalPrioritiesAndEndsWithItsStatus_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("lastLines");
     // A closed terminal (SIGHUP) ends the run as a service manager's SIGTERM does.
-    QTest::newRow("page down, then hung up") << QStringList{u"--url"_s, u"http://127.0.0.1:1/"_s} << 0
-                                             << QStringList{u"<3>web: timeout"_s, u"<3>Error #"_s,
-                                                            u"<6>poll: waiting for next cycle"_s,
-                                                            u"<6>main: Exit Program."_s};
+    QTest::newRow("page down, then hung up")
+        << QStringList{u"--url"_s, u"http://127.0.0.1:1/"_s} << 0
+        << QStringList{u"<3>web: timeout"_s, u"<3>Error #"_s, u"<6>poll: waiting for next cycle"_s,
+                       u"<6>main: Exit Program."_s};
     QTest::newRow("nothing to watch") << QStringList() << 2
                                       << QStringList{u"<6>poll: no address to watch; set one with: watch url ADDRESS"_s,
                                                      u"<3>offerwatch: nothing to monitor and no input to fix it"_s,
@@ -366,7 +359,9 @@ void ConsoleTest::service_writesJournalPrioritiesAndEndsWithItsStatus()
         QFile file(journal);
         file.open(QIODevice::ReadOnly);
         // The time of day goes; the priority stays at the front.
-        return QString::fromUtf8(file.readAll()).replace(QRegularExpression(u"(?m)^(<\\d>)[ 0-9]{1,2}:\\d\\d:\\d\\d +"_s), u"\\1"_s).split(u'\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(file.readAll())
+            .replace(QRegularExpression(u"(?m)^(<\\d>)[ 0-9]{1,2}:\\d\\d:\\d\\d +"_s), u"\\1"_s)
+            .split(u'\n', Qt::SkipEmptyParts);
     };
     if (status == 0) {
         QTRY_VERIFY_WITH_TIMEOUT(written().contains(u"<6>poll: waiting for next cycle"_s), 15000);
@@ -387,8 +382,8 @@ void ConsoleTest::pageText_reachesTheTerminalAsOneLineEach()
 {
     PageServer server;
     QVERIFY(server.listen());
-    server.setDefaultResponse(PageResponse::page(
-        u"<b>EVIL\r\nstatus: colour=green\x1b]0;owned\x07\u009b2J\u202eKCUF</b>"_s.toUtf8()));
+    server.setDefaultResponse(
+        PageResponse::page(u"<b>EVIL\r\nstatus: colour=green\x1b]0;owned\x07\u009b2J\u202eKCUF</b>"_s.toUtf8()));
     ConsoleProgram program;
     QVERIFY(program.start());
     for (const QString& command : {u"watch pattern <b>(?<symbol>[^<]+)</b>"_s, u"watch source pattern"_s,
@@ -401,11 +396,13 @@ void ConsoleTest::pageText_reachesTheTerminalAsOneLineEach()
     QVERIFY(program.waitForExit());
     const QStringList tried = program.stdoutLines().filter(u"Try: "_s);
     QCOMPARE(tried.size(), 1);
-    QVERIFY2(tried[0].startsWith(u"Try: 1 offering: symbol \"EVIL"_s) && tried[0].contains(u"KCUF"_s), qPrintable(tried[0]));
+    QVERIFY2(tried[0].startsWith(u"Try: 1 offering: symbol \"EVIL"_s) && tried[0].contains(u"KCUF"_s),
+             qPrintable(tried[0]));
     QCOMPARE(program.stdoutLines().filter(QRegularExpression(u"^status:"_s)).size(), 1);
     const QString everything = program.stdoutLines().join(u'\n') + program.standardError();
     for (const QChar c : everything)
-        QVERIFY2(!PlainText::isFolded(c.unicode()) || c == u'\n' || c == u'\r', qPrintable(QString::number(c.unicode(), 16)));
+        QVERIFY2(!PlainText::isFolded(c.unicode()) || c == u'\n' || c == u'\r',
+                 qPrintable(QString::number(c.unicode(), 16)));
 }
 
 QTEST_GUILESS_MAIN(ConsoleTest)
