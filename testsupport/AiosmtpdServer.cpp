@@ -3,7 +3,6 @@
 #include "AiosmtpdServer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,60 +10,23 @@
 #include <QTcpSocket>
 #include <QTest>
 
-namespace {
-quint16 freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-bool accepts(quint16 port)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    const bool connected = socket.waitForConnected(200);
-    // Read the greeting so that the server does not log a dropped session.
-    if (connected)
-        socket.waitForReadyRead(500);
-    socket.abort();
-    return connected;
-}
-} // namespace
-
-AiosmtpdServer::AiosmtpdServer()
-{
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-}
-
 AiosmtpdServer::~AiosmtpdServer()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-}
-
-bool AiosmtpdServer::start(int timeoutMs)
-{
-    return start(Options(), timeoutMs);
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        m_process.kill();
+    m_process.waitForFinished(2000);
 }
 
 bool AiosmtpdServer::start(const Options& options, int timeoutMs)
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("cannot create a temporary directory");
+    QTcpServer probe;
+    if (!m_dir.isValid() || !probe.listen(QHostAddress::LocalHost, 0)) {
+        m_error = QStringLiteral("no scratch directory or no free loopback port");
         return false;
     }
-    m_port = freePort();
-    if (m_port == 0) {
-        m_error = QStringLiteral("no free loopback port");
-        return false;
-    }
+    m_port = probe.serverPort();
+    probe.close();
     QStringList arguments{QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), QStringLiteral("--port"),
                           QString::number(m_port), QStringLiteral("--dir"), m_dir.path()};
     if (!options.tls.isEmpty())
@@ -73,19 +35,24 @@ bool AiosmtpdServer::start(const Options& options, int timeoutMs)
     if (options.noPlain)
         arguments << QStringLiteral("--no-plain");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("SMTP_SINK_LOGIN"));
-    if (!options.login.isEmpty())
-        environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
+    environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
     m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Plain python3 on PATH may be an interpreter without aiosmtpd.
     m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-    if (!m_process.waitForStarted(5000)) {
-        m_error = QStringLiteral("cannot start /usr/bin/python3: ") + m_process.errorString();
-        return false;
-    }
-    const bool ready = QTest::qWaitFor(
-        [&] { return m_process.state() != QProcess::Running || accepts(m_port); }, timeoutMs);
-    if (!ready || m_process.state() != QProcess::Running) {
-        m_error = QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?)");
+    const auto accepts = [this] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        const bool connected = socket.waitForConnected(200);
+        // Read the greeting so that the server does not log a dropped session.
+        if (connected)
+            socket.waitForReadyRead(500);
+        return connected;
+    };
+    if (!m_process.waitForStarted(5000)
+        || !QTest::qWaitFor([&] { return m_process.state() != QProcess::Running || accepts(); }, timeoutMs)
+        || m_process.state() != QProcess::Running) {
+        m_error = QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?) ") + m_process.errorString();
         return false;
     }
     return true;
@@ -95,21 +62,18 @@ QList<AiosmtpdServer::Message> AiosmtpdServer::messages() const
 {
     QList<Message> result;
     const QDir dir(m_dir.path());
+    // The .json file is written last: a message is complete when it is there.
     for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         QFile meta(dir.filePath(name));
         QFile eml(dir.filePath(name.chopped(5) + QStringLiteral(".eml")));
         if (!meta.open(QIODevice::ReadOnly) || !eml.open(QIODevice::ReadOnly))
             continue;
         const QJsonObject object = QJsonDocument::fromJson(meta.readAll()).object();
-        Message message;
-        message.mailFrom = object.value(QStringLiteral("mail_from")).toString();
-        for (const QJsonValue& to : object.value(QStringLiteral("rcpt_tos")).toArray())
-            message.rcptTos.append(to.toString());
-        message.content = eml.readAll();
-        message.path = eml.fileName();
-        message.tls = object.value(QStringLiteral("tls")).toBool();
-        message.auth = object.value(QStringLiteral("auth")).toString();
-        result.append(message);
+        QStringList rcptTos;
+        for (const QJsonValue& to : object[u"rcpt_tos"].toArray())
+            rcptTos.append(to.toString());
+        result.append({object[u"mail_from"].toString(), rcptTos, eml.readAll(), eml.fileName(),
+                       object[u"tls"].toBool(), object[u"auth"].toString()});
     }
     return result;
 }

@@ -5,20 +5,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A real SMTP server for tests: /usr/bin/python3 with aiosmtpd (smtp_sink.py)
-// on 127.0.0.1 at a free port. It saves every accepted message with its
-// envelope and stops when this object is destroyed (or by itself when the
-// test process dies).
-//
-//   AiosmtpdServer server;
-//   QVERIFY2(server.start(), qPrintable(server.errorString()));
-//   ... send to 127.0.0.1:server.port() ...
-//   QVERIFY(server.waitForMessages(1, 10000));
-//   const auto mail = server.messages().first();
+// A real SMTP server for tests: aiosmtpd under /usr/bin/python3 (smtp_sink.py) on
+// 127.0.0.1 at a free port. It saves every accepted message and stops with this
+// object, or by itself when the test process dies.
 class AiosmtpdServer final {
 public:
     struct Message {
@@ -39,16 +31,15 @@ public:
         bool noPlain = false; // AUTH LOGIN is the only method offered
     };
 
-    AiosmtpdServer();
+    AiosmtpdServer() = default;
     ~AiosmtpdServer();
     Q_DISABLE_COPY_MOVE(AiosmtpdServer)
 
     // Starts the server and waits until it accepts connections.
-    bool start(int timeoutMs = 15000);
     bool start(const Options& options, int timeoutMs = 15000);
+    bool start() { return start(Options()); }
     QString errorString() const { return m_error; }
     quint16 port() const { return m_port; }
-    QString directory() const { return m_dir.path(); }
 
     // The complete messages saved so far, in the order of arrival.
     QList<Message> messages() const;

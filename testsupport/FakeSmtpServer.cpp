@@ -2,23 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeSmtpServer.h"
 
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
-
-#include <sys/socket.h>
-
-struct FakeSmtpServer::Connection {
-    QPointer<QTcpSocket> socket;
-    QByteArray received;
-    QByteArray pending; // not yet framed into a command or the data
-    QList<QByteArray> commands;
-    QByteArray data;
-    int nextEntry = 0;
-    bool inData = false;
-    bool closed = false;
-};
 
 QList<FakeSmtpServer::Reply> FakeSmtpServer::happyScript()
 {
@@ -31,131 +17,67 @@ QList<FakeSmtpServer::Reply> FakeSmtpServer::happyScript()
 FakeSmtpServer::FakeSmtpServer(QObject* parent)
     : QTcpServer(parent)
 {
-    connect(this, &QTcpServer::newConnection, this, &FakeSmtpServer::onNewConnection);
-}
-
-FakeSmtpServer::~FakeSmtpServer()
-{
-    for (Connection* connection : std::as_const(m_connections)) {
-        if (connection->socket)
-            connection->socket->abort();
-        delete connection;
-    }
-}
-
-bool FakeSmtpServer::listen()
-{
-    return QTcpServer::listen(QHostAddress::LocalHost, 0);
-}
-
-QByteArray FakeSmtpServer::received(int connection) const
-{
-    return connection < m_connections.size() ? m_connections[connection]->received : QByteArray();
-}
-
-QList<QByteArray> FakeSmtpServer::commands(int connection) const
-{
-    return connection < m_connections.size() ? m_connections[connection]->commands : QList<QByteArray>();
-}
-
-QByteArray FakeSmtpServer::data(int connection) const
-{
-    return connection < m_connections.size() ? m_connections[connection]->data : QByteArray();
+    connect(this, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = nextPendingConnection()) {
+            const qsizetype n = m_connections.size();
+            m_connections.append(Connection());
+            m_connections[n].socket = socket;
+            connect(socket, &QTcpSocket::readyRead, this, [this, n] { onReadyRead(m_connections[n]); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, n] { m_connections[n].closed = true; });
+            answer(m_connections[n]);
+        }
+    });
 }
 
 bool FakeSmtpServer::waitForClosedConnections(int n, int timeoutMs)
 {
     return QTest::qWaitFor(
-        [&] {
-            return std::count_if(m_connections.cbegin(), m_connections.cend(),
-                                 [](const Connection* c) { return c->closed; })
-                >= n;
-        },
+        [&] { return std::count_if(m_connections.cbegin(), m_connections.cend(), [](const Connection& c) { return c.closed; }) >= n; },
         timeoutMs);
 }
 
-void FakeSmtpServer::onNewConnection()
+void FakeSmtpServer::onReadyRead(Connection& c)
 {
-    while (QTcpSocket* socket = nextPendingConnection()) {
-        auto* connection = new Connection;
-        connection->socket = socket;
-        m_connections.append(connection);
-        socket->setParent(this);
-        connect(socket, &QTcpSocket::readyRead, this, [this, connection] { onReadyRead(connection); });
-        connect(socket, &QTcpSocket::disconnected, this, [connection] { connection->closed = true; });
-        answer(connection);
-    }
-}
-
-void FakeSmtpServer::onReadyRead(Connection* connection)
-{
-    if (!connection->socket)
-        return;
-    const QByteArray bytes = connection->socket->readAll();
-    connection->received.append(bytes);
-    connection->pending.append(bytes);
+    const QByteArray bytes = c.socket->readAll();
+    c.received.append(bytes);
+    c.pending.append(bytes);
     for (;;) {
-        if (connection->inData) {
-            const bool resetNow = connection->nextEntry < m_script.size()
-                && m_script[connection->nextEntry].kind == Reply::Kind::Reset;
-            if (resetNow && !connection->pending.isEmpty()) {
-                answer(connection);
+        qsizetype end;
+        if (c.inData) {
+            end = c.pending.startsWith(".\r\n") ? 3 : c.pending.indexOf("\r\n.\r\n") + 5;
+            if (end == 4)
                 return;
-            }
-            qsizetype end = connection->pending.startsWith(".\r\n") ? 0 : connection->pending.indexOf("\r\n.\r\n");
-            if (end < 0)
+            c.data.append(c.pending.left(end));
+        } else {
+            end = c.pending.indexOf("\r\n") + 2;
+            if (end == 1)
                 return;
-            end += connection->pending.startsWith(".\r\n") ? 3 : 5;
-            connection->data.append(connection->pending.left(end));
-            connection->pending.remove(0, end);
-            connection->inData = false;
-            answer(connection);
-            continue;
+            c.commands.append(c.pending.left(end - 2));
         }
-        const qsizetype lineEnd = connection->pending.indexOf("\r\n");
-        if (lineEnd < 0)
-            return;
-        connection->commands.append(connection->pending.left(lineEnd));
-        connection->pending.remove(0, lineEnd + 2);
-        answer(connection);
+        c.pending.remove(0, end);
+        c.inData = false;
+        answer(c);
     }
 }
 
-void FakeSmtpServer::answer(Connection* connection)
+void FakeSmtpServer::answer(Connection& c)
 {
-    if (connection->nextEntry >= m_script.size() || !connection->socket)
+    if (c.nextEntry >= m_script.size())
         return;
-    const Reply reply = m_script[connection->nextEntry++];
-    QTcpSocket* socket = connection->socket;
-    switch (reply.kind) {
-    case Reply::Kind::Silent:
-        return;
-    case Reply::Kind::Reset: {
-        // A zero linger time turns the close into a reset.
-        const linger hard{1, 0};
-        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        socket->abort();
-        connection->closed = true;
-        return;
-    }
-    case Reply::Kind::Send:
-        break;
-    }
-    for (const QByteArray& segment : reply.segments) {
-        if (segment.startsWith("354"))
-            connection->inData = true;
-    }
+    const Reply reply = m_script[c.nextEntry++];
+    c.inData = std::any_of(reply.segments.cbegin(), reply.segments.cend(),
+                           [](const QByteArray& segment) { return segment.startsWith("354"); });
+    QTcpSocket* socket = c.socket;
     int delay = 0;
     for (const QByteArray& segment : reply.segments) {
-        delay += reply.gapMs;
-        if (delay == 0) {
+        const auto write = [socket, segment] {
             socket->write(segment);
             socket->flush();
-        } else {
-            QTimer::singleShot(delay, socket, [socket, segment] {
-                socket->write(segment);
-                socket->flush();
-            });
-        }
+        };
+        delay += reply.gapMs;
+        if (delay == 0)
+            write();
+        else
+            QTimer::singleShot(delay, socket, write);
     }
 }

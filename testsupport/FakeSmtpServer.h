@@ -4,80 +4,66 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QObject>
 #include <QTcpServer>
 
 class QTcpSocket;
 
-// A scripted SMTP server on 127.0.0.1 for the paths a real server will not take.
-//
-// Every connection plays the same script: entry 0 answers the connection
-// (the greeting), each further entry answers one client command in turn. A
-// command is one line; after a reply that starts with "354" the server reads
-// message data up to the "." line and answers it with the next entry. When the
-// script runs out the server answers nothing more.
-//
-//   FakeSmtpServer server;
-//   server.setScript(FakeSmtpServer::happyScript());
-//   QVERIFY(server.listen());
-//   ... connect to 127.0.0.1:server.port() ...
-//   QCOMPARE(server.received(0), expectedBytes);
+// A scripted SMTP server on 127.0.0.1, only for what a real server will not do:
+// answer out of turn, dribble, lie or fall silent. Every connection plays the same
+// script: entry 0 is the greeting, each further entry answers one command line, or,
+// after a "354", the message data up to its "." line. Past the script's end it says nothing.
 // Has no signals of its own, so no meta-object either.
 class FakeSmtpServer final : public QTcpServer {
 public:
     struct Reply {
-        enum class Kind {
-            Send,   // write the segments
-            Silent, // never answer; the connection stays open
-            Reset,  // reset the connection (RST); during data, at the first data bytes
-        };
-        Kind kind = Kind::Send;
-        QList<QByteArray> segments; // each written as its own TCP segment
+        QList<QByteArray> segments; // each written as its own TCP segment; none: stay silent
         int gapMs = 0;              // pause before each segment
 
-        static Reply text(const QByteArray& reply) { return {Kind::Send, {reply}, 0}; }
-        static Reply split(const QList<QByteArray>& segments, int gapMs = 50) { return {Kind::Send, segments, gapMs}; }
-        // One byte per segment, for a server that dribbles its reply.
+        static Reply text(const QByteArray& reply) { return {{reply}, 0}; }
+        static Reply split(const QList<QByteArray>& segments, int gapMs = 50) { return {segments, gapMs}; }
         static Reply trickle(const QByteArray& reply, int gapMs)
         {
             QList<QByteArray> bytes;
             for (char byte : reply)
                 bytes.append(QByteArray(1, byte));
-            return split(bytes, gapMs);
+            return {bytes, gapMs};
         }
-        static Reply silent() { return {Kind::Silent, {}, 0}; }
-        static Reply reset() { return {Kind::Reset, {}, 0}; }
+        static Reply silent() { return {}; }
     };
 
     // 220 greeting, 250 to HELO, MAIL and RCPT, 354 to DATA, 250 to the data, 221 to quit.
     static QList<Reply> happyScript();
 
     explicit FakeSmtpServer(QObject* parent = nullptr);
-    ~FakeSmtpServer() override;
-    Q_DISABLE_COPY_MOVE(FakeSmtpServer)
 
     void setScript(const QList<Reply>& script) { m_script = script; }
-    // Listens on 127.0.0.1 at a free port.
-    bool listen();
+    bool listen() { return QTcpServer::listen(QHostAddress::LocalHost, 0); }
     quint16 port() const { return serverPort(); }
 
     int connectionCount() const { return int(m_connections.size()); }
-    // Every byte received on connection n (0 = first), in order.
-    QByteArray received(int connection) const;
-    // The commands (lines without CR LF) of connection n; message data excluded.
-    QList<QByteArray> commands(int connection) const;
-    // The message data of connection n, as received up to and including the "." line.
-    QByteArray data(int connection) const;
+    // Of connection n (0 = first): every byte received; the command lines without
+    // CR LF; the message data up to and including the "." line.
+    QByteArray received(int n) const { return n < connectionCount() ? m_connections[n].received : QByteArray(); }
+    QList<QByteArray> commands(int n) const { return n < connectionCount() ? m_connections[n].commands : QList<QByteArray>(); }
+    QByteArray data(int n) const { return n < connectionCount() ? m_connections[n].data : QByteArray(); }
 
     // Waits (running the event loop) until n connections have ended.
     bool waitForClosedConnections(int n, int timeoutMs);
 
 private:
-    struct Connection;
-    void onNewConnection();
-    void onReadyRead(Connection* connection);
-    void answer(Connection* connection);
+    struct Connection {
+        QTcpSocket* socket = nullptr;
+        QByteArray received;
+        QByteArray pending; // not yet framed into a command or the data
+        QList<QByteArray> commands;
+        QByteArray data;
+        int nextEntry = 0;
+        bool inData = false;
+        bool closed = false;
+    };
+    void onReadyRead(Connection& connection);
+    void answer(Connection& connection);
 
     QList<Reply> m_script;
-    QList<Connection*> m_connections;
+    QList<Connection> m_connections;
 };

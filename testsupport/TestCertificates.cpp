@@ -6,80 +6,40 @@
 #include <QProcess>
 
 namespace {
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
 } // namespace
 
 bool TestCertificates::generate()
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no scratch directory: %1").arg(m_dir.errorString());
-        return false;
-    }
     const QString caKey = m_dir.filePath(QStringLiteral("ca.key"));
-    const QString caPem = m_dir.filePath(QStringLiteral("ca.pem"));
-    const QString serverKey = m_dir.filePath(QStringLiteral("server.key"));
-    const QString serverCsr = m_dir.filePath(QStringLiteral("server.csr"));
-    const QString serverPem = m_dir.filePath(QStringLiteral("server.pem"));
-    const QString serverExt = m_dir.filePath(QStringLiteral("server.ext"));
-
-    QFile extensions(serverExt);
-    if (!extensions.open(QIODevice::WriteOnly)
-        || extensions.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-                            "basicConstraints=critical,CA:FALSE\n"
-                            "keyUsage=critical,digitalSignature\n"
-                            "extendedKeyUsage=serverAuth\n")
-            < 0) {
-        m_error = QStringLiteral("cannot write %1").arg(serverExt);
+    // Each call makes a key and a certificate valid for two days; the server's is signed by the CA.
+    const auto make = [this](const QString& key, const QString& pem, const QString& subject, QStringList more) {
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(QStringLiteral("openssl"),
+                      QStringList{"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                                  "-days", "2", "-keyout", key, "-out", pem, "-subj", subject} + more);
+        if (openssl.waitForFinished(30'000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0)
+            return true;
+        m_error = QStringLiteral("openssl failed: %1 %2").arg(openssl.errorString(), QString::fromLocal8Bit(openssl.readAll()));
         return false;
-    }
-    extensions.close();
-
-    const QStringList ecKey = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                               QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-    const bool made =
-        runOpenssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                   + QStringList{QStringLiteral("-keyout"), caKey, QStringLiteral("-out"), caPem,
-                                 QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                                 QStringLiteral("/CN=Offerwatch Test CA"), QStringLiteral("-addext"),
-                                 QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
-                                 QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")})
-        && runOpenssl(QStringList{QStringLiteral("req")} + ecKey
-                      + QStringList{QStringLiteral("-keyout"), serverKey, QStringLiteral("-out"), serverCsr,
-                                    QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")})
-        && runOpenssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), serverCsr,
-                       QStringLiteral("-CA"), caPem, QStringLiteral("-CAkey"), caKey,
-                       QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), serverPem,
-                       QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), serverExt});
-    if (!made)
+    };
+    if (!make(caKey, caPath(), QStringLiteral("/CN=Offerwatch Test CA"),
+              {"-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
+        || !make(serverKeyPath(), serverCertificatePath(), QStringLiteral("/CN=127.0.0.1"),
+                 {"-CA", caPath(), "-CAkey", caKey, "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost", "-addext",
+                  "basicConstraints=critical,CA:FALSE", "-addext", "keyUsage=critical,digitalSignature", "-addext",
+                  "extendedKeyUsage=serverAuth"}))
         return false;
-
-    m_ca = QSslCertificate(readFile(caPem), QSsl::Pem);
-    m_server = QSslCertificate(readFile(serverPem), QSsl::Pem);
-    m_serverKey = QSslKey(readFile(serverKey), QSsl::Ec, QSsl::Pem);
+    m_ca = QSslCertificate(readFile(caPath()), QSsl::Pem);
+    m_server = QSslCertificate(readFile(serverCertificatePath()), QSsl::Pem);
+    m_serverKey = QSslKey(readFile(serverKeyPath()), QSsl::Ec, QSsl::Pem);
     if (m_ca.isNull() || m_server.isNull() || m_serverKey.isNull()) {
         m_error = QStringLiteral("openssl wrote certificates that Qt cannot read");
-        return false;
-    }
-    return true;
-}
-
-bool TestCertificates::runOpenssl(const QStringList& arguments)
-{
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments);
-    if (!openssl.waitForFinished(30'000) || openssl.exitStatus() != QProcess::NormalExit
-        || openssl.exitCode() != 0) {
-        m_error = QStringLiteral("openssl %1 failed: %2 %3")
-                      .arg(arguments.first(), openssl.errorString(), QString::fromLocal8Bit(openssl.readAll()));
-        openssl.kill();
-        openssl.waitForFinished(1000);
         return false;
     }
     return true;

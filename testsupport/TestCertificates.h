@@ -27,8 +27,6 @@ public:
     QString serverKeyPath() const { return m_dir.filePath(QStringLiteral("server.key")); }
 
 private:
-    bool runOpenssl(const QStringList& arguments);
-
     QTemporaryDir m_dir;
     QString m_error;
     QSslCertificate m_ca;
