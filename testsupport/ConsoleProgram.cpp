@@ -76,13 +76,9 @@ bool ConsoleProgram::waitForMessage(const QString& message, int timeoutMs)
 
 QString ConsoleProgram::waitForLineStartingWith(const QString& prefix, int timeoutMs)
 {
-    QString found;
-    waitUntil([&] {
-        const auto it = std::find_if(m_lines.cbegin(), m_lines.cend(), [&](const QString& l) { return l.startsWith(prefix); });
-        found = it != m_lines.cend() ? *it : QString();
-        return it != m_lines.cend();
-    }, timeoutMs);
-    return found;
+    const auto found = [&] { return m_lines.filter(QRegularExpression(u'^' + QRegularExpression::escape(prefix))).value(0); };
+    waitUntil([&] { return !found().isEmpty(); }, timeoutMs);
+    return found();
 }
 
 bool ConsoleProgram::waitForExit(int timeoutMs)

@@ -2,11 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QList>
 #include <QTcpServer>
-
-class QTcpSocket;
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
 
 // A scripted SMTP server on 127.0.0.1, only for what a real server will not do:
 // answer out of turn, dribble, lie or fall silent. Every connection plays the same
@@ -32,37 +31,93 @@ public:
     };
 
     // 220 greeting, 250 to HELO, MAIL and RCPT, 354 to DATA, 250 to the data, 221 to quit.
-    static QList<Reply> happyScript();
+    static QList<Reply> happyScript()
+    {
+        return {Reply::text("220 fake.test ESMTP ready\r\n"), Reply::text("250 fake.test hello\r\n"),
+                Reply::text("250 sender ok\r\n"),           Reply::text("250 recipient ok\r\n"),
+                Reply::text("354 go ahead\r\n"),            Reply::text("250 accepted\r\n"),
+                Reply::text("221 bye\r\n")};
+    }
 
-    explicit FakeSmtpServer(QObject* parent = nullptr);
+    explicit FakeSmtpServer(QObject* parent = nullptr)
+        : QTcpServer(parent)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                const qsizetype n = m_connections.size();
+                m_connections.append(Connection());
+                m_connections[n].socket = socket;
+                connect(socket, &QTcpSocket::readyRead, this, [this, n] { onReadyRead(m_connections[n]); });
+                connect(socket, &QTcpSocket::disconnected, this, [this, n] { m_connections[n].closed = true; });
+                answer(m_connections[n]);
+            }
+        });
+    }
 
     void setScript(const QList<Reply>& script) { m_script = script; }
     bool listen() { return QTcpServer::listen(QHostAddress::LocalHost, 0); }
     quint16 port() const { return serverPort(); }
 
     int connectionCount() const { return int(m_connections.size()); }
-    // Of connection n (0 = first): every byte received; the command lines without
-    // CR LF; the message data up to and including the "." line.
-    QByteArray received(int n) const { return n < connectionCount() ? m_connections[n].received : QByteArray(); }
+    // Of connection n (0 = first): the command lines without CR LF; the message data
+    // lines, up to and including the "." line.
     QList<QByteArray> commands(int n) const { return n < connectionCount() ? m_connections[n].commands : QList<QByteArray>(); }
     QByteArray data(int n) const { return n < connectionCount() ? m_connections[n].data : QByteArray(); }
 
     // Waits (running the event loop) until n connections have ended.
-    bool waitForClosedConnections(int n, int timeoutMs);
+    bool waitForClosedConnections(int n, int timeoutMs)
+    {
+        const auto closed = [this] {
+            return std::count_if(m_connections.cbegin(), m_connections.cend(), [](const Connection& c) { return c.closed; });
+        };
+        return QTest::qWaitFor([&] { return closed() >= n; }, timeoutMs);
+    }
 
 private:
     struct Connection {
         QTcpSocket* socket = nullptr;
-        QByteArray received;
-        QByteArray pending; // not yet framed into a command or the data
+        QByteArray pending; // not yet a whole line
         QList<QByteArray> commands;
         QByteArray data;
         int nextEntry = 0;
         bool inData = false;
         bool closed = false;
     };
-    void onReadyRead(Connection& connection);
-    void answer(Connection& connection);
+
+    void onReadyRead(Connection& c)
+    {
+        c.pending.append(c.socket->readAll());
+        for (qsizetype end; (end = c.pending.indexOf("\r\n")) >= 0;) {
+            const QByteArray line = c.pending.left(end);
+            c.pending.remove(0, end + 2);
+            if (c.inData)
+                c.data.append(line + "\r\n");
+            else
+                c.commands.append(line);
+            if (!c.inData || line == ".")
+                answer(c);
+        }
+    }
+
+    void answer(Connection& c)
+    {
+        const Reply reply = m_script.value(c.nextEntry++); // silent past the script's end
+        c.inData = std::any_of(reply.segments.cbegin(), reply.segments.cend(),
+                               [](const QByteArray& segment) { return segment.startsWith("354"); });
+        QTcpSocket* socket = c.socket;
+        int delay = 0;
+        for (const QByteArray& segment : reply.segments) {
+            const auto write = [socket, segment] {
+                socket->write(segment);
+                socket->flush();
+            };
+            delay += reply.gapMs;
+            if (delay == 0)
+                write();
+            else
+                QTimer::singleShot(delay, socket, write);
+        }
+    }
 
     QList<Reply> m_script;
     QList<Connection> m_connections;

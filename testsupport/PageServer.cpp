@@ -36,25 +36,9 @@ PageResponse PageResponse::redirect(const QUrl& target, int status)
     return response;
 }
 
-PageServer::PageServer(QObject* parent)
-    : QTcpServer(parent)
-{
-}
-
-void PageServer::setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key)
-{
-    m_certificate = certificate;
-    m_key = key;
-}
-
 QUrl PageServer::url(const QString& path) const
 {
-    QUrl url;
-    url.setScheme(m_certificate.isNull() ? QStringLiteral("http") : QStringLiteral("https"));
-    url.setHost(QStringLiteral("127.0.0.1"));
-    url.setPort(serverPort());
-    url.setPath(path);
-    return url;
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(m_certificate.isNull() ? "http" : "https").arg(serverPort()).arg(path));
 }
 
 void PageServer::incomingConnection(qintptr descriptor)
@@ -106,10 +90,6 @@ void PageServer::onReadyRead(QTcpSocket* socket)
     m_requests.append(head);
     m_bodies.append(buffer.mid(end + 4, length));
     const PageResponse response = m_queue.isEmpty() ? m_default : m_queue.takeFirst();
-    if (response.delay.count() == 0) {
-        answer(socket, response);
-        return;
-    }
     QTimer::singleShot(response.delay, this, [guarded = QPointer<QTcpSocket>(socket), response] {
         if (guarded)
             answer(guarded, response);

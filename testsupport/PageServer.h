@@ -41,10 +41,14 @@ struct PageResponse {
 // Has no signals of its own, so no meta-object either.
 class PageServer final : public QTcpServer {
 public:
-    explicit PageServer(QObject* parent = nullptr);
+    using QTcpServer::QTcpServer;
 
     // Serves HTTPS with this identity; call before listen().
-    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key);
+    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key)
+    {
+        m_certificate = certificate;
+        m_key = key;
+    }
     // Listens on 127.0.0.1, on a free port.
     bool listen() { return QTcpServer::listen(QHostAddress::LocalHost, 0); }
     QUrl url(const QString& path = QStringLiteral("/page")) const;

@@ -1,17 +1,16 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 The Offerwatch developers
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Loopback SMTP server for tests: saves every message it accepts in --dir as NNNN.eml
-(the DATA content after dot-unstuffing) and NNNN.json (envelope, whether it came over
-TLS, the login method), the .json last. It stops on SIGTERM, when its parent goes away
-or after --max-seconds. --tls starttls offers and requires STARTTLS, --tls implicit
-wraps the connection from the start; SMTP_SINK_LOGIN="name:password" requires a login
-and --no-plain leaves AUTH LOGIN as the only method."""
+"""Loopback SMTP server for tests: saves every message it accepts in --dir as NNNN.eml (the
+DATA content after dot-unstuffing) and NNNN.json (envelope, whether it came over TLS, the
+login method), the .json last. It says "ready" once serving, and stops when killed or
+when its parent goes away.
+--tls starttls offers and requires STARTTLS, --tls implicit wraps the connection from the
+start; SMTP_SINK_LOGIN="name:password" requires a login, --no-plain offers AUTH LOGIN only."""
 import argparse
 import json
 import logging
 import os
-import signal
 import ssl
 import time
 import warnings
@@ -42,7 +41,6 @@ class SavingHandler:
 parser = argparse.ArgumentParser()
 for option in ("--port", "--dir", "--cert", "--key"):
     parser.add_argument(option)
-parser.add_argument("--max-seconds", type=float, default=900)
 parser.add_argument("--tls", choices=("starttls", "implicit"))
 parser.add_argument("--no-plain", action="store_true")
 args = parser.parse_args()
@@ -72,13 +70,8 @@ controller = Controller(SavingHandler(args.dir), hostname="127.0.0.1", port=int(
                         data_size_limit=256 * 1024 * 1024, ready_timeout=10,
                         ssl_context=context if args.tls == "implicit" else None, **options)
 controller.start()
-stop = []
-signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
-signal.signal(signal.SIGINT, lambda *_: stop.append(1))
+print("ready", flush=True)
 parent = os.getppid()
-deadline = time.monotonic() + args.max_seconds
-try:
-    while not stop and os.getppid() == parent and time.monotonic() < deadline:
-        time.sleep(0.1)
-finally:
-    controller.stop()
+while os.getppid() == parent:
+    time.sleep(0.1)
+controller.stop()

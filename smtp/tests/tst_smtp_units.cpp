@@ -208,10 +208,9 @@ private Q_SLOTS:
         const ComponentClassObject* classObject = nullptr;
         QCOMPARE(DllGetClassObject(progId.constData(), &classObject),
                  className.isEmpty() ? COMPONENT_E_CLASSNOTAVAILABLE : COMPONENT_OK);
-        if (className.isEmpty()) {
-            QVERIFY(!classObject);
+        QCOMPARE(classObject == nullptr, className.isEmpty());
+        if (!classObject)
             return;
-        }
         std::unique_ptr<QObject> instance(classObject->createInstance(nullptr));
         QCOMPARE(instance->metaObject()->className(), className);
         QCOMPARE(DllCanUnloadNow(), COMPONENT_FALSE);
