@@ -5,14 +5,12 @@
 #include "smtp/Smtp.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 

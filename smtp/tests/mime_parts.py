@@ -1,10 +1,9 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 The Offerwatch developers
 # SPDX-License-Identifier: LGPL-2.1-or-later
-"""Prints as JSON what Python's email package (policy default) reads in one saved mail: the
-address, date and ID headers as written, the subject decoded, the text in its charset with its
-transfer encoding, and each attachment's name, disposition, size and SHA-256. A mail with
-defects (a boundary missing, a line over 998 octets) fails with their names."""
+"""Prints as JSON what Python's email package reads in one saved mail: address, date and ID headers as
+written, the subject decoded, the text with its transfer encoding, and each attachment's name,
+disposition, size and SHA-256. A mail with defects (a line over 998 octets, ...) fails with their names."""
 import email
 import email.policy
 import hashlib

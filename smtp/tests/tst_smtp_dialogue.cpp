@@ -55,14 +55,12 @@ private Q_SLOTS:
         QCOMPARE(s.log.mainEvents(), NormalEvents);
         QStringList statuses = s.log.withPrefix(QStringLiteral("Status:"));
         statuses.removeIf([](const QString& s) { return s.startsWith(u"Date: ") || s.startsWith(u"Message-ID: "); });
-        QCOMPARE(statuses, (QStringList{
-                               QStringLiteral("Connecting to 127.0.0.1:%1\r\n").arg(s.server.port()), "220 fake.test ready\r\n", "HELO 127.0.0.1\r\n",
-                               "250-fake.test\r\n250 HELP\r\n", "MAIL FROM:<alice@example.org>\r\n", "250\r\n",
-                               "RCPT TO:<bob@example.org>\r\n", "250 ok\r\n", "DATA\r\n", "250 stray\r\n", "354 go\r\n",
-                               "Reply-To:alice@example.org\r\n", "From:alice@example.org\r\n", "To:bob@example.org\r\n",
-                               "Subject:IPO: test\r\n", "Sending message to SMTP server...\r\n", "",
-                               "Message has been sent to SMTP server...\r\n", "", "250-queued\r\n250 as 12\r\n",
-                               "Quit from SMTP server\r\n", "221 bye\r\n", "221 bye\r\n\r\n"}));
+        QCOMPARE(statuses.join(u'|'), QStringLiteral("Connecting to 127.0.0.1:%1\r\n|").arg(s.server.port())
+                     + "220 fake.test ready\r\n|HELO 127.0.0.1\r\n|250-fake.test\r\n250 HELP\r\n|MAIL FROM:<alice@example.org>\r\n|"
+                       "250\r\n|RCPT TO:<bob@example.org>\r\n|250 ok\r\n|DATA\r\n|250 stray\r\n|354 go\r\n|Reply-To:alice@example.org\r\n|"
+                       "From:alice@example.org\r\n|To:bob@example.org\r\n|Subject:IPO: test\r\n|Sending message to SMTP server...\r\n||"
+                       "Message has been sent to SMTP server...\r\n||250-queued\r\n250 as 12\r\n|Quit from SMTP server\r\n|221 bye\r\n|"
+                       "221 bye\r\n\r\n");
         // The server's goodbye arrives during the pause and ends the send flag.
         QCOMPARE(s.control.SendMail(), false);
         QVERIFY2(clock.elapsed() >= 1000, "the pause after a copy was shortened");

@@ -26,8 +26,7 @@ private Q_SLOTS:
         }
         const QString tooMany = QStringLiteral("Error:%1 lists more than 100 entries; only the first 100 are kept");
         const QString outOfRange = QStringLiteral("Error:%1 must be between 1 and %2, not %3");
-        QTest::newRow("Subject as given") << QByteArray("Subject") << QVariantList{"  IPO: x "} << "  IPO: x "
-                                          << QStringList{"Notice:Subject"};
+        QTest::newRow("Subject as given") << QByteArray("Subject") << QVariantList{"  IPO: x "} << "  IPO: x " << QStringList{"Notice:Subject"};
         QTest::newRow("CCAddress trimmed of blanks only") << QByteArray("CCAddress") << QVariantList{"  a@x.org ; b@y.org\t "}
                                                           << "a@x.org ; b@y.org\t" << QStringList{"Notice:CCAddress"};
         QTest::newRow("CCAddress blanks clear it") << QByteArray("CCAddress") << QVariantList{"a@x.org", "   "} << ""
@@ -41,18 +40,14 @@ private Q_SLOTS:
             << QStringList{"Notice:AttachmentFile", "Error:AttachmentFile takes one text of file paths separated by \";\""};
         QTest::newRow("101 files") << QByteArray("AttachmentFile") << QVariantList{numberedList(101)} << numberedList(101)
                                    << QStringList{"Notice:AttachmentFile", tooMany.arg("AttachmentFile")};
-        QTest::newRow("port 0") << QByteArray("MailServerPort") << QVariantList{0} << "25"
-                                << QStringList{outOfRange.arg("MailServerPort", "65535", "0")};
-        QTest::newRow("port 65536") << QByteArray("MailServerPort") << QVariantList{65536} << "25"
-                                    << QStringList{outOfRange.arg("MailServerPort", "65535", "65536")};
-        QTest::newRow("time-out 0") << QByteArray("ReplyTimeout") << QVariantList{0} << "300"
-                                    << QStringList{outOfRange.arg("ReplyTimeout", "86400 seconds", "0")};
-        QTest::newRow("handshake limit 0") << QByteArray("TlsHandshakeTimeout") << QVariantList{0} << "30"
-                                           << QStringList{outOfRange.arg("TlsHandshakeTimeout", "86400 seconds", "0")};
+        // A number out of range keeps the default.
+        for (const auto& [name, value, top, kept] : {std::tuple("MailServerPort", 0, "65535", "25"), {"MailServerPort", 65536, "65535", "25"},
+                                                     {"ReplyTimeout", 0, "86400 seconds", "300"}, {"TlsHandshakeTimeout", 0, "86400 seconds", "30"}})
+            QTest::addRow("%s %d", name, value) << QByteArray(name) << QVariantList{value} << kept
+                                                << QStringList{outOfRange.arg(name, top, QString::number(value))};
         QTest::newRow("Security unknown") << QByteArray("Security") << QVariantList{"tls", "ssl"} << "tls"
                                           << QStringList{"Notice:Security", "Error:Security must be none, starttls or tls, not \"ssl\""};
-        QTest::newRow("Password never read back") << QByteArray("Password") << QVariantList{"secret"} << ""
-                                                  << QStringList{"Notice:Password"};
+        QTest::newRow("Password never read back") << QByteArray("Password") << QVariantList{"secret"} << "" << QStringList{"Notice:Password"};
     }
     void setters_storeAndReport()
     {
