@@ -2,23 +2,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 
-// A real SMTP server for tests: /usr/bin/python3 with aiosmtpd (smtp_sink.py)
-// on 127.0.0.1 at a free port. It saves every accepted message with its
-// envelope and stops when this object is destroyed (or by itself when the
-// test process dies).
-//
-//   AiosmtpdServer server;
-//   QVERIFY2(server.start(), qPrintable(server.errorString()));
-//   ... send to 127.0.0.1:server.port() ...
-//   QVERIFY(server.waitForMessages(1, 10000));
-//   const auto mail = server.messages().first();
+// A real SMTP server for tests: aiosmtpd under /usr/bin/python3 (smtp_sink.py) on
+// 127.0.0.1 at a free port. It saves every accepted message and stops with this
+// object, or by itself when the test process dies.
 class AiosmtpdServer final {
 public:
     struct Message {
@@ -39,22 +34,74 @@ public:
         bool noPlain = false; // AUTH LOGIN is the only method offered
     };
 
-    AiosmtpdServer();
-    ~AiosmtpdServer();
+    AiosmtpdServer() = default;
+    ~AiosmtpdServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
     Q_DISABLE_COPY_MOVE(AiosmtpdServer)
 
     // Starts the server and waits until it accepts connections.
-    bool start(int timeoutMs = 15000);
-    bool start(const Options& options, int timeoutMs = 15000);
+    bool start() { return start(Options()); }
+    bool start(const Options& options, int timeoutMs = 15000)
+    {
+        QTcpServer probe;
+        if (!m_dir.isValid() || !probe.listen(QHostAddress::LocalHost, 0))
+            return fail(QStringLiteral("no scratch directory or no free loopback port"));
+        m_port = probe.serverPort();
+        probe.close();
+        QStringList arguments{QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), "--port", QString::number(m_port), "--dir", m_dir.path()};
+        if (!options.tls.isEmpty())
+            arguments << "--tls" << options.tls << "--cert" << options.certificatePath << "--key" << options.keyPath;
+        if (options.noPlain)
+            arguments << QStringLiteral("--no-plain");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Plain python3 on PATH may be an interpreter without aiosmtpd. The sink says
+        // "ready" once it accepts connections.
+        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
+        if (m_process.waitForReadyRead(timeoutMs) && m_process.readLine().startsWith("ready"))
+            return true;
+        return fail(QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?) ") + m_process.errorString());
+    }
     QString errorString() const { return m_error; }
     quint16 port() const { return m_port; }
-    QString directory() const { return m_dir.path(); }
 
     // The complete messages saved so far, in the order of arrival.
-    QList<Message> messages() const;
-    bool waitForMessages(int count, int timeoutMs);
+    QList<Message> messages() const
+    {
+        QList<Message> result;
+        const QDir dir(m_dir.path());
+        // The .json file is written last: a message is complete when it is there.
+        for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+            QFile meta(dir.filePath(name));
+            QFile eml(dir.filePath(name.chopped(5) + QStringLiteral(".eml")));
+            if (!meta.open(QIODevice::ReadOnly) || !eml.open(QIODevice::ReadOnly))
+                continue;
+            const QJsonObject object = QJsonDocument::fromJson(meta.readAll()).object();
+            QStringList rcptTos;
+            for (const QJsonValue& to : object[u"rcpt_tos"].toArray())
+                rcptTos.append(to.toString());
+            result.append({object[u"mail_from"].toString(), rcptTos, eml.readAll(), eml.fileName(),
+                           object[u"tls"].toBool(), object[u"auth"].toString()});
+        }
+        return result;
+    }
+    bool waitForMessages(int count, int timeoutMs)
+    {
+        return QTest::qWaitFor([&] { return messages().size() >= count; }, timeoutMs);
+    }
 
 private:
+    bool fail(const QString& error)
+    {
+        m_error = error;
+        return false;
+    }
+
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

@@ -4,9 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
-#include <QDir>
 #include <QRegularExpression>
+#include <QThread>
 
 ConsoleProgram::ConsoleProgram()
     : m_env(QProcessEnvironment::systemEnvironment())
@@ -21,38 +20,23 @@ ConsoleProgram::ConsoleProgram()
 
 ConsoleProgram::~ConsoleProgram()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-void ConsoleProgram::setEnvironmentValue(const QString& name, const QString& value)
-{
-    m_env.insert(name, value);
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 bool ConsoleProgram::start(const QStringList& arguments)
 {
-    const QString program = QDir(qEnvironmentVariable("OFFERWATCH_BIN_DIR")).filePath(QStringLiteral("offerwatch"));
     m_process.setProcessEnvironment(m_env);
-    m_process.start(program, m_consoleOption ? QStringList{QStringLiteral("--console")} + arguments : arguments);
+    m_process.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/offerwatch"),
+                    m_consoleOption ? QStringList{QStringLiteral("--console")} + arguments : arguments);
     return m_process.waitForStarted(10000);
-}
-
-void ConsoleProgram::send(const QString& command)
-{
-    m_process.write(command.toUtf8() + '\n');
 }
 
 void ConsoleProgram::readAvailable()
 {
     m_partial += m_process.readAllStandardOutput();
-    qsizetype end;
-    while ((end = m_partial.indexOf('\n')) >= 0) {
+    for (qsizetype end; (end = m_partial.indexOf('\n')) >= 0; m_partial.remove(0, end + 1))
         m_lines << QString::fromUtf8(m_partial.left(end));
-        m_partial.remove(0, end + 1);
-    }
 }
 
 QStringList ConsoleProgram::messages() const
@@ -66,53 +50,42 @@ QStringList ConsoleProgram::messages() const
     return result;
 }
 
-bool ConsoleProgram::waitForMessage(const QString& message, int timeoutMs)
+bool ConsoleProgram::waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
-        const QStringList seen = messages();
-        const qsizetype at = seen.indexOf(message, m_searchFrom);
-        if (at >= 0) {
-            m_searchFrom = at + 1;
-            return true;
-        }
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
         if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
             return false;
-        pump();
+        // Runs the test's own event loop too, so loopback servers living in the test
+        // process answer the program while the test waits for it.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+        readAvailable();
     }
+    return true;
+}
+
+bool ConsoleProgram::waitForMessage(const QString& message, int timeoutMs)
+{
+    return waitUntil([&] {
+        const qsizetype at = messages().indexOf(message, m_searchFrom);
+        m_searchFrom = at >= 0 ? at + 1 : m_searchFrom;
+        return at >= 0;
+    }, timeoutMs);
 }
 
 QString ConsoleProgram::waitForLineStartingWith(const QString& prefix, int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    qsizetype checked = 0;
-    for (;;) {
-        for (; checked < m_lines.size(); ++checked) {
-            if (m_lines[checked].startsWith(prefix))
-                return m_lines[checked];
-        }
-        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
-            return {};
-        pump();
-    }
+    const auto found = [&] { return m_lines.filter(QRegularExpression(u'^' + QRegularExpression::escape(prefix))).value(0); };
+    waitUntil([&] { return !found().isEmpty(); }, timeoutMs);
+    return found();
 }
 
 bool ConsoleProgram::waitForExit(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
-        pump();
+    waitUntil([] { return false; }, timeoutMs);
     readAvailable();
     return m_process.state() == QProcess::NotRunning;
-}
-
-void ConsoleProgram::pump()
-{
-    // Runs the test's own event loop too, so loopback servers living in the test
-    // process answer the program while the test waits for it.
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-    readAvailable();
 }
 
 QString ConsoleProgram::standardError()

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // Runs the real offerwatch executable in console mode in a scratch directory and
 // talks to it through standard input and output, as a user at a terminal would.
 class ConsoleProgram final {
@@ -16,12 +18,12 @@ public:
     ~ConsoleProgram();
 
     // Extra environment for the program (PATH for fake helpers, XDG_CONFIG_HOME, ...).
-    void setEnvironmentValue(const QString& name, const QString& value);
+    void setEnvironmentValue(const QString& name, const QString& value) { m_env.insert(name, value); }
     // Without --console the program must find out by itself that there is no display.
     void setConsoleOption(bool on) { m_consoleOption = on; }
     bool start(const QStringList& arguments = {});
 
-    void send(const QString& command);
+    void send(const QString& command) { m_process.write(command.toUtf8() + '\n'); }
     // Waits until a log message (the line without its time of day) equal to message
     // has appeared since the last call that found one; returns false on time-out.
     bool waitForMessage(const QString& message, int timeoutMs = 15000);
@@ -38,7 +40,8 @@ public:
 
 private:
     void readAvailable();
-    void pump();
+    // Runs the event loop until done() holds, the program has ended or the time is up.
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
     QTemporaryDir m_dir;
     QProcess m_process;

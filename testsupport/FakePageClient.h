@@ -22,20 +22,9 @@ public:
 
     void finishWithPage(const QString& body, int code = 200, const QString& info = QStringLiteral("OK"))
     {
-        PageResult r;
-        r.ok = true;
-        r.body = body;
-        r.responseCode = code;
-        r.responseInfo = info;
-        finish(r);
+        finish({true, body, code, info, 0, {}});
     }
-    void finishWithError(int number, const QString& description)
-    {
-        PageResult r;
-        r.errorNumber = number;
-        r.errorDescription = description;
-        finish(r);
-    }
+    void finishWithError(int number, const QString& description) { finish({false, {}, 0, {}, number, description}); }
     const QList<QUrl>& requested() const { return m_requested; }
 
 private:

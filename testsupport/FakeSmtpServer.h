@@ -2,82 +2,123 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QObject>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
 
-class QTcpSocket;
-
-// A scripted SMTP server on 127.0.0.1 for the paths a real server will not take.
-//
-// Every connection plays the same script: entry 0 answers the connection
-// (the greeting), each further entry answers one client command in turn. A
-// command is one line; after a reply that starts with "354" the server reads
-// message data up to the "." line and answers it with the next entry. When the
-// script runs out the server answers nothing more.
-//
-//   FakeSmtpServer server;
-//   server.setScript(FakeSmtpServer::happyScript());
-//   QVERIFY(server.listen());
-//   ... connect to 127.0.0.1:server.port() ...
-//   QCOMPARE(server.received(0), expectedBytes);
+// A scripted SMTP server on 127.0.0.1, only for what a real server will not do:
+// answer out of turn, dribble, lie or fall silent. Every connection plays the same
+// script: entry 0 is the greeting, each further entry answers one command line, or,
+// after a "354", the message data up to its "." line. Past the script's end it says nothing.
 // Has no signals of its own, so no meta-object either.
 class FakeSmtpServer final : public QTcpServer {
 public:
     struct Reply {
-        enum class Kind {
-            Send,   // write the segments
-            Silent, // never answer; the connection stays open
-            Reset,  // reset the connection (RST); during data, at the first data bytes
-        };
-        Kind kind = Kind::Send;
-        QList<QByteArray> segments; // each written as its own TCP segment
+        QList<QByteArray> segments; // each written as its own TCP segment; none: stay silent
         int gapMs = 0;              // pause before each segment
 
-        static Reply text(const QByteArray& reply) { return {Kind::Send, {reply}, 0}; }
-        static Reply split(const QList<QByteArray>& segments, int gapMs = 50) { return {Kind::Send, segments, gapMs}; }
-        // One byte per segment, for a server that dribbles its reply.
+        static Reply text(const QByteArray& reply) { return {{reply}, 0}; }
+        static Reply split(const QList<QByteArray>& segments, int gapMs = 50) { return {segments, gapMs}; }
         static Reply trickle(const QByteArray& reply, int gapMs)
         {
             QList<QByteArray> bytes;
             for (char byte : reply)
                 bytes.append(QByteArray(1, byte));
-            return split(bytes, gapMs);
+            return {bytes, gapMs};
         }
-        static Reply silent() { return {Kind::Silent, {}, 0}; }
-        static Reply reset() { return {Kind::Reset, {}, 0}; }
+        static Reply silent() { return {}; }
     };
 
     // 220 greeting, 250 to HELO, MAIL and RCPT, 354 to DATA, 250 to the data, 221 to quit.
-    static QList<Reply> happyScript();
+    static QList<Reply> happyScript()
+    {
+        return {Reply::text("220 fake.test ESMTP ready\r\n"), Reply::text("250 fake.test hello\r\n"),
+                Reply::text("250 sender ok\r\n"),           Reply::text("250 recipient ok\r\n"),
+                Reply::text("354 go ahead\r\n"),            Reply::text("250 accepted\r\n"),
+                Reply::text("221 bye\r\n")};
+    }
 
-    explicit FakeSmtpServer(QObject* parent = nullptr);
-    ~FakeSmtpServer() override;
-    Q_DISABLE_COPY_MOVE(FakeSmtpServer)
+    explicit FakeSmtpServer(QObject* parent = nullptr)
+        : QTcpServer(parent)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                const qsizetype n = m_connections.size();
+                m_connections.append(Connection());
+                m_connections[n].socket = socket;
+                connect(socket, &QTcpSocket::readyRead, this, [this, n] { onReadyRead(m_connections[n]); });
+                connect(socket, &QTcpSocket::disconnected, this, [this, n] { m_connections[n].closed = true; });
+                answer(m_connections[n]);
+            }
+        });
+    }
 
     void setScript(const QList<Reply>& script) { m_script = script; }
-    // Listens on 127.0.0.1 at a free port.
-    bool listen();
+    bool listen() { return QTcpServer::listen(QHostAddress::LocalHost, 0); }
     quint16 port() const { return serverPort(); }
 
     int connectionCount() const { return int(m_connections.size()); }
-    // Every byte received on connection n (0 = first), in order.
-    QByteArray received(int connection) const;
-    // The commands (lines without CR LF) of connection n; message data excluded.
-    QList<QByteArray> commands(int connection) const;
-    // The message data of connection n, as received up to and including the "." line.
-    QByteArray data(int connection) const;
+    // Of connection n (0 = first): the command lines without CR LF; the message data
+    // lines, up to and including the "." line.
+    QList<QByteArray> commands(int n) const { return n < connectionCount() ? m_connections[n].commands : QList<QByteArray>(); }
+    QByteArray data(int n) const { return n < connectionCount() ? m_connections[n].data : QByteArray(); }
 
     // Waits (running the event loop) until n connections have ended.
-    bool waitForClosedConnections(int n, int timeoutMs);
+    bool waitForClosedConnections(int n, int timeoutMs)
+    {
+        const auto closed = [this] {
+            return std::count_if(m_connections.cbegin(), m_connections.cend(), [](const Connection& c) { return c.closed; });
+        };
+        return QTest::qWaitFor([&] { return closed() >= n; }, timeoutMs);
+    }
 
 private:
-    struct Connection;
-    void onNewConnection();
-    void onReadyRead(Connection* connection);
-    void answer(Connection* connection);
+    struct Connection {
+        QTcpSocket* socket = nullptr;
+        QByteArray pending; // not yet a whole line
+        QList<QByteArray> commands;
+        QByteArray data;
+        int nextEntry = 0;
+        bool inData = false;
+        bool closed = false;
+    };
+
+    void onReadyRead(Connection& c)
+    {
+        c.pending.append(c.socket->readAll());
+        for (qsizetype end; (end = c.pending.indexOf("\r\n")) >= 0;) {
+            const QByteArray line = c.pending.left(end);
+            c.pending.remove(0, end + 2);
+            if (c.inData)
+                c.data.append(line + "\r\n");
+            else
+                c.commands.append(line);
+            if (!c.inData || line == ".")
+                answer(c);
+        }
+    }
+
+    void answer(Connection& c)
+    {
+        const Reply reply = m_script.value(c.nextEntry++); // silent past the script's end
+        c.inData = std::any_of(reply.segments.cbegin(), reply.segments.cend(),
+                               [](const QByteArray& segment) { return segment.startsWith("354"); });
+        QTcpSocket* socket = c.socket;
+        int delay = 0;
+        for (const QByteArray& segment : reply.segments) {
+            const auto write = [socket, segment] {
+                socket->write(segment);
+                socket->flush();
+            };
+            delay += reply.gapMs;
+            if (delay == 0)
+                write();
+            else
+                QTimer::singleShot(delay, socket, write);
+        }
+    }
 
     QList<Reply> m_script;
-    QList<Connection*> m_connections;
+    QList<Connection> m_connections;
 };

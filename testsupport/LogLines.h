@@ -36,12 +36,7 @@ inline QStringList fileMessages(const QString& path)
 // The start-up lines of every run, after the banner of a new log.
 inline QStringList startUpMessages()
 {
-    return {QStringLiteral("main: Program Started.  Last Compile: April 2, 2000 - Build 179"),
-            QStringLiteral("poll: stopped"),
-            QStringLiteral("email: OFF"),
-            QStringLiteral("alarm: OFF"),
-            QStringLiteral("interval:15"),
-            QStringLiteral("exclude: ON"),
-            QStringLiteral("browser: ON"),
-            QStringLiteral("window: normal")};
+    return {QStringLiteral("main: Program Started.  Last Compile: April 2, 2000 - Build 179"), QStringLiteral("poll: stopped"),
+            QStringLiteral("email: OFF"), QStringLiteral("alarm: OFF"), QStringLiteral("interval:15"),
+            QStringLiteral("exclude: ON"), QStringLiteral("browser: ON"), QStringLiteral("window: normal")};
 }

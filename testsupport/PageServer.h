@@ -17,7 +17,6 @@ struct PageResponse {
     enum class Delivery {
         Complete,       // Content-Length and the whole body
         Chunked,        // Transfer-Encoding: chunked, no Content-Length
-        CloseDelimited, // no length at all; the body ends when the connection closes
         StallMidBody,   // Content-Length, half the body, then silence with the connection open
         CloseMidBody,   // Content-Length, half the body, then the connection closes
         AnnounceLength, // Content-Length: announcedLength, then the body and silence
@@ -39,45 +38,41 @@ struct PageResponse {
 // A loopback HTTP or HTTPS server that answers each request with the next scripted
 // response (then with the default one), for the paths a real server will not take.
 // Connections are closed after each answer, except in the stalling modes.
+// Has no signals of its own, so no meta-object either.
 class PageServer final : public QTcpServer {
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(PageServer)
 public:
-    explicit PageServer(QObject* parent = nullptr);
-    ~PageServer() override;
+    using QTcpServer::QTcpServer;
 
     // Serves HTTPS with this identity; call before listen().
-    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key);
-    bool isTls() const { return !m_certificate.isNull(); }
-
+    void setTlsIdentity(const QSslCertificate& certificate, const QSslKey& key)
+    {
+        m_certificate = certificate;
+        m_key = key;
+    }
     // Listens on 127.0.0.1, on a free port.
-    bool listen();
+    bool listen() { return QTcpServer::listen(QHostAddress::LocalHost, 0); }
     QUrl url(const QString& path = QStringLiteral("/page")) const;
 
-    void enqueue(const PageResponse& response);
-    void setDefaultResponse(const PageResponse& response);
+    void enqueue(const PageResponse& response) { m_queue.append(response); }
+    void setDefaultResponse(const PageResponse& response) { m_default = response; }
 
     // The head (request line and header fields) of every request, in order.
     QList<QByteArray> requests() const { return m_requests; }
-    int requestCount() const { return static_cast<int>(m_requests.size()); }
+    int requestCount() const { return int(m_requests.size()); }
     // The body of every request (empty without Content-Length), in the same order.
     QList<QByteArray> bodies() const { return m_bodies; }
-
-Q_SIGNALS:
-    void requestReceived(const QByteArray& head);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
-    void serve(QTcpSocket* socket);
     void onReadyRead(QTcpSocket* socket);
     static void answer(QTcpSocket* socket, const PageResponse& response);
 
     QSslCertificate m_certificate;
     QSslKey m_key;
     QList<PageResponse> m_queue;
-    PageResponse m_default;
+    PageResponse m_default = PageResponse::page("<html><body>default page</body></html>");
     QList<QByteArray> m_requests;
     QList<QByteArray> m_bodies;
 };

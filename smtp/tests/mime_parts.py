@@ -1,26 +1,22 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 The Offerwatch developers
 # SPDX-License-Identifier: LGPL-2.1-or-later
-"""Parses one saved mail with Python's email package (policy default) and prints what
-a test needs to know about it as JSON: headers (the subject's encoded words decoded), the text in its
-declared charset and its transfer encoding, and each attachment's file name,
-disposition, size and SHA-256 of the decoded bytes. A mail the parser finds defects in
-(a boundary missing, say), or with a line over 998 octets, fails with their names."""
+"""Prints as JSON what Python's email package reads in one saved mail: address, date and ID headers as
+written, the subject decoded, the text with its transfer encoding, and each attachment's name,
+disposition, size and SHA-256. A mail with defects (a line over 998 octets, ...) fails with their names."""
 import email
 import email.policy
 import hashlib
 import json
 import sys
 
-with open(sys.argv[1], "rb") as f:
-    raw = f.read()
+raw = open(sys.argv[1], "rb").read()
 message = email.message_from_bytes(raw, policy=email.policy.default)
 # The address headers as written: the default policy would read "a;b;c" as one address.
 written = email.message_from_bytes(raw)
 result = {key: written.get(header) for key, header in
           (("to", "To"), ("cc", "CC"), ("date", "Date"), ("message_id", "Message-ID"))}
-result["subject"] = message.get("Subject")
-result["parts"] = []
+result.update(subject=message.get("Subject"), parts=[])
 defects = ["line over 998 octets" for line in raw.split(b"\r\n") if len(line) > 998][:1]
 for part in message.walk():
     defects += [type(defect).__name__ for defect in part.defects]

@@ -1,51 +1,33 @@
 // SPDX-FileCopyrightText: 2026 The Offerwatch developers
 // SPDX-License-Identifier: LGPL-2.1-or-later
-#include "SmtpEventLog.h"
+#include "SmtpTestKit.h"
 #include "testsupport/AiosmtpdServer.h"
 #include "testsupport/FakeSmtpServer.h"
 #include "testsupport/ManualPage.h"
+#include "testsupport/TestCertificates.h"
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QRegularExpression>
 
 using SizeList = QList<int>;
 using Reply = FakeSmtpServer::Reply;
-Q_DECLARE_METATYPE(FakeSmtpServer::Reply)
 
 namespace {
-// What Python's email package makes of a saved message; nothing if it finds the message defective.
-QJsonObject parsed(const AiosmtpdServer::Message& message)
-{
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(SMTP_TESTS_DIR "/mime_parts.py"), message.path});
-    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
-        qWarning() << python.readAllStandardError();
-        return {};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-}
+const QString Password = QStringLiteral("Pa55-w0rd:s3cret");
+const QString Body = QStringLiteral("IPO: test - this is the message body");
+const QString Accented = QStringLiteral("Soci\u00e9t\u00e9 G\u00e9n\u00e9rale Mini\u00e8re SA \u65e5\u672c =");
+// Real servers on loopback, started once; Stalling stands for a scripted one that takes the
+// connection, then never answers the client's TLS hello.
+enum Server { Plain, StartTlsLogin, TlsLoginOnly, StartTlsOtherCa, Stalling };
+const char* const Securities[] = {"none", "starttls", "tls", "starttls"};
 
-QString sha256(const QByteArray& bytes)
+// The password as typed, in AUTH LOGIN's Base64 or inside AUTH PLAIN's.
+bool leaksPassword(const QStringList& texts, const QString& password)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
-
-// Writes a file of random bytes; its path, or nothing on failure.
-QString randomFile(const QTemporaryDir& dir, const QString& name, int size, QStringList* hashes)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(QRandomGenerator::global()->bounded(256));
-    hashes->append(sha256(bytes));
-    QFile file(dir.filePath(name));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == size ? file.fileName() : QString();
+    const QString text = texts.join(QLatin1Char('\n'));
+    const QByteArray plain = QByteArray("\0joe\0", 5) + password.toUtf8();
+    return text.contains(password) || text.contains(QString::fromLatin1(password.toUtf8().toBase64()))
+        || text.contains(QString::fromLatin1(plain.toBase64()));
 }
 
 // Compares a parsed mail's text and attachments with what was sent.
@@ -55,280 +37,302 @@ void checkMail(const QJsonObject& mail, const QString& text, const QStringList& 
     const QJsonArray parts = mail[u"parts"].toArray();
     QCOMPARE(parts.size(), files.size());
     for (int i = 0; i < parts.size(); ++i) {
-        const QJsonObject part = parts[i].toObject();
-        QCOMPARE(part[u"filename"].toString(), QFileInfo(files[i]).fileName());
-        QCOMPARE(part[u"disposition"].toString(), QLatin1String(files.size() == 1 ? "inline" : "attachment"));
-        QCOMPARE(part[u"sha256"].toString(), hashes[i]);
+        QCOMPARE(parts[i][u"filename"].toString(), QFileInfo(files[i]).fileName());
+        QCOMPARE(parts[i][u"disposition"].toString(), QLatin1String(files.size() == 1 ? "inline" : "attachment"));
+        QCOMPARE(parts[i][u"sha256"].toString(), hashes[i]);
     }
 }
-
-const QString Body = QStringLiteral("IPO: test - this is the message body");
-const QString Text = Body + QStringLiteral("\r\n");
 } // namespace
 
+// Mail sent to real servers, plain and over TLS, read back by Python's email package.
 class TestSmtpDelivery final : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void mail_arrivesDecodingToWhatWasSent_data();
-    void mail_arrivesDecodingToWhatWasSent();
-    void attachments_decodeToTheOriginalBytes_data();
-    void attachments_decodeToTheOriginalBytes();
-    void copyRecipients_oneConnectionAndOneDecodableCopyEach();
-    void smtpsend_exitStatusTellsWhetherDelivered();
-    void smtpsend_hostileServer_failsWithinReplyTimeout_data();
-    void smtpsend_hostileServer_failsWithinReplyTimeout();
-    void smtpsend_helpNamesProgramAndListsTheDocumentedOptions();
+    void initTestCase()
+    {
+        QVERIFY2(m_trusted.generate(), qPrintable(m_trusted.errorString()));
+        QVERIFY2(m_other.generate(), qPrintable(m_other.errorString()));
+        const QString login = QStringLiteral("joe:") + Password;
+        const AiosmtpdServer::Options options[Stalling] = {
+            {},
+            {"starttls", m_trusted.serverCertificatePath(), m_trusted.serverKeyPath(), login, false},
+            {"implicit", m_trusted.serverCertificatePath(), m_trusted.serverKeyPath(), login, true},
+            {"starttls", m_other.serverCertificatePath(), m_other.serverKeyPath(), {}, false},
+        };
+        for (int i = 0; i < Stalling; ++i)
+            QVERIFY2(m_servers[i].start(options[i]), qPrintable(m_servers[i].errorString()));
+    }
+
+    // One connection carries every copy; the sender in the copy list gets none of its own.
+    void mail_arrivesDecodingToWhatWasSent_data()
+    {
+        QTest::addColumn<int>("server");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("text");     // as decoded
+        QTest::addColumn<QString>("encoding"); // the text's transfer encoding, "" for none named
+        QTest::addColumn<SizeList>("sizes");   // of the attachments
+        QTest::addColumn<QString>("copies");
+        const QString subject = QStringLiteral("IPO: test - this is the subject");
+        const QString text = Body + QStringLiteral("\r\n");
+        // The first body line looks like a header; dot lines and bare line ends follow.
+        QTest::newRow("ASCII, dot lines and bare line ends") << int(Plain) << subject << Body + "\n.\n..two\r\nmiddle . dot\r.\r\nend"
+                                                             << text + ".\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n" << "" << SizeList{} << "";
+        QStringList entries;
+        for (int i = 0; i < 100; ++i)
+            entries << QStringLiteral("0001%1-26-%2 (S-1)").arg(i, 6, 10, QLatin1Char('0')).arg(i);
+        const QString list = QLatin1Char('"') + entries.join(QStringLiteral("  ")) + QLatin1Char('"');
+        QTest::newRow("100 entries on one line") << int(Plain) << "IPO: " << list << list + "\r\n" << "quoted-printable" << SizeList{} << "";
+        QTest::newRow("accented subject and text") << int(Plain) << "IPO: " + Accented + " \U0001F4C8 " + Accented
+                                                   << Accented + "\n. " + Accented << Accented + "\r\n. " + Accented + "\r\n"
+                                                   << "quoted-printable" << SizeList{} << "";
+        QTest::newRow("0, 1, 57, 58 and 100000 bytes") << int(Plain) << subject << Body << text << "7bit" << SizeList{0, 1, 57, 58, 100000} << "";
+        // Larger than what the writer queues before waiting for the connection.
+        QTest::newRow("6 MB and 1 byte") << int(Plain) << subject << Body << text << "7bit" << SizeList{6000000, 1} << "";
+        QTest::newRow("copies") << int(Plain) << subject << Body << text << "7bit" << SizeList{5000}
+                                << "first@example.org;alerts@example.org;second@example.org";
+        // Text outside ASCII goes as 8bit to a server that offers 8BITMIME.
+        QTest::newRow("STARTTLS, AUTH PLAIN") << int(StartTlsLogin) << subject << Accented << Accented + "\r\n" << "8bit"
+                                              << SizeList{300000, 58} << "copy@example.org";
+        QTest::newRow("implicit TLS, AUTH LOGIN only") << int(TlsLoginOnly) << subject << Accented << Accented + "\r\n"
+                                                       << "8bit" << SizeList{58} << "copy@example.org";
+    }
+    void mail_arrivesDecodingToWhatWasSent()
+    {
+        QFETCH(int, server);
+        QFETCH(QString, subject);
+        QFETCH(QString, message);
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        QFETCH(SizeList, sizes);
+        QFETCH(QString, copies);
+        QStringList files;
+        QStringList hashes;
+        for (int size : sizes)
+            files.append(randomFile(m_files, QStringLiteral("%1-%2.bin").arg(server).arg(files.size()), size, &hashes));
+        AiosmtpdServer& sink = m_servers[server];
+        qsizetype before = sink.messages().size();
+        Smtp control;
+        prepare(control, Server(server));
+        control.setSubject(subject);
+        control.setMessage(message);
+        control.setCCAddress(copies);
+        control.setAttachmentFile(files.join(QLatin1Char(';')));
+        SmtpEventLog log(control);
+        control.setSendMail(true);
+        QVERIFY(log.waitFor(QStringLiteral("Disconnected"), 60000));
+        QCOMPARE(log.withPrefix(QStringLiteral("Error:")), QStringList());
+        QStringList recipients{QStringLiteral("investor@example.org")};
+        for (const QString& copy : copies.split(u';', Qt::SkipEmptyParts))
+            recipients << (copy == u"alerts@example.org" ? QStringList() : QStringList{copy});
+        // Each copy is busy once more while its files go out.
+        QStringList events;
+        for (qsizetype i = 0; i < recipients.size(); ++i)
+            events << QStringList(files.isEmpty() ? 1 : 2, QStringLiteral("BusyState(true)")) << QStringLiteral("Sent");
+        QCOMPARE(log.mainEvents(), events << QStringLiteral("BusyState(false)") << QStringLiteral("Disconnected"));
+        QCOMPARE(log.withPrefix(QStringLiteral("Status:Connecting to ")).size(), 1);
+        QVERIFY(!leaksPassword(log.events, Password));
+        QVERIFY(server == Plain || log.events.contains(QStringLiteral("Status:AUTH %1\r\n").arg(server == TlsLoginOnly ? "LOGIN" : "PLAIN ****")));
+
+        QVERIFY(sink.waitForMessages(int(before + recipients.size()), 10000));
+        for (const QString& recipient : recipients) {
+            const AiosmtpdServer::Message received = sink.messages().at(before++);
+            QCOMPARE(received.mailFrom, QStringLiteral("alerts@example.org"));
+            QCOMPARE(received.rcptTos, QStringList{recipient});
+            QCOMPARE(received.tls, server != Plain);
+            QCOMPARE(received.auth, QLatin1String(server == Plain ? "" : server == TlsLoginOnly ? "LOGIN" : "PLAIN"));
+            const QJsonObject mail = parsedMail(received.path);
+            QCOMPARE(mail[u"to"].toString(), recipient);
+            QCOMPARE(mail[u"cc"].toString(), copies);
+            QCOMPARE(mail[u"subject"].toString(), subject);
+            QCOMPARE(mail[u"encoding"].toString(), encoding);
+            QVERIFY(!mail[u"date"].toString().isEmpty());
+            QVERIFY(mail[u"message_id"].toString().endsWith(QLatin1String("@example.org>")));
+            checkMail(mail, text, files, hashes);
+        }
+    }
+
+    // Mail in ASCII whose lines fit is, but for its Date and Message-ID, the one it always was.
+    void legacyMail_isByteForByteAsBefore()
+    {
+        const QByteArray bytes[] = {"abc", QByteArray(58, 'x')};
+        QStringList files{m_files.filePath(QStringLiteral("a.txt")), m_files.filePath(QStringLiteral("b.bin"))};
+        for (int i = 0; i < 2; ++i) {
+            QFile file(files[i]);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes[i]) == bytes[i].size());
+        }
+        const qsizetype before = m_servers[Plain].messages().size();
+        Smtp control;
+        prepare(control, Plain);
+        control.setSubject(QStringLiteral("IPO: test"));
+        control.setAttachmentFile(files.join(QLatin1Char(';')));
+        control.setSendMail(true);
+        control.setSendMail(false); // clearing the flag does not stop a running send
+        QVERIFY(m_servers[Plain].waitForMessages(int(before) + 1, 20000));
+
+        const QByteArray boundary = "--0-1804289383-931972773=:22216";
+        const auto part = [&](const QByteArray& name, const QByteArray& base64) {
+            return boundary + "\r\nContent-Type: application; Name =\"" + name + "\"\r\nContent-Transfer-Encoding: base64\r\n"
+                "Content-Description: " + name + "\r\nContent-Disposition: attachment; filename =\"" + name + "\"\r\n\r\n"
+                + base64 + "\r\n\r\n";
+        };
+        const QByteArray prelude = "MIME-Version: 1.0\r\n"
+                                   "Content-Type:multipart/mixed; boundary =\"0-1804289383-931972773=:22216\"\r\n"
+                                   "X-Mailer: Viza.ZAZ Smtp Control Version: 1.06\r\n"
+                                   "X-Developer: The Offerwatch developers\r\n\r\n"
+            + boundary + "\r\nContent-Type: text/plain; charset=\"iso-8859-1\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" + Body.toLatin1();
+        static const QRegularExpression volatileLines(QStringLiteral("^(Date|Message-ID): [^\\r]*\\r\\n"), QRegularExpression::MultilineOption);
+        QCOMPARE(QString::fromLatin1(m_servers[Plain].messages().at(before).content).remove(volatileLines).toLatin1(),
+                 "Reply-To:alerts@example.org\r\nFrom:alerts@example.org\r\nTo:investor@example.org\r\nSubject:IPO: test\r\n"
+                     + prelude + "\r\n\r\n" + part("a.txt", "YWJj") + part("b.bin", bytes[1].left(57).toBase64() + "\r\neA==") + boundary + "--\r\n\r\n\r\n");
+        // The prelude is put in front of the host's text.
+        QCOMPARE(control.Message(), QString::fromLatin1(prelude));
+    }
+
+    void refused_endsThroughErrorAndNothingIsSent_data()
+    {
+        QTest::addColumn<int>("server");
+        QTest::addColumn<QString>("security");
+        QTest::addColumn<QString>("password"); // "" for the server's own
+        QTest::addColumn<QString>("caFile");   // "" for the system's trust store only
+        QTest::addColumn<QString>("error");
+        const QString ca = m_trusted.caPath();
+        const QString untrusted = QStringLiteral("The SMTP server's certificate is not trusted (unknown issuer); if the "
+                                                 "server uses your own CA, point SSL_CERT_FILE at its certificate (");
+        const QString notPem = QStringLiteral(SMTP_TESTS_DIR "/mime_parts.py");
+        const QString stalled = QStringLiteral("The TLS handshake with the SMTP server did not finish within 1 seconds");
+        QTest::newRow("unknown CA") << int(StartTlsOtherCa) << "starttls" << "" << ca
+                                    << untrusted + "The issuer certificate of a locally looked up certificate";
+        QTest::newRow("system trust store only") << int(TlsLoginOnly) << "tls" << "" << "" << untrusted;
+        QTest::newRow("wrong password") << int(StartTlsLogin) << "starttls" << "wrong-" + Password << ca
+                                        << "The SMTP server refused the login : 535 5.7.8 Authentication credentials "
+                                           "invalid: check the user name; many providers need an app password";
+        QTest::newRow("no STARTTLS offered") << int(Plain) << "starttls" << "" << ca
+                                             << "The SMTP server does not offer STARTTLS; the mail is not sent";
+        QTest::newRow("implicit TLS to a plain server")
+            << int(Plain) << "tls" << "" << ca << "The TLS handshake with the SMTP server failed: the server did not answer TLS on port ";
+        QTest::newRow("CaFile not PEM") << int(StartTlsLogin) << "starttls" << "" << notPem
+                                        << "CaFile \"" + notPem + "\" holds no readable PEM certificate";
+        // A caFile of "SSL_CERT_FILE=..." sets that variable instead.
+        QTest::newRow("SSL_CERT_FILE not PEM") << int(StartTlsLogin) << "starttls" << "" << "SSL_CERT_FILE=" + notPem
+                                               << "SSL_CERT_FILE \"" + notPem + "\" holds no readable PEM certificate; the mail is not sent";
+        QTest::newRow("handshake stalls, implicit TLS") << int(Stalling) << "tls" << "" << ca << stalled;
+        QTest::newRow("handshake stalls after STARTTLS") << int(Stalling) << "starttls" << "" << ca << stalled;
+    }
+    void refused_endsThroughErrorAndNothingIsSent()
+    {
+        QFETCH(int, server);
+        QFETCH(QString, security);
+        QFETCH(QString, password);
+        QFETCH(QString, caFile);
+        QFETCH(QString, error);
+        FakeSmtpServer stalling;
+        stalling.setScript(security == u"tls" ? QList<Reply>{Reply::silent()}
+                                              : QList<Reply>{Reply::text("220 fake\r\n"), Reply::text("250-fake\r\n250 STARTTLS\r\n"),
+                                                             Reply::text("220 go ahead\r\n"), Reply::silent()});
+        QVERIFY(stalling.listen());
+        const bool real = server != Stalling;
+        const qsizetype before = real ? m_servers[server].messages().size() : 0;
+        Smtp control;
+        prepare(control, Server(server), security, real ? 0 : stalling.port());
+        const bool fromEnvironment = caFile.startsWith(u"SSL_CERT_FILE=");
+        qputenv("SSL_CERT_FILE", fromEnvironment ? caFile.section(u'=', 1).toUtf8() : QByteArray());
+        control.setCaFile(fromEnvironment ? QString() : caFile);
+        control.setTlsHandshakeTimeout(1);
+        if (!password.isEmpty())
+            control.setPassword(password);
+        SmtpEventLog log(control);
+        control.setSendMail(true);
+        QVERIFY(log.waitFor(QStringLiteral("Error:"), 10000));
+        QTest::qWait(300);
+        const QStringList errors = log.withPrefix(QStringLiteral("Error:"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().contains(error), qPrintable(errors.first()));
+        QVERIFY(!log.mainEvents().contains(QStringLiteral("Sent")));
+        QVERIFY(!control.SendMail());
+        QVERIFY(!leaksPassword(log.events, password.isEmpty() ? Password : password));
+        if (real)
+            QCOMPARE(m_servers[server].messages().size(), before);
+    }
+
+    // The example host exits 1 within its time-out when the server fails it, 0 once every copy is accepted.
+    void smtpsend_exitStatusTellsWhetherDelivered()
+    {
+        QProcess smtpsend;
+        const auto run = [&](quint16 port, const QStringList& arguments, const QByteArray& text) {
+            smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
+                           QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port), "--from", "alerts@example.org",
+                                       "--to", "investor@example.org"} + arguments);
+            smtpsend.write(text);
+            smtpsend.closeWriteChannel();
+            // The event loop keeps a scripted server answering while smtpsend runs.
+            return QTest::qWaitFor([&] { return smtpsend.state() == QProcess::NotRunning; }, 60000) ? smtpsend.exitCode() : -1;
+        };
+        FakeSmtpServer silent;
+        silent.setScript({Reply::silent()});
+        QVERIFY(silent.listen());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(run(silent.port(), {"--timeout", "1"}, {}), 1);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(smtpsend.readAllStandardError().contains("No reply"));
+
+        AiosmtpdServer& sink = m_servers[Plain];
+        const qsizetype before = sink.messages().size();
+        QStringList hashes;
+        const QStringList files{randomFile(m_files, QStringLiteral("send-1.dat"), 1234, &hashes),
+                                randomFile(m_files, QStringLiteral("send-2.dat"), 57 * 3, &hashes)};
+        QCOMPARE(run(sink.port(), {"--cc", "copy@example.org", "--attach", files[0], "--attach", files[1]}, "Two files.\n"), 0);
+        QVERIFY(sink.waitForMessages(int(before) + 2, 10000));
+        const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("copy@example.org")};
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(sink.messages().at(before + i).rcptTos, QStringList{recipients[i]});
+            checkMail(parsedMail(sink.messages().at(before + i).path), QStringLiteral("Two files.\r\n\r\n"), files, hashes);
+        }
+    }
+
+    // The manual page and --help are two lists of one set of options; neither may drift.
+    void smtpsend_helpListsTheDocumentedOptions()
+    {
+        const auto run = [](const QString& option, int exitCode) {
+            QProcess smtpsend;
+            smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"), {option});
+            const bool done = smtpsend.waitForFinished(15000) && smtpsend.exitCode() == exitCode;
+            return done ? QString::fromLocal8Bit(smtpsend.readAllStandardOutput() + smtpsend.readAllStandardError()) : QString();
+        };
+        const QString help = run(QStringLiteral("--help"), 0);
+        QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: smtpsend [options] < message"));
+        QSet<QString> documented;
+        for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("smtpsend.1")), QStringLiteral("OPTIONS")))
+            documented.unite(ManualPage::longOptions(tag));
+        QVERIFY(!documented.isEmpty());
+        QCOMPARE(ManualPage::optionsInHelp(help), documented);
+        QVERIFY(run(QStringLiteral("--bogus"), 2).contains(u"bogus"));
+    }
 
 private:
-    void prepare(Smtp& control) const;
-    bool send(Smtp& control, int copies = 1);
+    // Set up for one of the servers, with its security and, where it wants one, the login.
+    void prepare(Smtp& control, Server server, const QString& security = {}, quint16 port = 0) const
+    {
+        control.setMailServerDomain(QStringLiteral("127.0.0.1"));
+        control.setMailServerPort(port ? port : m_servers[server].port());
+        control.setMailFrom(QStringLiteral("alerts@example.org"));
+        control.setMailTo(QStringLiteral("investor@example.org"));
+        control.setMessage(Body);
+        control.setSecurity(security.isEmpty() ? QLatin1String(Securities[server]) : security);
+        control.setCaFile(m_trusted.caPath());
+        control.setReplyTimeout(15);
+        if (server == StartTlsLogin || server == TlsLoginOnly) {
+            control.setUserName(QStringLiteral("joe"));
+            control.setPassword(Password);
+        }
+    }
 
-    AiosmtpdServer m_server;
+    TestCertificates m_trusted;
+    TestCertificates m_other;
+    AiosmtpdServer m_servers[Stalling];
     QTemporaryDir m_files;
-    std::unique_ptr<SmtpEventLog> m_log; // of the last send
-    int m_seen = 0;                      // messages of earlier test functions
 };
-
-void TestSmtpDelivery::initTestCase()
-{
-    QVERIFY2(m_server.start(), qPrintable(m_server.errorString()));
-    QVERIFY(m_files.isValid());
-}
-
-void TestSmtpDelivery::prepare(Smtp& control) const
-{
-    control.setMailServerDomain(QStringLiteral("127.0.0.1"));
-    control.setMailServerPort(m_server.port());
-    control.setMailFrom(QStringLiteral("alerts@example.org"));
-    control.setMailTo(QStringLiteral("investor@example.org"));
-    control.setSubject(QStringLiteral("IPO: test - this is the subject"));
-    control.setMessage(Body);
-}
-
-bool TestSmtpDelivery::send(Smtp& control, int copies)
-{
-    m_log = std::make_unique<SmtpEventLog>(control);
-    control.setSendMail(true);
-    if (!m_log->waitFor(QStringLiteral("Disconnected"), 30000)) {
-        qWarning() << m_log->mainEvents();
-        return false;
-    }
-    m_seen += copies;
-    return m_server.waitForMessages(m_seen, 10000) && m_log->withPrefix(QStringLiteral("Error:")).isEmpty();
-}
-
-void TestSmtpDelivery::mail_arrivesDecodingToWhatWasSent_data()
-{
-    QTest::addColumn<QString>("subject");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("text");     // as decoded
-    QTest::addColumn<QString>("encoding"); // the text's transfer encoding, "" for none named
-    // The first body line looks like a header; dot lines and bare line ends follow.
-    QTest::newRow("ASCII, dot lines and bare line ends")
-        << "IPO: test - this is the subject" << Body + "\n.\n..two\r\nmiddle . dot\r.\r\nend"
-        << Body + "\r\n.\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n" << "";
-    QStringList entries;
-    for (int i = 0; i < 100; ++i)
-        entries << QStringLiteral("0001%1-26-%2 (S-1)").arg(i, 6, 10, QLatin1Char('0')).arg(i);
-    const QString list = QLatin1Char('"') + entries.join(QStringLiteral("  ")) + QLatin1Char('"');
-    QTest::newRow("100 entries on one line") << "IPO: " << list << list + "\r\n"
-                                             << "quoted-printable";
-    const QString accented = QStringLiteral("Soci\u00e9t\u00e9 G\u00e9n\u00e9rale Mini\u00e8re SA \u65e5\u672c =");
-    QTest::newRow("accented subject and text") << "IPO: " + accented + " \U0001F4C8 " + accented
-                                               << accented + "\n. " + accented << accented + "\r\n. " + accented + "\r\n"
-                                               << "quoted-printable";
-}
-
-void TestSmtpDelivery::mail_arrivesDecodingToWhatWasSent()
-{
-    QFETCH(QString, subject);
-    QFETCH(QString, message);
-    QFETCH(QString, text);
-    QFETCH(QString, encoding);
-    Smtp control;
-    prepare(control);
-    control.setSubject(subject);
-    control.setMessage(message);
-    QVERIFY(send(control));
-    const AiosmtpdServer::Message received = m_server.messages().at(m_seen - 1);
-    QCOMPARE(received.mailFrom, QStringLiteral("alerts@example.org"));
-    QCOMPARE(received.rcptTos, QStringList{QStringLiteral("investor@example.org")});
-    const QJsonObject mail = parsed(received);
-    QCOMPARE(mail[u"subject"].toString(), subject);
-    QCOMPARE(mail[u"encoding"].toString(), encoding);
-    QVERIFY(!mail[u"date"].toString().isEmpty());
-    QVERIFY(mail[u"message_id"].toString().endsWith(QLatin1String("@example.org>")));
-    checkMail(mail, text, {}, {});
-    // A mail in ASCII whose lines fit is the one it always was.
-    if (encoding.isEmpty())
-        QVERIFY(received.content.contains("\r\nSubject:" + subject.toLatin1() + "\r\nDate: "));
-}
-
-void TestSmtpDelivery::attachments_decodeToTheOriginalBytes_data()
-{
-    QTest::addColumn<SizeList>("sizes");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("empty file") << SizeList{0} << Body;
-    QTest::newRow("1 byte") << SizeList{1} << Body;
-    QTest::newRow("57 bytes") << SizeList{57} << Body;
-    QTest::newRow("58 bytes") << SizeList{58} << Body;
-    QTest::newRow("100000 bytes") << SizeList{100000} << Body;
-    QTest::newRow("57 and 58 bytes") << SizeList{57, 58} << Body;
-    QTest::newRow("0, 1 and 100000 bytes") << SizeList{0, 1, 100000} << Body;
-    // Larger than what the writer queues before waiting for the connection.
-    QTest::newRow("6 MB and 1 byte") << SizeList{6000000, 1} << Body;
-    QTest::newRow("text outside ASCII") << SizeList{58} << QStringLiteral("Soci\u00e9t\u00e9 \u65e5\u672c");
-}
-
-void TestSmtpDelivery::attachments_decodeToTheOriginalBytes()
-{
-    QFETCH(SizeList, sizes);
-    QFETCH(QString, message);
-    QStringList files;
-    QStringList hashes;
-    for (int i = 0; i < sizes.size(); ++i)
-        files.append(randomFile(m_files, QStringLiteral("%1-%2.bin").arg(m_seen).arg(i), sizes[i], &hashes));
-    Smtp control;
-    prepare(control);
-    control.setMessage(message);
-    control.setAttachmentFile(files.join(QLatin1Char(';')));
-    QVERIFY(send(control));
-    checkMail(parsed(m_server.messages().at(m_seen - 1)), message + QStringLiteral("\r\n"), files, hashes);
-}
-
-// The sender in the copy list gets no copy of its own.
-void TestSmtpDelivery::copyRecipients_oneConnectionAndOneDecodableCopyEach()
-{
-    QStringList hashes;
-    const QString file = randomFile(m_files, QStringLiteral("copied.bin"), 5000, &hashes);
-    const QString copyList = QStringLiteral("first@example.org;alerts@example.org;second@example.org");
-    Smtp control;
-    prepare(control);
-    control.setCCAddress(copyList);
-    control.setAttachmentFile(file);
-    QVERIFY(send(control, 3));
-    const QString busy = QStringLiteral("BusyState(true)");
-    const QString sent = QStringLiteral("Sent");
-    QCOMPARE(m_log->mainEvents(), (QStringList{busy, busy, sent, busy, busy, sent, busy, busy, sent,
-                                              QStringLiteral("BusyState(false)"), QStringLiteral("Disconnected")}));
-    QCOMPARE(m_log->withPrefix(QStringLiteral("Status:Connecting to ")).size(), 1);
-    QCOMPARE(control.MailTo(), QStringLiteral("second@example.org"));
-    QCOMPARE(m_server.messages().size(), m_seen);
-    const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("first@example.org"),
-                                 QStringLiteral("second@example.org")};
-    for (int i = 0; i < 3; ++i) {
-        const AiosmtpdServer::Message message = m_server.messages().at(m_seen - 3 + i);
-        QCOMPARE(message.rcptTos, QStringList{recipients[i]});
-        const QJsonObject mail = parsed(message);
-        QCOMPARE(mail[u"to"].toString(), recipients[i]);
-        QCOMPARE(mail[u"cc"].toString(), copyList);
-        checkMail(mail, Text, {file}, hashes);
-    }
-}
-
-// The example host exits 0 only when every copy was accepted.
-void TestSmtpDelivery::smtpsend_exitStatusTellsWhetherDelivered()
-{
-    QProcess smtpsend;
-    const auto run = [&](const QStringList& arguments, const QByteArray& text) {
-        smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
-                       QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(m_server.port()), "--from",
-                                   "alerts@example.org", "--to", "investor@example.org"} + arguments);
-        smtpsend.write(text);
-        smtpsend.closeWriteChannel();
-        return smtpsend.waitForFinished(60000) ? smtpsend.exitCode() : -1;
-    };
-    QCOMPARE(run({"--attach", m_files.filePath(QStringLiteral("does-not-exist"))}, {}), 1);
-    QVERIFY(smtpsend.readAllStandardError().contains("Error occured during encoding process"));
-    QTest::qWait(300);
-    QCOMPARE(m_server.messages().size(), m_seen);
-
-    QStringList hashes;
-    const QStringList files{randomFile(m_files, QStringLiteral("send-1.dat"), 1234, &hashes),
-                            randomFile(m_files, QStringLiteral("send-2.dat"), 57 * 3, &hashes)};
-    QCOMPARE(run({"--cc", "copy@example.org", "--attach", files[0], "--attach", files[1], "--timeout", "20"}, "Two files.\n"), 0);
-    m_seen += 2;
-    QVERIFY(m_server.waitForMessages(m_seen, 10000));
-    const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("copy@example.org")};
-    for (int i = 0; i < 2; ++i) {
-        const AiosmtpdServer::Message message = m_server.messages().at(m_seen - 2 + i);
-        QCOMPARE(message.rcptTos, QStringList{recipients[i]});
-        checkMail(parsed(message), QStringLiteral("Two files.\r\n\r\n"), files, hashes);
-    }
-}
-
-void TestSmtpDelivery::smtpsend_hostileServer_failsWithinReplyTimeout_data()
-{
-    QTest::addColumn<int>("entry");
-    QTest::addColumn<Reply>("reply");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<QByteArray>("error");
-    QTest::newRow("goodbye instead of greeting")
-        << 0 << Reply::text("221 bye\r\n") << "a@b.org" << QByteArray("221 bye");
-    QTest::newRow("greeting again after HELO")
-        << 1 << Reply::text("220 again\r\n") << "a@b.org" << QByteArray("220 again");
-    QTest::newRow("greeting a byte a second")
-        << 0 << Reply::trickle("220 slow\r\n", 1000) << "a@b.org" << QByteArray("No reply");
-    QTest::newRow("parameter in the recipient")
-        << 0 << Reply::text("220 ok\r\n") << "c@d> NOTIFY=NEVER" << QByteArray("contains \">\"");
-}
-
-void TestSmtpDelivery::smtpsend_hostileServer_failsWithinReplyTimeout()
-{
-    QFETCH(int, entry);
-    QFETCH(Reply, reply);
-    QFETCH(QString, to);
-    QFETCH(QByteArray, error);
-    QList<Reply> script = FakeSmtpServer::happyScript();
-    script[entry] = reply;
-    FakeSmtpServer server;
-    server.setScript(script);
-    QVERIFY(server.listen());
-    QProcess smtpsend;
-    smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
-                   {"--server", QStringLiteral("127.0.0.1:%1").arg(server.port()), "--from", "a@b.org", "--to", to,
-                    "--timeout", "1"});
-    smtpsend.closeWriteChannel();
-    QElapsedTimer clock;
-    clock.start();
-    // The event loop keeps the fake server answering while smtpsend runs.
-    QVERIFY(QTest::qWaitFor([&] { return smtpsend.state() == QProcess::NotRunning; }, 5000));
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(smtpsend.exitCode(), 1);
-    QVERIFY(smtpsend.readAllStandardError().contains(error));
-    QVERIFY(!server.received(0).contains("NOTIFY"));
-}
-
-// The manual page and --help are two lists of one set of options; neither may drift.
-void TestSmtpDelivery::smtpsend_helpNamesProgramAndListsTheDocumentedOptions()
-{
-    const QString program = qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend");
-    QProcess smtpsend;
-    smtpsend.start(program, {QStringLiteral("--help")});
-    QVERIFY(smtpsend.waitForFinished(15000));
-    QCOMPARE(smtpsend.exitCode(), 0);
-    const QString help = QString::fromLocal8Bit(smtpsend.readAllStandardOutput());
-    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: smtpsend [options] < message"));
-
-    QSet<QString> documented;
-    for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("smtpsend.1")), QStringLiteral("OPTIONS")))
-        documented.unite(ManualPage::longOptions(tag));
-    QVERIFY(!documented.isEmpty());
-    QCOMPARE(ManualPage::optionsInHelp(help), documented);
-
-    smtpsend.start(program, {QStringLiteral("--version")});
-    QVERIFY(smtpsend.waitForFinished(15000));
-    QCOMPARE(smtpsend.exitCode(), 0);
-    QVERIFY(QRegularExpression(QStringLiteral(R"(^smtpsend \d+\.\d+\.\d+ \(smtp library 1\.\d+\.\d+\)\n$)"))
-                .match(QString::fromLocal8Bit(smtpsend.readAllStandardOutput()))
-                .hasMatch());
-
-    smtpsend.start(program, {QStringLiteral("--bogus")});
-    QVERIFY(smtpsend.waitForFinished(15000));
-    QCOMPARE(smtpsend.exitCode(), 2);
-    QVERIFY(smtpsend.readAllStandardError().contains("bogus"));
-}
 
 QTEST_GUILESS_MAIN(TestSmtpDelivery)
 #include "tst_smtp_delivery.moc"
