@@ -54,7 +54,6 @@ private Q_SLOTS:
     void alarm_failureTurnsOrangeAndLogsErrorZero();
     void alertMail_quotedListFallbackSenderAndNamedNewOfferings();
     void alertsInARow_eachGoOut();
-    void keyringAnswersAfterTheChannelIsGone_areIgnored();
     void password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting_data();
     void password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting();
 
@@ -339,53 +338,26 @@ void SmtpChannelTest::alertsInARow_eachGoOut()
                                       u"email: sent smtp"_s}));
 }
 
-// The keyring answers later; a channel closed before then must not hear of it.
-void SmtpChannelTest::keyringAnswersAfterTheChannelIsGone_areIgnored()
-{
-    MemorySecretStore keyring;
-    auto channel = std::make_unique<SmtpChannel>(MailContext{m_mailSwitch, *m_log, m_prompt, *m_settings}, keyring);
-    channel->setPassword(u"app-password"_s);
-    channel.reset();
-    QTest::qWait(50);
-    QCOMPARE(keyring.secrets.value(u"SMTP.password"_s), u"app-password"_s);
-    QVERIFY(messages().isEmpty());
-}
-
 void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnecting_data()
 {
     QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("keyring"); // "locked", "none", "empty", "silent", "saved"
+    QTest::addColumn<QString>("keyring"); // "locked", "silent", "saved"
     QTest::addColumn<bool>("credential");
     QTest::addColumn<int>("reads");      // how often the keyring was asked
     QTest::addColumn<QString>("logged"); // the password's line
     const QString none = u"email: smtp error, no password for me@example.net: "_s;
     const QString orVariable = u"or set OFFERWATCH_SMTP_PASSWORD"_s;
-    QTest::newRow("no login: keyring never asked") << ""
-                                                   << "locked" << false << 0 << "email: sent smtp";
-    QTest::newRow("locked keyring") << "me@example.net"
-                                    << "locked" << false << 1
+    // clang-format off
+    QTest::newRow("no login: keyring never asked") << "" << "locked" << false << 0 << "email: sent smtp";
+    QTest::newRow("locked keyring") << "me@example.net" << "locked" << false << 1
                                     << none + "the desktop keyring is locked; unlock it, " + orVariable;
-    QTest::newRow("no keyring") << "me@example.net"
-                                << "none" << false << 1
-                                << none + "there is no desktop keyring; set OFFERWATCH_SMTP_PASSWORD or give it as "
-                                          "the systemd credential smtp-password";
-    QTest::newRow("nothing saved") << "me@example.net"
-                                   << "empty" << false << 1
-                                   << none +
-                                          "none is saved in the desktop keyring; type it in the SMTP window "
-                                          "(console: smtp password TEXT), " +
-                                          orVariable;
-    QTest::newRow("keyring never answers") << "me@example.net"
-                                           << "silent" << false << 1
-                                           << none +
-                                                  "the desktop keyring did not answer within 1 seconds; unlock "
-                                                  "it, " +
-                                                  orVariable;
-    QTest::newRow("keyring") << "me@example.net"
-                             << "saved" << false << 1 << "email: the SMTP password comes from the desktop keyring";
-    QTest::newRow("systemd credential before keyring")
-        << "me@example.net"
-        << "saved" << true << 0 << "email: the SMTP password comes from the systemd credential smtp-password";
+    QTest::newRow("keyring never answers") << "me@example.net" << "silent" << false << 1
+        << none + "the desktop keyring did not answer within 1 seconds; unlock it, " + orVariable;
+    QTest::newRow("keyring") << "me@example.net" << "saved" << false << 1
+                             << "email: the SMTP password comes from the desktop keyring";
+    QTest::newRow("systemd credential before keyring") << "me@example.net" << "saved" << true << 0
+        << "email: the SMTP password comes from the systemd credential smtp-password";
+    // clang-format on
 }
 
 // No AUTH with an empty password ever leaves: the refusal comes before any connection.
@@ -406,7 +378,6 @@ void SmtpChannelTest::password_comesFromWhereItIsOrTheMailIsRefusedBeforeConnect
     m_settings->setText(Setting::SmtpUser, user);
     m_settings->setText(Setting::SmtpSecurity, user.isEmpty() ? u"none"_s : u"tls"_s);
     MemorySecretStore secrets;
-    secrets.available = keyring != u"none";
     secrets.locked = keyring == u"locked";
     secrets.answers = keyring != u"silent";
     if (keyring == u"saved")
