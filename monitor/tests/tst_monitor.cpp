@@ -121,39 +121,6 @@ private Q_SLOTS:
         QCOMPARE(m_f->monitor.actionLog().screen()->rowCount(), m_f->mark + 2);
     }
 
-    void viewLogAndHelp_launchViewerOnPathAsOneArgument()
-    {
-        QTemporaryDir bin;
-        const QString record = bin.filePath(u"opened.txt"_s);
-        QFile fake(bin.filePath(u"xdg-open"_s));
-        QVERIFY(fake.open(QIODevice::WriteOnly));
-        fake.write(u"#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '%1'\n"_s.arg(record).toUtf8());
-        fake.close();
-        fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner);
-        const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", bin.path().toUtf8() + ':' + oldPath);
-        const QString spaced = m_f->dir.filePath(u"my docs"_s);
-        QVERIFY(QDir().mkpath(spaced));
-        QVERIFY(QFile(spaced + u"/Offerwatch.txt"_s).open(QIODevice::WriteOnly));
-        m_f->start();
-        m_f->monitor.mnuIPOlog_Click();
-        m_f->monitor.mnuOfferwatch_Click(spaced);
-        qputenv("PATH", oldPath);
-
-        const auto opened = [&record] {
-            QFile file(record);
-            QStringList lines = file.open(QIODevice::ReadOnly)
-                                    ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                    : QStringList();
-            lines.sort();
-            return lines;
-        };
-        QStringList expected{u"1|"_s + spaced + u"/Offerwatch.txt"_s, u"1|"_s + m_f->monitor.state().LogFilePath};
-        expected.sort();
-        QTRY_COMPARE(opened(), expected);
-        QCOMPARE(m_f->messagesSinceMark(), (QStringList{u"menu: viewed ipolog.txt"_s, u"menu: Offerwatch.txt"_s}));
-    }
-
     void exit_logsLogsOffUnloadsOnce()
     {
         m_f->start();
