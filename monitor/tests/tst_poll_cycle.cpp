@@ -34,48 +34,76 @@ private Q_SLOTS:
         m_f->start();
     }
 
+    // S start, T stop, X exit; then what the fetch brings: P two offerings, N a page without
+    // any, E an empty page, F a failure. A running cycle always finishes and is never joined by
+    // another; only a cycle that is not stopped arms the timer. "-" leaves a column unchecked.
     void cycle_logsItsOutcome_data()
     {
-        QTest::addColumn<QStringList>("pages"); // "!" fails the fetch
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("lastCycle");
         QTest::addColumn<QString>("colour");
         QTest::addColumn<QString>("text3");
-        QTest::newRow("first page with offerings")
-            << QStringList{TwoOpen} << QStringList{Started, Found, Waiting} << u"darkred"_s << TwoOpenList;
-        QTest::newRow("same page again") << QStringList{TwoOpen, TwoOpen}
-                                         << QStringList{Started, u"poll: OK, no changes- "_s + TwoOpenList, Waiting}
-                                         << u"green"_s << TwoOpenList;
-        QTest::newRow("page without offerings")
-            << QStringList{u"<html>nothing on offer</html>"_s}
-            << QStringList{Started, u"poll: OK, none found"_s, Waiting} << u"green"_s << u" none found"_s;
-        QTest::newRow("failed fetch") << QStringList{u"!"_s}
-                                      << QStringList{Started, u"web: timeout"_s, u"Error # 1 Connection refused"_s,
-                                                     Waiting}
-                                      << u"orange"_s << QString();
-        QTest::newRow("empty page") << QStringList{QString()}
-                                    << QStringList{Started, u"web: timeout"_s, u"Error # 0 "_s, Waiting} << u"orange"_s
-                                    << QString();
+        QTest::addColumn<bool>("armed");
+        const QString stopped = u"poll: stopped"_s, timeout = u"web: timeout"_s;
+        const auto row = [](const char* name, const char* steps, const QStringList& cycle, const QString& colour,
+                            const QString& text3, bool armed) {
+            QTest::newRow(name) << QString::fromLatin1(steps) << cycle << colour << text3 << armed;
+        };
+        row("first page with offerings", "SP", {Started, Found, Waiting}, u"darkred"_s, TwoOpenList, true);
+        row("same page again", "SPSP", {Started, u"poll: OK, no changes- "_s + TwoOpenList, Waiting}, u"green"_s,
+            TwoOpenList, true);
+        row("page without offerings", "SN", {Started, u"poll: OK, none found"_s, Waiting}, u"green"_s,
+            u" none found"_s, true);
+        row("failed fetch", "SF", {Started, timeout, u"Error # 1 Connection refused"_s, Waiting}, u"orange"_s, {},
+            true);
+        row("empty page", "SE", {Started, timeout, u"Error # 0 "_s, Waiting}, u"orange"_s, {}, true);
+        row("stop during fetch", "STP", {Started, stopped, Found}, u"-"_s, u"-"_s, false);
+        row("stop then start during fetch", "STSP", {Started, stopped, Found, Waiting}, u"-"_s, u"-"_s, true);
+        row("stop while waiting", "SPT", {Started, Found, Waiting, stopped}, u"-"_s, u"-"_s, false);
+        row("exit during fetch", "SXP", {Started, u"main: Exit Program."_s}, u"-"_s, u"-"_s, false);
     }
     void cycle_logsItsOutcome()
     {
-        QFETCH(QStringList, pages);
+        QFETCH(QString, steps);
         QFETCH(QString, colour);
-        for (const QString& page : pages) {
-            m_f->markLog();
-            m_f->monitor.Command1_Click();
-            QCOMPARE(StatusColour::name(m_f->monitor.panel().statusColour()), u"running"_s);
-            QVERIFY(!m_f->monitor.panel().startEnabled() && m_f->monitor.panel().stopEnabled());
-            if (page == u"!"_s)
+        QFETCH(QString, text3);
+        QFETCH(bool, armed);
+        const MainPanel& panel = m_f->monitor.panel();
+        for (const QChar step : steps) {
+            if (step == u'S') {
+                if (!m_f->monitor.poll().cycleRunning())
+                    m_f->markLog();
+                m_f->monitor.Command1_Click();
+                QCOMPARE(StatusColour::name(panel.statusColour()), u"running"_s);
+                QVERIFY(!panel.startEnabled() && panel.stopEnabled());
+            } else if (step == u'T') {
+                m_f->monitor.Command2_Click();
+            } else if (step == u'X') {
+                m_f->monitor.Form_Unload();
+            } else if (step == u'F') {
                 m_f->client.finishWithError(1, u"Connection refused"_s);
-            else
-                m_f->client.finishWithPage(page);
+            } else {
+                m_f->client.finishWithPage(step == u'P'   ? TwoOpen
+                                           : step == u'N' ? u"<html>nothing on offer</html>"_s
+                                                          : QString());
+            }
         }
         QTEST(m_f->messagesSinceMark(), "lastCycle");
-        QCOMPARE(StatusColour::name(m_f->monitor.panel().statusColour()), colour);
-        QTEST(m_f->monitor.panel().tickerText(), "text3");
-        QVERIFY(m_f->monitor.poll().timerActive());
-        QVERIFY(!m_f->monitor.panel().startEnabled());
-        QCOMPARE(m_f->client.requested().last(), QUrl(u"http://127.0.0.1:9/offerings"_s));
+        QVERIFY(colour == u"-"_s || StatusColour::name(panel.statusColour()) == colour);
+        QVERIFY(text3 == u"-"_s || panel.tickerText() == text3);
+        QCOMPARE(m_f->monitor.poll().timerActive(), armed);
+        // One fetch for each answer, however often START was pressed.
+        const qsizetype answers = std::count_if(steps.begin(), steps.end(), [](QChar c) { return u"PNEF"_s.contains(c); });
+        QCOMPARE(m_f->client.requested(), QList<QUrl>(answers, QUrl(u"http://127.0.0.1:9/offerings"_s)));
+        if (armed || steps.contains(u'X'))
+            return;
+        // Stopped, nothing runs long past the due time; START polls at once.
+        QVERIFY(panel.startEnabled() && !panel.stopEnabled());
+        m_f->clock.advanceMs(3600 * 1000);
+        QTest::qWait(300);
+        QCOMPARE(m_f->client.requested().size(), 1);
+        m_f->monitor.Command1_Click();
+        QCOMPARE(m_f->client.requested().size(), 2);
     }
 
     void failedFetch_keepsListAndHistory()
@@ -105,53 +133,6 @@ private Q_SLOTS:
         QCOMPARE(m_f->alerts.alerts.at(1).newEntries, QStringList{u"NEWW (go-now)"_s});
         // After a good fetch the browser view reloads the page when it is on.
         QVERIFY(m_f->windows.calls.contains(u"reload http://127.0.0.1:9/offerings"_s));
-    }
-
-    // S start, T stop, X exit, P the page arrives. A running cycle always finishes and is
-    // never joined by another; only a cycle that is not stopped arms the timer.
-    void stopStartAndExit_duringAndAfterAFetch_data()
-    {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QStringList>("logged");
-        QTest::addColumn<bool>("armed");
-        const QString stopped = u"poll: stopped"_s;
-        QTest::newRow("stop during fetch") << u"STP"_s << QStringList{Started, stopped, Found} << false;
-        QTest::newRow("stop then start during fetch")
-            << u"STSP"_s << QStringList{Started, stopped, Found, Waiting} << true;
-        QTest::newRow("stop while waiting") << u"SPT"_s << QStringList{Started, Found, Waiting, stopped} << false;
-        QTest::newRow("exit during fetch") << u"SXP"_s << QStringList{Started, u"main: Exit Program."_s} << false;
-    }
-    void stopStartAndExit_duringAndAfterAFetch()
-    {
-        QFETCH(QString, steps);
-        QFETCH(bool, armed);
-        for (const QChar step : steps) {
-            switch (step.unicode()) {
-            case u'S':
-                m_f->monitor.Command1_Click();
-                break;
-            case u'T':
-                m_f->monitor.Command2_Click();
-                break;
-            case u'X':
-                m_f->monitor.Form_Unload();
-                break;
-            default:
-                m_f->client.finishWithPage(TwoOpen);
-            }
-        }
-        QTEST(m_f->messagesSinceMark(), "logged");
-        QCOMPARE(m_f->monitor.poll().timerActive(), armed);
-        QCOMPARE(m_f->client.requested().size(), 1);
-        if (armed || steps.contains(u'X'))
-            return;
-        // Stopped, nothing runs long past the due time; START polls at once.
-        QVERIFY(m_f->monitor.panel().startEnabled() && !m_f->monitor.panel().stopEnabled());
-        m_f->clock.advanceMs(3600 * 1000);
-        QTest::qWait(300);
-        QCOMPARE(m_f->client.requested().size(), 1);
-        m_f->monitor.Command1_Click();
-        QCOMPARE(m_f->client.requested().size(), 2);
     }
 
     void dueTime_isStrictlyLaterInWholeSeconds()
