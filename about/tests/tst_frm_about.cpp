@@ -24,7 +24,8 @@ private Q_SLOTS:
         const QString record = work.filePath(QStringLiteral("launches.txt"));
         const QString current = work.filePath(QStringLiteral("my offer watch"));
         QFile viewer(work.filePath(QStringLiteral("xdg-open")));
-        QVERIFY(QDir().mkpath(current) && QFile(current + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(QDir().mkpath(current));
+        QVERIFY(QFile(current + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
         QVERIFY(viewer.open(QIODevice::WriteOnly));
         viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$*\" >> '%1'\n").arg(record).toUtf8());
         QVERIFY(viewer.setPermissions(viewer.permissions() | QFileDevice::ExeOwner));

@@ -39,8 +39,8 @@ private Q_SLOTS:
         row("empty image name is closed, go after the dot does not count", u"Ipo_Symbol=ABCD"_s + image + u".gif go"_s,
             u" ABCD (closed)  "_s, u"ABCD (closed)"_s);
         row("status taken from a later offering's image",
-            u"Ipo_Symbol=AAAA&Ipo_OfferType=1 <TD>n/a</TD> Ipo_Symbol=BBBB"_s + go, u" AAAA (go-now)  BBBB (go-now)  "_s,
-            u"BBBB (go-now)"_s);
+            u"Ipo_Symbol=AAAA&Ipo_OfferType=1 <TD>n/a</TD> Ipo_Symbol=BBBB"_s + go,
+            u" AAAA (go-now)  BBBB (go-now)  "_s, u"BBBB (go-now)"_s);
         row("sorted, last entry in page order", u"Ipo_Symbol=ZZZZ"_s + go + u"Ipo_Symbol=AAAA"_s + closed,
             u" AAAA (closed)  ZZZZ (go-now)  "_s, u"AAAA (closed)"_s);
         row("sorted without regard to case, ties in page order",
@@ -57,7 +57,8 @@ private Q_SLOTS:
         row("100000 without offer type", u"<A HREF=x?Ipo_Symbol=ABCD&x=1>x</A>\n"_s.repeated(Count), plain, u"ABCD"_s);
         row("100000 without status image", offering, plain, u"ABCD"_s);
         row("100000, one image at the end, no dot", offering + u"IMG SRC=/images/go"_s, plain, u"ABCD"_s);
-        row("100000, one image at the end, far dot", offering + u"IMG SRC=/images/"_s + QString(1000000, u'x') + u".gif"_s,
+        row("100000, one image at the end, far dot",
+            offering + u"IMG SRC=/images/"_s + QString(1000000, u'x') + u".gif"_s,
             u" "_s + u"ABCD (closed)  "_s.repeated(Count), u"ABCD (closed)"_s);
         row("100000 dotless images, go. at the end",
             u"Ipo_Symbol=ABCD&Ipo_OfferType=1 IMG SRC=/images/x_"_s.repeated(Count) + u"go."_s,

@@ -54,7 +54,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("error"); // "WARNING: " for a warning
         const auto edgar = [](const char* name, const QString& page, const QString& list, const QStringList& keys,
-                              const QString& error = {}) { QTest::newRow(name) << QString() << page << list << keys << error; };
+                              const QString& error = {}) {
+            QTest::newRow(name) << QString() << page << list << keys << error;
+        };
         const auto pattern = [](const char* name, const QString& pattern, const QString& page, const QString& list,
                                 const QString& error = {}) {
             QTest::newRow(name) << pattern << page << list << QStringList() << error;
@@ -71,7 +73,8 @@ private Q_SLOTS:
         edgar("one accession number counts once whatever its form or filer",
               feed({Acme, filing(u"F-1 - ACME HOLDING (0001000009) (Subject)"_s, u"F-1"_s, u"A-1"_s)}),
               u" ACME WIDGETS INC (S-1)  "_s, {u"A-1"_s});
-        edgar("no accession numbers: company and form", feed({QString(Acme).replace(u"accession-number=A-1"_s, u"x"_s)}),
+        edgar("no accession numbers: company and form",
+              feed({QString(Acme).replace(u"accession-number=A-1"_s, u"x"_s)}),
               u" ACME WIDGETS INC (S-1)  "_s, {u"0001000001/S-1"_s}, u"WARNING: accession numbers"_s);
         edgar("no company anywhere: skipped, never ()", feed({filing(u"Odd title"_s, u"S-1"_s, u"D-1"_s), Bolt}),
               u" Bolt & Nut Corp. (S-1)  "_s, {u"B-1"_s}, u"WARNING: names no company"_s);
@@ -109,7 +112,8 @@ private Q_SLOTS:
         pattern("every character a match: 10000 entries", u"(?<symbol>a)(?<status>)"_s, u"a"_s.repeated(30000),
                 u" "_s + u"a (go-now)  "_s.repeated(Extraction::MaxEntries), u"WARNING: more than 10000 entries"_s);
         pattern("PCRE2's match limit is a failed poll", u"(?<symbol>(a|aa)+\\d|[A-Z]+\\d)"_s,
-                u"ABC1 "_s + u"a"_s.repeated(40) + u"x DEF2"_s, u" "_s, u"the pattern backtracks too much on this page"_s);
+                u"ABC1 "_s + u"a"_s.repeated(40) + u"x DEF2"_s, u" "_s,
+                u"the pattern backtracks too much on this page"_s);
         pattern("a pattern that takes too long is a failed poll", u"(?<symbol>(a+))\\1\\d"_s, u"a"_s.repeated(16384),
                 u" "_s, u"the pattern took too long"_s);
     }
@@ -118,11 +122,13 @@ private Q_SLOTS:
         QFETCH(QString, pattern);
         QFETCH(QString, page);
         QFETCH(QString, error);
-        const Extraction extraction = pattern.isEmpty() ? EdgarFeedSource().extract(page)
-                                                        : PatternSource(pattern, std::chrono::milliseconds(300)).extract(page);
+        const Extraction extraction = pattern.isEmpty()
+                                          ? EdgarFeedSource().extract(page)
+                                          : PatternSource(pattern, std::chrono::milliseconds(300)).extract(page);
         const bool warning = error.startsWith(u"WARNING: "_s);
         const QString said = warning ? extraction.warnings.join(u' ') : extraction.error;
-        QVERIFY2(error.isEmpty() ? said.isEmpty() && extraction.warnings.isEmpty() : said.contains(error.mid(warning ? 9 : 0)),
+        QVERIFY2(error.isEmpty() ? said.isEmpty() && extraction.warnings.isEmpty()
+                                 : said.contains(error.mid(warning ? 9 : 0)),
                  qPrintable(said));
         QTEST(extraction.tickerList, "list");
         if (pattern.isEmpty())
@@ -317,7 +323,8 @@ void WatchedSourcesTest::healthAlerts_oneEachWayNoneRepeated()
     QVERIFY(f.alerts.alerts[1].text.endsWith(u"Error # 404 Not Found"_s));
     QCOMPARE(f.alerts.alerts[3].newEntries, QStringList{u"CDE"_s});
     QCOMPARE(f.allMessages().filter(QRegularExpression(u"^poll: (3 failures|the watched page answers)"_s)),
-             (QStringList{u"poll: 3 failures in a row, alert sent"_s, u"poll: the watched page answers again, alert sent"_s,
+             (QStringList{u"poll: 3 failures in a row, alert sent"_s,
+                          u"poll: the watched page answers again, alert sent"_s,
                           u"poll: 3 failures in a row, no alert channel is on"_s}));
 }
 

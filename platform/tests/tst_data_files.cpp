@@ -30,7 +30,8 @@ private Q_SLOTS:
         QStringList searched;
         for (const QString& name : {u"current"_qs, u"installed"_qs, u"program"_qs}) {
             QVERIFY(QDir(root.path()).mkpath(name + (folders.contains(name) ? u"/Offerwatch.txt"_qs : QString())));
-            QVERIFY(!files.contains(name) || QFile(root.filePath(name + u"/Offerwatch.txt"_qs)).open(QIODevice::WriteOnly));
+            QFile file(root.filePath(name + u"/Offerwatch.txt"_qs));
+            QVERIFY(!files.contains(name) || file.open(QIODevice::WriteOnly));
             searched << root.filePath(name);
         }
         const QString found = DataFiles::locateIn(QStringLiteral("Offerwatch.txt"), searched);
