@@ -207,10 +207,11 @@ private Q_SLOTS:
         QCOMPARE(model.colour(), StatusColour::Orange);
         item(u"STOP"_s)->trigger();
         item(u"Exit"_s)->trigger();
-        // Each item logs as its button does, between the cycles it starts.
-        const QStringList logged = f.messagesSinceMark();
-        QCOMPARE(logged.filter(u"menu"_s), QStringList{u"menu: check now"_s});
-        QCOMPARE(logged.mid(logged.size() - 2), (QStringList{u"poll: stopped"_s, u"main: Exit Program."_s}));
+        QCOMPARE(f.messagesSinceMark(),
+                 (QStringList{u"poll: started"_s, u"poll: ticker(s) found-  ABCD (go-now)  "_s,
+                              u"poll: waiting for next cycle"_s, u"menu: check now"_s, u"poll: started"_s,
+                              u"web: timeout"_s, u"Error # 7 Host not found"_s, u"poll: waiting for next cycle"_s,
+                              u"poll: stopped"_s, u"main: Exit Program."_s}));
     }
 
     // Minimize to Tray hides the window only while a tray can bring it back.
