@@ -51,10 +51,10 @@ private Q_SLOTS:
     // its row ("-" for closed), and nothing else that looks like either.
     void pages_followTheDocumentedSequence()
     {
-        const QStringList expected{"AURX BLFN CDGE",       "AURX BLFN CDGE",      "AURX BLFN CDGE DRWD",
-                                   "AURX -BLFN CDGE DRWD", "AURX CDGE DRWD",      "ELMT FRXL GLNT",
-                                   "ELMT FRXL GLNT",       "ELMT FRXL GLNT HRBR", "ELMT -FRXL GLNT HRBR",
-                                   "ELMT GLNT HRBR",       "AURX BLFN CDGE",      "AURX BLFN CDGE"};
+        const QStringList expected{
+            "AURX BLFN CDGE", "AURX BLFN CDGE", "AURX BLFN CDGE DRWD", "AURX -BLFN CDGE DRWD", "AURX CDGE DRWD",
+            "ELMT FRXL GLNT", "ELMT FRXL GLNT", "ELMT FRXL GLNT HRBR", "ELMT -FRXL GLNT HRBR", "ELMT GLNT HRBR",
+            "AURX BLFN CDGE", "AURX BLFN CDGE"};
         static const QRegularExpression offering(
             QStringLiteral("Ipo_Symbol=(\\w{4})&Ipo_OfferType=[^>]*>.*?<IMG SRC=/images/(\\w+)\\.gif"),
             QRegularExpression::DotMatchesEverythingOption);
@@ -65,8 +65,7 @@ private Q_SLOTS:
             QStringList seen;
             for (auto it = offering.globalMatch(result.body); it.hasNext();) {
                 const auto match = it.next();
-                seen << (match.captured(2) == QLatin1String("go") ? QString() : QStringLiteral("-")) +
-                            match.captured(1);
+                seen << (match.captured(2) == QLatin1String("go") ? QString() : QStringLiteral("-")) + match.captured(1);
             }
             QCOMPARE(seen.join(QLatin1Char(' ')), expected.at(i));
             QCOMPARE(result.body.count(QStringLiteral("Ipo_Symbol="), Qt::CaseInsensitive), seen.size());
@@ -89,10 +88,8 @@ private Q_SLOTS:
                                         << QByteArray("HTTP/1.1 400 ");
         QTest::newRow("post") << QList<QByteArray>{"POST /cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings HTTP/1.1\r\n\r\n"}
                               << QByteArray("HTTP/1.1 405 ");
-        QTest::newRow("other path") << QList<QByteArray>{"GET /favicon.ico HTTP/1.1\r\n\r\n"}
-                                    << QByteArray("HTTP/1.1 404 ");
-        QTest::newRow("head without end")
-            << QList<QByteArray>{QByteArray(20 * 1024, 'A')} << QByteArray("HTTP/1.1 431 ");
+        QTest::newRow("other path") << QList<QByteArray>{"GET /favicon.ico HTTP/1.1\r\n\r\n"} << QByteArray("HTTP/1.1 404 ");
+        QTest::newRow("head without end") << QList<QByteArray>{QByteArray(20 * 1024, 'A')} << QByteArray("HTTP/1.1 431 ");
         QTest::newRow("request in pieces, bare line feeds")
             << QList<QByteArray>{"GE", "T /images/go.gif HT", "TP/1.0\n", "\n"} << QByteArray("HTTP/1.1 200 ");
     }
