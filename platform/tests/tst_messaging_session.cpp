@@ -75,17 +75,19 @@ QStringList decodedByPython(const QByteArray& raw)
     return decoded;
 }
 
-// A logged-on session and a new message to one named, not yet resolved, recipient.
+// Stand-ins for sendmail and xdg-email, a logged-on session and a new message to one named,
+// not yet resolved, recipient.
 struct Outgoing {
-    explicit Outgoing(const QString& address, const SendmailOptions& options = {})
-        : session(options)
+    explicit Outgoing(const QString& address, const QString& sendmail = Recorder)
     {
-        if (!session.Logon(false, false, nullptr) || !(message = session.addMessage(nullptr)))
+        if (!programs.write(u"sendmail"_s, sendmail) || !programs.write(u"xdg-email"_s, Recorder) ||
+            !session.Logon(false, false, nullptr) || !(message = session.addMessage(nullptr)))
             return;
         recipient = message->addRecipient(nullptr);
         recipient->setName(address);
     }
-    SendmailSession session;
+    FakePrograms programs;
+    SendmailSession session{{u"/nonexistent/sendmail"_s, 2000}};
     std::unique_ptr<MessagingMessage> message;
     MessagingRecipient* recipient = nullptr;
 };
@@ -161,8 +163,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, subject);
         QFETCH(QString, text);
-        FakePrograms programs;
-        QVERIFY(programs.write(u"sendmail"_s, Recorder));
         Outgoing out(u"investor3@example.com"_s);
         QVERIFY(out.recipient);
         out.message->setSubject(subject);
@@ -171,8 +171,8 @@ private Q_SLOTS:
         QVERIFY(out.recipient->Resolve(&error) && out.message->Update(&error));
         QVERIFY2(out.message->Send(false, &error), qPrintable(error.description));
 
-        QCOMPARE(programs.recorded(u"sendmail.args"_s), QByteArray("-t\n-oi\n"));
-        const QByteArray raw = programs.recorded(u"sendmail.stdin"_s);
+        QCOMPARE(out.programs.recorded(u"sendmail.args"_s), QByteArray("-t\n-oi\n"));
+        const QByteArray raw = out.programs.recorded(u"sendmail.stdin"_s);
         QVERIFY(!raw.contains('\r'));
         for (const QByteArray& line : raw.left(raw.indexOf("\n\n")).split('\n'))
             QVERIFY2(line.size() <= 998 && !line.startsWith("Bcc") && !line.startsWith("X-Evil"), line.constData());
@@ -212,8 +212,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(bool, accepted);
-        FakePrograms programs;
-        QVERIFY(programs.write(u"sendmail"_s, Recorder));
         const bool renamed = QTest::currentDataTag() == "renamed after the check"_L1;
         Outgoing out(renamed ? u"a@example.com"_s : name);
         QVERIFY(out.recipient);
@@ -223,14 +221,15 @@ private Q_SLOTS:
             out.recipient->setName(name);
         if (accepted) {
             QVERIFY(out.message->Send(false, &error));
-            QCOMPARE(header(programs.recorded(u"sendmail.stdin"_s), "To"), QList<QByteArray>{name.trimmed().toUtf8()});
+            QCOMPARE(header(out.programs.recorded(u"sendmail.stdin"_s), "To"),
+                     QList<QByteArray>{name.trimmed().toUtf8()});
             return;
         }
         QVERIFY(renamed || error.number == int(MessagingErrorNumber::InvalidAddress));
         QVERIFY(!out.message->Send(false, &error));
         QCOMPARE(error.number, int(MessagingErrorNumber::RecipientNotResolved));
         QVERIFY(!error.description.contains(u'\n') && !error.description.contains(u'\r'));
-        QVERIFY(!QFile::exists(programs.path(u"sendmail.stdin"_s)));
+        QVERIFY(!QFile::exists(out.programs.path(u"sendmail.stdin"_s)));
     }
 
     // A dialog send opens the desktop's composer when there is a display, else it pipes to
@@ -257,11 +256,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, display);
         QFETCH(bool, showDialog);
         QFETCH(QString, outcome);
-        FakePrograms programs;
-        QVERIFY(programs.write(u"sendmail"_s, sendmail) && programs.write(u"xdg-email"_s, Recorder));
         if (!display.isEmpty())
             qputenv(display.constData(), "test-display:0");
-        Outgoing out(u"a@example.com"_s, {u"/nonexistent/sendmail"_s, 2000});
+        Outgoing out(u"a@example.com"_s, sendmail);
         QVERIFY(out.recipient && out.recipient->Resolve(nullptr));
         out.message->setSubject(u"Offerwatch\nTest"_s);
         out.message->setText(u"line 1\nline 2"_s);
@@ -271,11 +268,11 @@ private Q_SLOTS:
         const bool sent = out.message->Send(showDialog, &error);
         QVERIFY(timer.elapsed() < 10'000);
         if (outcome == u"composer"_s)
-            QTRY_COMPARE_WITH_TIMEOUT(programs.recorded(u"xdg-email.args"_s),
+            QTRY_COMPARE_WITH_TIMEOUT(out.programs.recorded(u"xdg-email.args"_s),
                                       QByteArray("--subject\nOfferwatch Test\n--body\nline 1\nline 2\na@example.com\n"),
                                       10000);
-        const QString happened = QFile::exists(programs.path(u"xdg-email.args"_s)) ? u"composer"_s
-                                 : QFile::exists(programs.path(u"sendmail.stdin"_s)) ? u"sendmail"_s
+        const QString happened = QFile::exists(out.programs.path(u"xdg-email.args"_s)) ? u"composer"_s
+                                 : QFile::exists(out.programs.path(u"sendmail.stdin"_s)) ? u"sendmail"_s
                                                                                        : u"nothing"_s;
         QCOMPARE(sent ? happened : u"%1 %2"_s.arg(error.number).arg(error.description), outcome);
     }
