@@ -16,35 +16,21 @@
 class FrmAboutTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        // A viewer that writes down how it was called: argument count, then the arguments.
-        QVERIFY(m_bin.isValid());
-        QFile fake(m_bin.filePath(QStringLiteral("xdg-open")));
-        QVERIFY(fake.open(QIODevice::WriteOnly));
-        fake.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$*\" >> '%1'\n").arg(m_record).toUtf8());
-        QVERIFY(fake.setPermissions(fake.permissions() | QFileDevice::ExeOwner));
-        qputenv("PATH", m_bin.path().toUtf8() + ':' + m_oldPath);
-    }
-
-    void cleanupTestCase() { qputenv("PATH", m_oldPath); }
-    // The help test moves into a folder of its own; every test starts from where the run began.
-    void cleanup() { QVERIFY(QDir::setCurrent(m_oldCurrent)); }
-
-    void help_logsThenOpensHelpFileOfCurrentDirectory_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("blanks in the path") << QStringLiteral("my offer watch");
-    }
-
+    // The help file of the folder current at the moment of the click, not at load, goes to the
+    // viewer as one argument, blanks and all.
     void help_logsThenOpensHelpFileOfCurrentDirectory()
     {
-        QFETCH(QString, folder);
-        QFile::remove(m_record);
         QTemporaryDir work;
-        const QString current = work.filePath(folder);
+        const QString record = work.filePath(QStringLiteral("launches.txt"));
+        const QString current = work.filePath(QStringLiteral("my offer watch"));
+        QFile viewer(work.filePath(QStringLiteral("xdg-open")));
         QVERIFY(QDir().mkpath(current));
         QVERIFY(QFile(current + QStringLiteral("/Offerwatch.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(viewer.open(QIODevice::WriteOnly));
+        viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$*\" >> '%1'\n").arg(record).toUtf8());
+        QVERIFY(viewer.setPermissions(viewer.permissions() | QFileDevice::ExeOwner));
+        viewer.close();
+        qputenv("PATH", work.path().toUtf8() + ':' + qgetenv("PATH"));
 
         const QString buildInfo = QStringLiteral(" Build 180 – Ünïcode");
         QStringList logged;
@@ -52,12 +38,16 @@ private Q_SLOTS:
         about.show();
         QCOMPARE(about.findChild<QLabel*>(QStringLiteral("Label2"))->text(), buildInfo);
         QCOMPARE(about.pos(), QPoint(0, 0));
-        // The directory of the moment of the click counts, not the one at load.
+        const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(current));
         QTest::mouseClick(about.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+        QVERIFY(QDir::setCurrent(before));
         QCOMPARE(logged, QStringList{QStringLiteral("about: Offerwatch.txt")});
-        const QString launch = QStringLiteral("1|") + QDir::currentPath() + QStringLiteral("/Offerwatch.txt");
-        QTRY_COMPARE_WITH_TIMEOUT(recordedLaunches(), QStringList{launch}, 20000);
+        const auto launches = [&record] {
+            QFile file(record);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(launches(), QStringLiteral("1|%1/Offerwatch.txt\n").arg(current), 20000);
         QVERIFY(about.isVisible());
     }
 
@@ -96,20 +86,6 @@ private Q_SLOTS:
         std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
         QCOMPARE(sizes, expected);
     }
-
-private:
-    QStringList recordedLaunches() const
-    {
-        QFile file(m_record);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-    QTemporaryDir m_bin;
-    const QString m_record = m_bin.filePath(QStringLiteral("launches.txt"));
-    const QByteArray m_oldPath = qgetenv("PATH");
-    const QString m_oldCurrent = QDir::currentPath();
 };
 
 QTEST_MAIN(FrmAboutTest)

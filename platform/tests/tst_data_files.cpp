@@ -29,16 +29,11 @@ private Q_SLOTS:
         QTemporaryDir root;
         QStringList searched;
         for (const QString& name : {u"current"_qs, u"installed"_qs, u"program"_qs}) {
-            QVERIFY(QDir(root.path()).mkpath(name));
+            QVERIFY(QDir(root.path()).mkpath(name + (folders.contains(name) ? u"/Offerwatch.txt"_qs : QString())));
+            QFile file(root.filePath(name + u"/Offerwatch.txt"_qs));
+            QVERIFY(!files.contains(name) || file.open(QIODevice::WriteOnly));
             searched << root.filePath(name);
         }
-        for (const QString& folder : files) {
-            QFile file(root.filePath(folder + QStringLiteral("/Offerwatch.txt")));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        for (const QString& folder : folders)
-            QVERIFY(QDir(root.filePath(folder)).mkpath(QStringLiteral("Offerwatch.txt")));
-
         const QString found = DataFiles::locateIn(QStringLiteral("Offerwatch.txt"), searched);
         QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected + QStringLiteral("/Offerwatch.txt")));
     }

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -16,33 +15,19 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Delivery = PageResponse::Delivery;
 
 namespace {
-
-constexpr int WaitMs = 20'000;
-
-// Runs one fetch to its end and returns what it reported.
+// Runs one fetch to its end and returns what it reported; a report from inside fetch() is none.
 PageResult fetchOnce(NetworkPageClient& client, const QUrl& url)
 {
     QSignalSpy spy(&client, &PageClient::finished);
     client.fetch(url);
-    if (!spy.wait(WaitMs)) {
-        PageResult none;
-        none.errorDescription = QStringLiteral("no report within the test's wait");
-        return none;
-    }
-    return spy.takeFirst().at(0).value<PageResult>();
+    PageResult none;
+    none.errorDescription = u"no report, or one from inside fetch()"_s;
+    return spy.isEmpty() && spy.wait(20'000) ? spy.takeFirst().at(0).value<PageResult>() : none;
 }
-
-PageResponse response(Delivery delivery, const QByteArray& body, qint64 announcedLength = 0)
-{
-    PageResponse response = PageResponse::page(body, "text/html");
-    response.delivery = delivery;
-    response.announcedLength = announcedLength;
-    return response;
-}
-
 } // namespace
 
 class TestNetworkPageClient final : public QObject {
@@ -64,40 +49,28 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
-
-        const QString zurich = QStringLiteral("Z\u00fcrich \u20ac 5");
-        QByteArray garbage(64 * 1024, '\0');
-        QRandomGenerator random(20240611);
-        for (char& byte : garbage)
-            byte = static_cast<char>(random.bounded(256));
-        QTest::newRow("iso-8859-1") << 200 << QByteArray("text/html; charset=ISO-8859-1")
-                                    << QByteArray("Z\xfc"
-                                                  "rich \xa3")
-                                    << QStringLiteral("Z\u00fcrich \u00a3");
-        QTest::newRow("quoted, upper case")
-            << 200 << QByteArray("text/html;CHARSET=\"UTF-8\"") << zurich.toUtf8() << zurich;
-        QTest::newRow("unknown charset falls back to utf-8")
-            << 200 << QByteArray("text/html; charset=x-no-such-charset")
-            << QByteArray("Z\xc3\xbc"
-                          "rich \xff")
-            << QStringLiteral("Z\u00fcrich \ufffd");
-        QTest::newRow("binary, no charset")
-            << 200 << QByteArray("application/octet-stream") << garbage << QString::fromUtf8(garbage);
-        QTest::newRow("xml declares its encoding")
-            << 200 << QByteArray("application/atom+xml")
-            << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\xfc</a>")
-            << QStringLiteral("<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\u00fc</a>");
-        QTest::newRow("500 with a body") << 500 << QByteArray("text/html") << QByteArray("<html>down</html>")
-                                         << QString();
-        QTest::newRow("404 empty") << 404 << QByteArray("text/html") << QByteArray() << QString();
+        const QString zurich = u"Z\u00fcrich \u20ac 5"_s;
+        const QByteArray garbage("\x80\xff\0\x13\xe2\x82\xc3(", 8);
+        const qint64 limit = NetworkPageClient::DefaultBodyLimit;
+        const auto row = [](const char* name, int status, const QByteArray& type, const QByteArray& bytes,
+                            const QString& expected) { QTest::newRow(name) << status << type << bytes << expected; };
+        row("iso-8859-1", 200, "text/html; charset=ISO-8859-1", "Z\xfc" "rich \xa3", u"Z\u00fcrich \u00a3"_s);
+        row("quoted, upper case", 200, "text/html;CHARSET=\"UTF-8\"", zurich.toUtf8(), zurich);
+        row("unknown charset falls back to utf-8", 200, "text/html; charset=x-no-such-charset",
+            "Z\xc3\xbc" "rich \xff", u"Z\u00fcrich \ufffd"_s);
+        row("binary, no charset", 200, "application/octet-stream", garbage, QString::fromUtf8(garbage));
+        row("xml declares its encoding", 200, "application/atom+xml",
+            "<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\xfc</a>",
+            u"<?xml version='1.0' encoding='ISO-8859-1'?><a>Z\u00fc</a>"_s);
+        row("exactly the size limit arrives whole", 200, "text/html", QByteArray(limit, 'x'), QString(limit, u'x'));
+        row("500 with a body", 500, "text/html", "<html>down</html>", {});
+        row("404 empty", 404, "text/html", {}, {});
     }
     void page_isReportedWithStatusAndDecodedBody()
     {
         QFETCH(int, status);
         QFETCH(QByteArray, contentType);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
-
         PageServer server;
         QVERIFY(server.listen());
         PageResponse page = PageResponse::page(bytes, contentType);
@@ -105,193 +78,114 @@ private Q_SLOTS:
         page.reason = "Reason " + QByteArray::number(status);
         server.enqueue(page);
         NetworkPageClient client;
-        client.setContact(QStringLiteral("me@example.com"));
+        client.setContact(u"me@example.com"_s);
         const PageResult result = fetchOnce(client, server.url());
 
         QCOMPARE(result.ok, status < 400);
-        QCOMPARE(result.body, expected);
+        QTEST(result.body, "expected");
         QCOMPARE(result.responseCode, status);
-        QCOMPARE(result.responseInfo, QStringLiteral("Reason %1").arg(status));
+        QCOMPARE(result.responseInfo, u"Reason %1"_s.arg(status));
         QCOMPARE(result.errorNumber, status < 400 ? 0 : status);
-        QCOMPARE(result.errorDescription, status < 400 ? QString() : QStringLiteral("Reason %1").arg(status));
+        QCOMPARE(result.errorDescription, status < 400 ? QString() : u"Reason %1"_s.arg(status));
         QVERIFY(!client.isBusy());
         QCOMPARE(server.requestCount(), 1);
         QVERIFY(server.requests().first().contains("\r\nUser-Agent: " + NetworkPageClient::userAgent().toUtf8() +
                                                    " me@example.com\r\n"));
     }
 
-    void transportFailure_isReportedWithQtNumber_data()
+    // Whatever goes wrong is a failed fetch with its number and reason, reported from the event
+    // loop, soon, with the memory of the process within the body limit and a margin.
+    void failure_isReportedWithItsReasonWithinBoundedMemory_data()
     {
-        QTest::addColumn<QUrl>("url");
-        QTest::addColumn<int>("errorNumber");
+        // Empty for the server's address; "untrusted" for it over TLS with a certificate of an
+        // unknown CA; "redirect" for it after a redirect.
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("delivery");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<int>("errorNumber"); // -1: any
+        QTest::addColumn<QString>("reason");
+        const qint64 limit = NetworkPageClient::DefaultBodyLimit;
+        const int tooLarge = int(QNetworkReply::UnknownContentError);
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
+        const QString refused = u"http://127.0.0.1:%1/page"_s.arg(closed.serverPort());
         closed.close();
-        QTest::newRow("connection refused")
-            << QUrl(QStringLiteral("http://127.0.0.1:%1/page").arg(port)) << int(QNetworkReply::ConnectionRefusedError);
-        QTest::newRow("not a web address")
-            << QUrl(QStringLiteral("ftp://127.0.0.1/page")) << int(QNetworkReply::ProtocolUnknownError);
-    }
-    void transportFailure_isReportedWithQtNumber()
-    {
-        QFETCH(QUrl, url);
-        QFETCH(int, errorNumber);
-        NetworkPageClient client;
-        QSignalSpy spy(&client, &PageClient::finished);
-        client.fetch(url);
-        QCOMPARE(spy.count(), 0); // never from inside fetch()
-        QVERIFY(spy.wait(WaitMs));
-        const auto result = spy.takeFirst().at(0).value<PageResult>();
-        QVERIFY(!result.ok);
-        QCOMPARE(result.errorNumber, errorNumber);
-        QVERIFY(!result.errorDescription.isEmpty());
-        QCOMPARE(result.responseCode, 0);
-    }
-
-    // The private CA adds to the system's trust; without it the handshake fails before any request.
-    void certificate_trustedOnlyWithItsCa_data()
-    {
-        QTest::addColumn<bool>("addCa");
-        QTest::newRow("untrusted") << false;
-        QTest::newRow("private CA added") << true;
-    }
-    void certificate_trustedOnlyWithItsCa()
-    {
-        QFETCH(bool, addCa);
-        PageServer server;
-        server.setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
-        QVERIFY(server.listen());
-        server.setDefaultResponse(PageResponse::page("secure page"));
-        NetworkPageClient client;
-        if (addCa)
-            client.setExtraCaCertificates({m_certificates.caCertificate()});
-        const PageResult result = fetchOnce(client, server.url());
-
-        QCOMPARE(result.ok, addCa);
-        QCOMPARE(result.errorNumber, addCa ? 0 : int(QNetworkReply::SslHandshakeFailedError));
-        QCOMPARE(result.body, addCa ? QStringLiteral("secure page") : QString());
-        QCOMPARE(server.requestCount(), addCa ? 1 : 0);
-    }
-
-    void body_isCappedAtTheLimit_data()
-    {
-        QTest::addColumn<int>("delivery");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("redirected");
-        QTest::addColumn<bool>("ok");
-        const qint64 limit = NetworkPageClient::DefaultBodyLimit;
-        QTest::newRow("announced over the limit") << int(Delivery::AnnounceLength) << limit + 1 << false << false;
-        QTest::newRow("announced over, after a redirect")
-            << int(Delivery::AnnounceLength) << limit + 1 << true << false;
-        QTest::newRow("chunked over the limit") << int(Delivery::Chunked) << limit + 1 << false << false;
-        QTest::newRow("exactly the limit arrives whole") << int(Delivery::Complete) << limit << false << true;
-    }
-    void body_isCappedAtTheLimit()
-    {
-        QFETCH(int, delivery);
-        QFETCH(qint64, size);
-        QFETCH(bool, redirected);
-        QFETCH(bool, ok);
-        PageServer server;
-        QVERIFY(server.listen());
-        if (redirected)
-            server.enqueue(PageResponse::redirect(server.url(QStringLiteral("/elsewhere"))));
-        // An announced length is followed by silence: only the header can end this quickly.
-        const QByteArray body = delivery == int(Delivery::AnnounceLength) ? QByteArray() : QByteArray(size, 'x');
-        server.enqueue(response(static_cast<Delivery>(delivery), body, size));
-
-        NetworkPageClient client;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        const PageResult result = fetchOnce(client, server.url());
-
-        QCOMPARE(result.ok, ok);
-        QVERIFY(elapsed.elapsed() < 15'000);
-        if (ok) {
-            QVERIFY(result.body == QLatin1String(body));
-        } else {
-            QCOMPARE(result.errorNumber, int(QNetworkReply::UnknownContentError));
-            QVERIFY2(result.errorDescription.startsWith(QStringLiteral("Page too large")) &&
-                         result.errorDescription.contains(QStringLiteral("16 MiB")),
-                     qPrintable(result.errorDescription));
-            QVERIFY(result.body.isEmpty());
-        }
-    }
-
-    // A body that will not decompress or never ends is a failed fetch with its reason, and
-    // the memory of the fetching process stays within the body limit and a margin.
-    void hostileBody_failsWithinBoundedMemory_data()
-    {
-        QTest::addColumn<QByteArray>("encoding");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("delivery");
         QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("import gzip,sys; sys.stdout.buffer.write(gzip.compress(bytes(256 << 20), 6))")});
+        python.start(u"/usr/bin/python3"_s,
+                     {u"-c"_s, u"import gzip,sys; sys.stdout.buffer.write(gzip.compress(bytes(256 << 20), 6))"_s});
         QVERIFY(python.waitForFinished(60'000));
         const QByteArray bomb = python.readAllStandardOutput();
         QVERIFY(bomb.size() > 1000 && bomb.size() < 4 * 1024 * 1024);
-        QTest::newRow("gzip bomb") << QByteArray("gzip") << bomb << int(Delivery::Complete);
-        QTest::newRow("corrupt gzip") << QByteArray("gzip") << QByteArray(5000, 'z') << int(Delivery::Complete);
-        QTest::newRow("endless chunks") << QByteArray() << QByteArray(64 * 1024, 'x') << int(Delivery::EndlessChunks);
+        const auto row = [](const char* name, const QString& url, Delivery delivery, const QByteArray& body,
+                            const QByteArray& encoding, int error, const QString& reason) {
+            QTest::newRow(name) << url << int(delivery) << body << encoding << error << reason;
+        };
+        row("connection refused", refused, {}, {}, {}, int(QNetworkReply::ConnectionRefusedError), {});
+        row("not a web address", u"ftp://127.0.0.1/page"_s, {}, {}, {}, int(QNetworkReply::ProtocolUnknownError), {});
+        row("untrusted certificate", u"untrusted"_s, {}, "page", {}, int(QNetworkReply::SslHandshakeFailedError), {});
+        // An announced length is followed by silence: only the header can end these quickly.
+        row("announced over the limit", {}, Delivery::AnnounceLength, {}, {}, tooLarge, u"Page too large"_s);
+        row("announced over, after a redirect", u"redirect"_s, Delivery::AnnounceLength, {}, {}, tooLarge,
+            u"Page too large"_s);
+        row("chunked over the limit", {}, Delivery::Chunked, QByteArray(limit + 1, 'x'), {}, tooLarge,
+            u"Page too large"_s);
+        row("gzip bomb", {}, {}, bomb, "gzip", -1, {});
+        row("corrupt gzip", {}, {}, QByteArray(5000, 'z'), "gzip", -1, {});
+        row("endless chunks", {}, Delivery::EndlessChunks, QByteArray(64 * 1024, 'x'), {}, -1, {});
+        row("stalled mid-body", {}, Delivery::StallMidBody, QByteArray(4096, 'x'), {}, int(QNetworkReply::TimeoutError),
+            u"Operation timed out after 300 ms"_s);
+        row("cut off mid-body", {}, Delivery::CloseMidBody, QByteArray(4096, 'x'), {}, -1, {});
     }
-    void hostileBody_failsWithinBoundedMemory()
+    void failure_isReportedWithItsReasonWithinBoundedMemory()
     {
-        QFETCH(QByteArray, encoding);
-        QFETCH(QByteArray, body);
+        QFETCH(QString, url);
         QFETCH(int, delivery);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, encoding);
+        QFETCH(int, errorNumber);
+        QFETCH(QString, reason);
         PageServer server;
+        if (url == u"untrusted"_s)
+            server.setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
         QVERIFY(server.listen());
-        PageResponse page = response(static_cast<Delivery>(delivery), body);
+        if (url == u"redirect"_s)
+            server.enqueue(PageResponse::redirect(server.url(u"/elsewhere"_s)));
+        PageResponse page = PageResponse::page(body, "text/html");
+        page.delivery = Delivery(delivery);
+        page.announcedLength = NetworkPageClient::DefaultBodyLimit + 1;
         if (!encoding.isEmpty())
             page.headers.append({"Content-Encoding", encoding});
         server.enqueue(page);
         // Forget the peak of earlier tests, so this one is measured alone.
-        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+        QFile clearRefs(u"/proc/self/clear_refs"_s);
         const bool measured = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
         clearRefs.close();
 
         NetworkPageClient client;
-        const PageResult result = fetchOnce(client, server.url());
+        if (Delivery(delivery) == Delivery::StallMidBody)
+            client.setTransferTimeout(300ms);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const PageResult result = fetchOnce(client, url.contains(u':') ? QUrl(url) : server.url());
+        QVERIFY(elapsed.elapsed() < 15'000);
         QVERIFY(!result.ok);
-        QVERIFY2(result.errorNumber > 0 && !result.errorDescription.isEmpty(), qPrintable(result.errorDescription));
+        QVERIFY(result.body.isEmpty());
+        QVERIFY2(errorNumber < 0 ? result.errorNumber > 0 : result.errorNumber == errorNumber,
+                 qPrintable(u"%1 %2"_s.arg(result.errorNumber).arg(result.errorDescription)));
+        QVERIFY2(!result.errorDescription.isEmpty() && result.errorDescription.startsWith(reason),
+                 qPrintable(result.errorDescription));
+        if (url == u"untrusted"_s)
+            QCOMPARE(server.requestCount(), 0); // the handshake fails before any request
         if (!measured)
             QSKIP("the peak memory of this process cannot be reset here");
-        QFile status(QStringLiteral("/proc/self/status"));
+        QFile status(u"/proc/self/status"_s);
         QVERIFY(status.open(QIODevice::ReadOnly));
         const QByteArray text = status.readAll();
         const qsizetype at = text.indexOf("VmHWM:");
         const qint64 peakKiB =
             text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
-        QVERIFY2(peakKiB < 150 * 1024, qPrintable(QStringLiteral("peak %1 MiB").arg(peakKiB / 1024)));
-    }
-
-    // A stalled transfer ends at the time-out; a cut-off one is no page either.
-    void brokenTransfer_isAFailure()
-    {
-        PageServer server;
-        QVERIFY(server.listen());
-        server.enqueue(response(Delivery::StallMidBody, QByteArray(4096, 'x')));
-        server.enqueue(response(Delivery::CloseMidBody, QByteArray(4096, 'x')));
-        NetworkPageClient client;
-        client.setTransferTimeout(300ms);
-        QElapsedTimer elapsed;
-        elapsed.start();
-        PageResult result = fetchOnce(client, server.url());
-        QVERIFY(!result.ok);
-        QCOMPARE(result.errorNumber, int(QNetworkReply::TimeoutError));
-        QCOMPARE(result.errorDescription, QStringLiteral("Operation timed out after 300 ms"));
-        QVERIFY(elapsed.elapsed() >= 250);
-        QCOMPARE(result.responseCode, 200);
-        QVERIFY(result.body.isEmpty());
-
-        client.setTransferTimeout(20s);
-        result = fetchOnce(client, server.url());
-        QVERIFY2(!result.ok, "half a page must not pass for the whole page");
-        QVERIFY(result.errorNumber != 0 && result.errorNumber != int(QNetworkReply::TimeoutError));
-        QVERIFY(!result.errorDescription.isEmpty());
+        QVERIFY2(peakKiB < 150 * 1024, qPrintable(u"peak %1 MiB"_s.arg(peakKiB / 1024)));
     }
 
     void redirect_followedOnlyWhenNotLessSafe_data()
@@ -302,7 +196,7 @@ private Q_SLOTS:
         QTest::newRow("https to http refused") << QList<bool>{true, false} << int(QNetworkReply::InsecureRedirectError);
         QTest::newRow("http to https to http refused")
             << QList<bool>{false, true, false} << int(QNetworkReply::InsecureRedirectError);
-        QTest::newRow("http to https followed") << QList<bool>{false, true} << 0;
+        QTest::newRow("http to https, its CA added, followed") << QList<bool>{false, true} << 0;
     }
     void redirect_followedOnlyWhenNotLessSafe()
     {
@@ -316,7 +210,7 @@ private Q_SLOTS:
             QVERIFY(server->listen());
             servers.push_back(std::move(server));
         }
-        const auto hop = [&](std::size_t i) { return servers.at(i)->url(QStringLiteral("/hop%1").arg(i)); };
+        const auto hop = [&](std::size_t i) { return servers.at(i)->url(u"/hop%1"_s.arg(i)); };
         for (std::size_t i = 0; i + 1 < servers.size(); ++i)
             servers.at(i)->enqueue(PageResponse::redirect(hop(i + 1), 301));
         servers.back()->enqueue(PageResponse::page("moved page"));
@@ -324,22 +218,22 @@ private Q_SLOTS:
         NetworkPageClient client;
         client.setExtraCaCertificates({m_certificates.caCertificate()});
         const PageResult result = fetchOnce(client, hop(0));
-
         QCOMPARE(result.errorNumber, errorNumber);
         QCOMPARE(result.ok, errorNumber == 0);
         const std::size_t last = servers.size() - 1;
         if (result.ok) {
-            QCOMPARE(result.body, QStringLiteral("moved page"));
+            QCOMPARE(result.body, u"moved page"_s);
             QVERIFY(servers.back()->requests().value(0).startsWith("GET /hop" + QByteArray::number(qulonglong(last))));
         } else {
             // The description names the hop that was refused, from where to where.
-            QCOMPARE(result.errorDescription, QStringLiteral("Redirect refused: %1 points to the less safe address %2")
-                                                  .arg(hop(last - 1).toString(), hop(last).toString()));
+            QCOMPARE(result.errorDescription, u"Redirect refused: %1 points to the less safe address %2"_s.arg(
+                                                  hop(last - 1).toString(), hop(last).toString()));
             QCOMPARE(servers.back()->requestCount(), 0);
         }
     }
 
-    // A second fetch abandons the first, and abort() abandons the running one: neither reports.
+    // A second fetch abandons the first, and abort() abandons the running one: neither reports,
+    // and the client is as good as new afterwards.
     void abandonedFetch_neverReports()
     {
         PageServer server;
@@ -354,14 +248,14 @@ private Q_SLOTS:
         NetworkPageClient client;
         client.setTransferTimeout(1000ms);
         QSignalSpy spy(&client, &PageClient::finished);
-        client.fetch(server.url(QStringLiteral("/first")));
+        client.fetch(server.url(u"/first"_s));
         QTRY_COMPARE(server.requestCount(), 1);
-        client.fetch(server.url(QStringLiteral("/second")));
+        client.fetch(server.url(u"/second"_s));
         QVERIFY(client.isBusy());
-        QVERIFY(spy.wait(WaitMs));
+        QVERIFY(spy.wait(20'000));
         QTest::qWait(700); // past the first answer's delay: nothing more may arrive
         QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.takeFirst().at(0).value<PageResult>().body, QStringLiteral("second page"));
+        QCOMPARE(spy.takeFirst().at(0).value<PageResult>().body, u"second page"_s);
 
         client.fetch(server.url());
         QTRY_COMPARE(server.requestCount(), 3);
@@ -369,10 +263,9 @@ private Q_SLOTS:
         QVERIFY(!client.isBusy());
         QTest::qWait(1200); // past both the answer and the time-out
         QCOMPARE(spy.count(), 0);
-        // The client is as good as new afterwards.
         const PageResult result = fetchOnce(client, server.url());
         QVERIFY2(result.ok, qPrintable(result.errorDescription));
-        QCOMPARE(result.body, QStringLiteral("late page"));
+        QCOMPARE(result.body, u"late page"_s);
     }
 };
 

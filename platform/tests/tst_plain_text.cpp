@@ -14,6 +14,7 @@ private Q_SLOTS:
         QTest::newRow("plain text and accents stay") << u"Société Générale Minière SA (F-1)"_qs
                                                      << u"Société Générale Minière SA (F-1)"_qs;
         QTest::newRow("line breaks") << u"ACME\r\nstatus: forged"_qs << u"ACME  status: forged"_qs;
+        QTest::newRow("NUL and tab") << QString::fromUtf8("A\0B\tC", 5) << u"A B C"_qs;
         QTest::newRow("terminal escape") << u"\x1b]0;title\x07x"_qs << u" ]0;title x"_qs;
         QTest::newRow("C1 CSI and DEL") << u"a\u009b2Jb\u007f"_qs << u"a 2Jb "_qs;
         QTest::newRow("bidi override and isolate") << u"exe.\u202Etxt\u2066"_qs << u"exe. txt "_qs;
