@@ -324,26 +324,6 @@ private Q_SLOTS:
         QCOMPARE(f.take(), QStringList{u"Logoff"_s});
         QVERIFY(!f.channel.hasSession());
     }
-
-    void recipient_readWithDefaultWrittenOnlyAtUnload()
-    {
-        Fixture f;
-        QSignalSpy unloaded(&f.channel, &MapiChannel::unloaded);
-        f.channel.load();
-        QCOMPARE(f.channel.recipient(), Setting::MapiTo.defaultValue.toString());
-        f.channel.setRecipient(u" edited@example.com "_s);
-        QVERIFY(!f.settings->contains(Setting::MapiTo));
-        QVERIFY(f.channel.press(Button::Finish));
-        QCOMPARE(unloaded.count(), 1);
-        QVERIFY(!f.channel.isLoaded());
-        QCOMPARE(f.settings->text(Setting::MapiTo), u" edited@example.com "_s);
-        // An emptied box is saved empty and read back empty, not as the default.
-        f.channel.setRecipient(QString());
-        f.channel.unload();
-        QCOMPARE(f.settings->text(Setting::MapiTo), QString());
-        f.channel.load();
-        QCOMPARE(f.channel.recipient(), QString());
-    }
 };
 
 QTEST_GUILESS_MAIN(MapiChannelTest)
