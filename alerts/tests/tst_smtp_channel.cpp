@@ -50,7 +50,6 @@ private Q_SLOTS:
     void dispatch_reachesTheOneMailChannelThatIsOn_data();
     void dispatch_reachesTheOneMailChannelThatIsOn();
     void test_refusedWithoutRecipientDisablesOnOffUntilReload();
-    void missingComponent_isAClearErrorAndNothingIsSent();
     void alarm_failureTurnsOrangeAndLogsErrorZero();
     void alertMail_quotedListFallbackSenderAndNamedNewOfferings();
     void alertsInARow_eachGoOut();
@@ -234,21 +233,6 @@ void SmtpChannelTest::test_refusedWithoutRecipientDisablesOnOffUntilReload()
     // A blank recipient is the control's to refuse, as an SMTP error.
     m_channel->setRecipient(u"   "_s);
     QCOMPARE(messages(), QStringList{u"email: smtp error, Please fill MailTo property"_s});
-}
-
-void SmtpChannelTest::missingComponent_isAClearErrorAndNothingIsSent()
-{
-    m_channel->setControlFactory([](SmtpControl&, QString* error) {
-        *error = u"libsmtp.so.1: cannot open shared object file"_s;
-        return false;
-    });
-    m_mailSwitch.switchOn(u"SMTP"_s);
-    m_alerts->dispatchAlert(tickersAlert(u" ABCD (go-now)  "_s));
-    const QStringList logged = messages();
-    QCOMPARE(logged.size(), 2);
-    QVERIFY(logged[0].startsWith(u"email: smtp error, The mail-sending component cannot be loaded: "_s));
-    QVERIFY(logged[0].contains(u"libsmtp.so.1"_s));
-    QCOMPARE(logged[1], u"email: smtp error, The mail-sending component is not loaded; nothing was sent."_s);
 }
 
 void SmtpChannelTest::alarm_failureTurnsOrangeAndLogsErrorZero()
