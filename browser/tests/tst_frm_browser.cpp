@@ -8,7 +8,6 @@
 #include "testsupport/FakePageClient.h"
 #include "testsupport/PageServer.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,12 +18,6 @@
 
 namespace {
 constexpr int LoadTimeoutMs = 60000;
-
-int webViewCount()
-{
-    const QWidgetList all = QApplication::allWidgets();
-    return int(std::count_if(all.cbegin(), all.cend(), [](QWidget* w) { return qobject_cast<QWebEngineView*>(w); }));
-}
 } // namespace
 
 // The main window's logic, the window manager and the browser host, as the program wires them.
@@ -68,73 +61,46 @@ private Q_SLOTS:
         QVERIFY(m_second.listen());
     }
 
-    // The view exists only after a fetch; each poll, and each restore, puts a fresh one on the
-    // polled address, unless the user switched it off; the close box unloads it.
+    // Each poll, and each restore, puts a fresh view on the polled address, unless the user
+    // switched it off; the close box unloads it. When to show or hide is the monitor's test.
     void view_followsSwitchPollMinimizeAndCloseBox()
     {
         BrowserRig rig(true);
-        rig.monitor.Command4_Click();
-        rig.monitor.Command4_Click();
-        QCOMPARE(webViewCount(), 0);
+        const auto shows = [&rig](const QUrl& url) {
+            const FrmBrowser* view = rig.host.view();
+            return view && view->isVisible() && view->StartingAddress() == url.toString();
+        };
         rig.pollOnce(m_first.url());
         QPointer<FrmBrowser> view = rig.host.view();
-        QVERIFY(view && view->isVisible());
-        rig.monitor.Command4_Click();
-        QVERIFY(view && !view->isVisible());
-        rig.monitor.Command4_Click();
-        QVERIFY(view && view->isVisible());
-
+        QVERIFY(shows(m_first.url()));
         rig.pollOnce(m_second.url());
-        QVERIFY(!view);
+        QVERIFY(!view && shows(m_second.url()));
         view = rig.host.view();
-        QCOMPARE(view->StartingAddress(), m_second.url().toString());
         rig.monitor.Form_Resize(Monitor::WindowState::Minimized);
         QVERIFY(view && !view->isVisible());
         rig.monitor.Form_Resize(Monitor::WindowState::Normal);
-        QVERIFY(!view);
-        view = rig.host.view();
-        QVERIFY(view && view->isVisible());
-        QCOMPARE(view->StartingAddress(), m_second.url().toString());
+        QVERIFY(!view && shows(m_second.url()));
 
+        view = rig.host.view();
+        rig.monitor.Command4_Click();
+        rig.pollOnce(m_first.url());
+        QVERIFY(rig.host.view() == view.data() && !view->isVisible());
+        rig.monitor.Command4_Click();
+        QVERIFY(shows(m_second.url()));
         view->close();
         QTRY_VERIFY(!view);
-        rig.monitor.Command4_Click();
-        rig.monitor.Command4_Click();
-        view = rig.host.view();
-        QVERIFY(view && view->isVisible());
-        QCOMPARE(view->StartingAddress(), m_second.url().toString());
-
-        rig.monitor.Command4_Click();
-        rig.monitor.Form_Resize(Monitor::WindowState::Minimized);
-        rig.monitor.Form_Resize(Monitor::WindowState::Normal);
-        rig.pollOnce(m_first.url());
-        QCOMPARE(rig.host.view(), view.data());
-        QVERIFY(!view->isVisible());
-        QCOMPARE(rig.host.StartingAddress(), m_second.url().toString());
-        rig.windows.unloadAllWindows();
-        QCOMPARE(webViewCount(), 0);
 
         // Without windows the same steps never create a view.
         BrowserRig console(false);
         console.pollOnce(m_first.url());
-        console.monitor.Form_Resize(Monitor::WindowState::Minimized);
         console.monitor.Form_Resize(Monitor::WindowState::Normal);
-        QCOMPARE(webViewCount(), 0);
+        QVERIFY(!console.host.view());
     }
 
     // Right of the main window over the rest of the screen, the page 100 twips short of its edges;
-    // busy until the page has loaded; Enter visits what is typed (not a blank), the list its entry.
+    // busy until the page has loaded; Enter visits what is typed (not a blank).
     void view_loadsShowsWorkingThenTitleAndNavigates()
     {
-        FrmBrowser idle(QString(), QRect(0, 0, 250, 540), QRect(0, 0, 1024, 768));
-        idle.show();
-        auto* idleBox = idle.findChild<QComboBox*>(QStringLiteral("cboAddress"));
-        QCOMPARE(idleBox->currentText(), QStringLiteral("waiting for you to click START"));
-        idleBox->setEditText(QStringLiteral("   "));
-        QTest::keyClick(idleBox->lineEdit(), Qt::Key_Return);
-        QVERIFY(!idle.Busy());
-        QCOMPARE(idle.windowTitle(), QStringLiteral("Offerwatch Browser View"));
-
         FrmBrowser view(m_first.url().toString(), QRect(0, 0, 250, 540), QRect(0, 0, 1024, 768));
         view.show();
         auto* box = view.findChild<QComboBox*>(QStringLiteral("cboAddress"));
@@ -149,19 +115,15 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(view.windowTitle(), QStringLiteral("Working..."), LoadTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(view.windowTitle(), QStringLiteral("First Offerings"), LoadTimeoutMs);
         QTRY_VERIFY(!timer->isActive()); // the next tick finds the browser idle
+        box->setEditText(QStringLiteral("   "));
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        QVERIFY(!timer->isActive());
 
         box->setEditText(m_second.url().toString());
         QTest::keyClick(box->lineEdit(), Qt::Key_Return);
         QVERIFY(timer->isActive() && view.Busy());
         QTRY_COMPARE_WITH_TIMEOUT(view.windowTitle(), QStringLiteral("Second Offerings"), LoadTimeoutMs);
         QCOMPARE(box->count(), 1);
-
-        box->showPopup();
-        QTRY_VERIFY(box->view()->isVisible());
-        box->view()->setCurrentIndex(box->model()->index(0, 0));
-        QTest::keyClick(box->view(), Qt::Key_Return);
-        QCOMPARE(box->currentText(), m_first.url().toString());
-        QTRY_COMPARE_WITH_TIMEOUT(view.windowTitle(), QStringLiteral("First Offerings"), LoadTimeoutMs);
     }
 
 private:

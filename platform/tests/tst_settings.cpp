@@ -48,7 +48,6 @@ private Q_SLOTS:
             settings.setText(Setting::WatchUrl, u"https://example.com/a b?c=1;d"_s);
             settings.setText(Setting::SmtpTo, u"pager@example.com"_s); // unchanged: no signal
             QCOMPARE(changed.count(), 3);
-            QCOMPARE(changed.first().first().toString(), u"SMTP.to"_s);
         }
         const QByteArray file = readAll(m_path);
         QVERIFY(file.startsWith("[General]\n") && file.contains("SMTP.to=pager@example.com\n"));
@@ -57,7 +56,6 @@ private Q_SLOTS:
         QCOMPARE(again.text(Setting::SmtpTo), u"pager@example.com"_s);
         QCOMPARE(again.text(Setting::SmtpFrom), QString());
         QCOMPARE(again.text(Setting::WatchUrl), u"https://example.com/a b?c=1;d"_s);
-        QCOMPARE(again.text(Setting::MapiTo), Setting::MapiTo.defaultValue.toString());
         QVERIFY(!again.contains(Setting::MapiTo));
         // Typed reads: what is no "on", "off" or count reads as the key's default.
         again.setText(Setting::WatchFailAlert, u"-4"_s);
@@ -90,13 +88,12 @@ private Q_SLOTS:
         timer.start();
         Settings settings(m_path);
         QVERIFY(timer.elapsed() < 2000);
-        QVERIFY2(settings.loadProblem().contains(reason), qPrintable(settings.loadProblem()));
-        QVERIFY(settings.loadProblem().contains(m_path));
-        const QString placeholder = settings.text(Setting::SmtpTo);
-        QCOMPARE(placeholder, Setting::SmtpTo.defaultValue.toString());
+        QVERIFY2(settings.loadProblem().contains(reason) && settings.loadProblem().contains(m_path),
+                 qPrintable(settings.loadProblem()));
+        QCOMPARE(settings.text(Setting::SmtpTo), Setting::SmtpTo.defaultValue.toString());
         if (fifo)
             return;
-        settings.setText(Setting::SmtpTo, placeholder);
+        settings.setText(Setting::SmtpTo, Setting::SmtpTo.defaultValue.toString());
         QCOMPARE(readAll(m_path), content);
         settings.setText(Setting::SmtpTo, u"me@example.com"_s);
         QCOMPARE(readAll(m_path + u".damaged"_s), content);
