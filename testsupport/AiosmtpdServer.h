@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,9 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// A real SMTP server for tests: aiosmtpd under /usr/bin/python3 (smtp_sink.py) on
-// 127.0.0.1 at a free port. It saves every accepted message and stops with this
-// object, or by itself when the test process dies.
+// A real SMTP server for tests: aiosmtpd under /usr/bin/python3 (smtp_sink.py) on 127.0.0.1 at a
+// free port. It saves every accepted message and stops with this object, or when the test dies.
 class AiosmtpdServer final {
 public:
     struct Message {
@@ -24,7 +23,6 @@ public:
         bool tls = false;   // the message came over an encrypted connection
         QString auth;       // the login method used, empty without a login
     };
-
     // A plain server by default.
     struct Options {
         QString tls; // "starttls" (offered and required) or "implicit"
@@ -44,14 +42,15 @@ public:
 
     // Starts the server and waits until it accepts connections.
     bool start() { return start(Options()); }
-    bool start(const Options& options, int timeoutMs = 15000)
+    bool start(const Options& options)
     {
         QTcpServer probe;
         if (!m_dir.isValid() || !probe.listen(QHostAddress::LocalHost, 0))
             return fail(QStringLiteral("no scratch directory or no free loopback port"));
         m_port = probe.serverPort();
         probe.close();
-        QStringList arguments{QStringLiteral(TESTSUPPORT_DIR "/smtp_sink.py"), "--port", QString::number(m_port), "--dir", m_dir.path()};
+        QStringList arguments{TESTSUPPORT_DIR "/smtp_sink.py", "--port", QString::number(m_port), "--dir",
+                              m_dir.path()};
         if (!options.tls.isEmpty())
             arguments << "--tls" << options.tls << "--cert" << options.certificatePath << "--key" << options.keyPath;
         if (options.noPlain)
@@ -60,35 +59,32 @@ public:
         environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // Plain python3 on PATH may be an interpreter without aiosmtpd. The sink says
-        // "ready" once it accepts connections.
+        // Plain python3 on PATH may be an interpreter without aiosmtpd.
         m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-        if (m_process.waitForReadyRead(timeoutMs) && m_process.readLine().startsWith("ready"))
+        if (m_process.waitForReadyRead(15000) && m_process.readLine().startsWith("ready"))
             return true;
-        return fail(QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?) ") + m_process.errorString());
+        return fail(QStringLiteral("aiosmtpd did not start (is python3-aiosmtpd installed?) ") +
+                    m_process.errorString());
     }
     QString errorString() const { return m_error; }
     quint16 port() const { return m_port; }
 
-    // The complete messages saved so far, in the order of arrival.
-    QList<Message> messages() const
+    // The messages accepted so far, in the order of arrival.
+    QList<Message> messages()
     {
-        QList<Message> result;
-        const QDir dir(m_dir.path());
-        // The .json file is written last: a message is complete when it is there.
-        for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
-            QFile meta(dir.filePath(name));
-            QFile eml(dir.filePath(name.chopped(5) + QStringLiteral(".eml")));
-            if (!meta.open(QIODevice::ReadOnly) || !eml.open(QIODevice::ReadOnly))
+        while (m_process.canReadLine()) {
+            const QJsonObject object = QJsonDocument::fromJson(m_process.readLine()).object();
+            if (object.isEmpty()) // the end of the "ready" line may come on its own
                 continue;
-            const QJsonObject object = QJsonDocument::fromJson(meta.readAll()).object();
             QStringList rcptTos;
             for (const QJsonValue& to : object[u"rcpt_tos"].toArray())
                 rcptTos.append(to.toString());
-            result.append({object[u"mail_from"].toString(), rcptTos, eml.readAll(), eml.fileName(),
-                           object[u"tls"].toBool(), object[u"auth"].toString()});
+            QFile eml(object[u"path"].toString());
+            m_messages.append({object[u"mail_from"].toString(), rcptTos,
+                               eml.open(QIODevice::ReadOnly) ? eml.readAll() : QByteArray(), eml.fileName(),
+                               object[u"tls"].toBool(), object[u"auth"].toString()});
         }
-        return result;
+        return m_messages;
     }
     bool waitForMessages(int count, int timeoutMs)
     {
@@ -106,4 +102,5 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;
+    QList<Message> m_messages;
 };

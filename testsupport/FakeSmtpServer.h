@@ -7,11 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
-// A scripted SMTP server on 127.0.0.1, only for what a real server will not do:
-// answer out of turn, dribble, lie or fall silent. Every connection plays the same
-// script: entry 0 is the greeting, each further entry answers one command line, or,
-// after a "354", the message data up to its "." line. Past the script's end it says nothing.
-// Has no signals of its own, so no meta-object either.
+#include <algorithm>
+
+// A scripted SMTP server on 127.0.0.1 for what a real server will not do: answer out of turn, dribble,
+// lie or fall silent. Every connection plays the script: entry 0 is the greeting, each further entry
+// answers one command line, or, after a "354", the data up to its "." line; then it says nothing.
 class FakeSmtpServer final : public QTcpServer {
 public:
     struct Reply {
@@ -33,10 +33,11 @@ public:
     // 220 greeting, 250 to HELO, MAIL and RCPT, 354 to DATA, 250 to the data, 221 to quit.
     static QList<Reply> happyScript()
     {
-        return {Reply::text("220 fake.test ESMTP ready\r\n"), Reply::text("250 fake.test hello\r\n"),
-                Reply::text("250 sender ok\r\n"),           Reply::text("250 recipient ok\r\n"),
-                Reply::text("354 go ahead\r\n"),            Reply::text("250 accepted\r\n"),
-                Reply::text("221 bye\r\n")};
+        QList<Reply> script;
+        for (const char* reply : {"220 fake.test ESMTP ready\r\n", "250 fake.test hello\r\n", "250 sender ok\r\n",
+                                  "250 recipient ok\r\n", "354 go ahead\r\n", "250 accepted\r\n", "221 bye\r\n"})
+            script.append(Reply::text(reply));
+        return script;
     }
 
     explicit FakeSmtpServer(QObject* parent = nullptr)
@@ -61,16 +62,17 @@ public:
     int connectionCount() const { return int(m_connections.size()); }
     // Of connection n (0 = first): the command lines without CR LF; the message data
     // lines, up to and including the "." line.
-    QList<QByteArray> commands(int n) const { return n < connectionCount() ? m_connections[n].commands : QList<QByteArray>(); }
+    QList<QByteArray> commands(int n) const
+    {
+        return n < connectionCount() ? m_connections[n].commands : QList<QByteArray>();
+    }
     QByteArray data(int n) const { return n < connectionCount() ? m_connections[n].data : QByteArray(); }
 
     // Waits (running the event loop) until n connections have ended.
     bool waitForClosedConnections(int n, int timeoutMs)
     {
-        const auto closed = [this] {
-            return std::count_if(m_connections.cbegin(), m_connections.cend(), [](const Connection& c) { return c.closed; });
-        };
-        return QTest::qWaitFor([&] { return closed() >= n; }, timeoutMs);
+        const auto closed = [](const Connection& c) { return c.closed; };
+        return QTest::qWaitFor([&] { return std::ranges::count_if(m_connections, closed) >= n; }, timeoutMs);
     }
 
 private:
@@ -102,20 +104,13 @@ private:
     void answer(Connection& c)
     {
         const Reply reply = m_script.value(c.nextEntry++); // silent past the script's end
-        c.inData = std::any_of(reply.segments.cbegin(), reply.segments.cend(),
-                               [](const QByteArray& segment) { return segment.startsWith("354"); });
+        c.inData =
+            std::ranges::any_of(reply.segments, [](const QByteArray& segment) { return segment.startsWith("354"); });
         QTcpSocket* socket = c.socket;
         int delay = 0;
         for (const QByteArray& segment : reply.segments) {
-            const auto write = [socket, segment] {
-                socket->write(segment);
-                socket->flush();
-            };
             delay += reply.gapMs;
-            if (delay == 0)
-                write();
-            else
-                QTimer::singleShot(delay, socket, write);
+            QTimer::singleShot(delay, socket, [socket, segment] { socket->write(segment); });
         }
     }
 

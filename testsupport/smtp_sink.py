@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 # SPDX-FileCopyrightText: 2026 The Offerwatch developers
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Loopback SMTP server for tests: saves every message it accepts in --dir as NNNN.eml (the
-DATA content after dot-unstuffing) and NNNN.json (envelope, whether it came over TLS, the
-login method), the .json last. It says "ready" once serving, and stops when killed or
-when its parent goes away.
---tls starttls offers and requires STARTTLS, --tls implicit wraps the connection from the
-start; SMTP_SINK_LOGIN="name:password" requires a login, --no-plain offers AUTH LOGIN only."""
+"""Loopback SMTP server for tests: saves every message it accepts in --dir as NNNN.eml (the DATA
+content after dot-unstuffing), then prints its envelope, whether it came over TLS and the login
+method as one JSON line. It says "ready" once serving and stops when its parent goes away.
+--tls starttls offers and requires STARTTLS, --tls implicit wraps the connection from the start;
+SMTP_SINK_LOGIN="name:password" requires a login, --no-plain offers AUTH LOGIN only."""
 import argparse
 import json
 import logging
@@ -20,28 +19,22 @@ from aiosmtpd.smtp import AuthResult
 
 
 class SavingHandler:
-    def __init__(self, directory):
-        self.directory = directory
-        self.count = 0
+    count = 0
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
-        stem = os.path.join(self.directory, "%04d" % self.count)
-        with open(stem + ".eml", "wb") as f:
+        path = os.path.join(args.dir, "%04d.eml" % self.count)
+        with open(path, "wb") as f:
             f.write(envelope.original_content or envelope.content)
-        meta = {"mail_from": envelope.mail_from, "rcpt_tos": list(envelope.rcpt_tos),
-                "tls": server.transport.get_extra_info("ssl_object") is not None,
-                "auth": getattr(session, "auth_mechanism", None)}
-        with open(stem + ".json.tmp", "w") as f:
-            json.dump(meta, f)
-        os.rename(stem + ".json.tmp", stem + ".json")
+        print(json.dumps({"path": path, "mail_from": envelope.mail_from, "rcpt_tos": list(envelope.rcpt_tos),
+                          "tls": server.transport.get_extra_info("ssl_object") is not None,
+                          "auth": getattr(session, "auth_mechanism", None)}), flush=True)
         return "250 OK message accepted"
 
 
 parser = argparse.ArgumentParser()
-for option in ("--port", "--dir", "--cert", "--key"):
+for option in ("--port", "--dir", "--cert", "--key", "--tls"):
     parser.add_argument(option)
-parser.add_argument("--tls", choices=("starttls", "implicit"))
 parser.add_argument("--no-plain", action="store_true")
 args = parser.parse_args()
 
@@ -66,9 +59,8 @@ if os.environ.get("SMTP_SINK_LOGIN"):
     warnings.simplefilter("ignore")
     options.update(auth_required=True, authenticator=authenticator, auth_require_tls=args.tls != "implicit",
                    auth_exclude_mechanism=["PLAIN"] if args.no_plain else [])
-controller = Controller(SavingHandler(args.dir), hostname="127.0.0.1", port=int(args.port),
-                        data_size_limit=256 * 1024 * 1024, ready_timeout=10,
-                        ssl_context=context if args.tls == "implicit" else None, **options)
+controller = Controller(SavingHandler(), hostname="127.0.0.1", port=int(args.port), data_size_limit=256 * 1024 * 1024,
+                        ready_timeout=10, ssl_context=context if args.tls == "implicit" else None, **options)
 controller.start()
 print("ready", flush=True)
 parent = os.getppid()

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PlainText.h"
 #include "testsupport/ConsoleProgram.h"
-#include "testsupport/ManualPage.h"
+#include "ManualPage.h"
 #include "testsupport/PageServer.h"
 
 #include <QFile>

@@ -3,7 +3,6 @@
 #include "SmtpTestKit.h"
 #include "testsupport/AiosmtpdServer.h"
 #include "testsupport/FakeSmtpServer.h"
-#include "testsupport/ManualPage.h"
 #include "testsupport/TestCertificates.h"
 
 #include <QElapsedTimer>
@@ -26,8 +25,8 @@ bool leaksPassword(const QStringList& texts, const QString& password)
 {
     const QString text = texts.join(QLatin1Char('\n'));
     const QByteArray plain = QByteArray("\0joe\0", 5) + password.toUtf8();
-    return text.contains(password) || text.contains(QString::fromLatin1(password.toUtf8().toBase64()))
-        || text.contains(QString::fromLatin1(plain.toBase64()));
+    return text.contains(password) || text.contains(QString::fromLatin1(password.toUtf8().toBase64())) ||
+           text.contains(QString::fromLatin1(plain.toBase64()));
 }
 
 // Compares a parsed mail's text and attachments with what was sent.
@@ -63,7 +62,7 @@ private Q_SLOTS:
             QVERIFY2(m_servers[i].start(options[i]), qPrintable(m_servers[i].errorString()));
     }
 
-    // One connection carries every copy; the sender in the copy list gets none of its own.
+    // One connection carries every copy.
     void mail_arrivesDecodingToWhatWasSent_data()
     {
         QTest::addColumn<int>("server");
@@ -72,30 +71,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");     // as decoded
         QTest::addColumn<QString>("encoding"); // the text's transfer encoding, "" for none named
         QTest::addColumn<SizeList>("sizes");   // of the attachments
-        QTest::addColumn<QString>("copies");
+        const auto row = [](const char* name, Server server, const QString& subject, const QString& message,
+                            const QString& text, const char* encoding, const SizeList& sizes) {
+            QTest::newRow(name) << int(server) << subject << message << text << QString::fromLatin1(encoding) << sizes;
+        };
         const QString subject = QStringLiteral("IPO: test - this is the subject");
         const QString text = Body + QStringLiteral("\r\n");
         // The first body line looks like a header; dot lines and bare line ends follow.
-        QTest::newRow("ASCII, dot lines and bare line ends") << int(Plain) << subject << Body + "\n.\n..two\r\nmiddle . dot\r.\r\nend"
-                                                             << text + ".\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n" << "" << SizeList{} << "";
+        row("ASCII, dot lines and bare line ends", Plain, subject, Body + "\n.\n..two\r\nmiddle . dot\r.\r\nend",
+            text + ".\r\n..two\r\nmiddle . dot\r\n.\r\nend\r\n", "", {});
         QStringList entries;
         for (int i = 0; i < 100; ++i)
             entries << QStringLiteral("0001%1-26-%2 (S-1)").arg(i, 6, 10, QLatin1Char('0')).arg(i);
         const QString list = QLatin1Char('"') + entries.join(QStringLiteral("  ")) + QLatin1Char('"');
-        QTest::newRow("100 entries on one line") << int(Plain) << "IPO: " << list << list + "\r\n" << "quoted-printable" << SizeList{} << "";
-        QTest::newRow("accented subject and text") << int(Plain) << "IPO: " + Accented + " \U0001F4C8 " + Accented
-                                                   << Accented + "\n. " + Accented << Accented + "\r\n. " + Accented + "\r\n"
-                                                   << "quoted-printable" << SizeList{} << "";
-        QTest::newRow("0, 1, 57, 58 and 100000 bytes") << int(Plain) << subject << Body << text << "7bit" << SizeList{0, 1, 57, 58, 100000} << "";
-        // Larger than what the writer queues before waiting for the connection.
-        QTest::newRow("6 MB and 1 byte") << int(Plain) << subject << Body << text << "7bit" << SizeList{6000000, 1} << "";
-        QTest::newRow("copies") << int(Plain) << subject << Body << text << "7bit" << SizeList{5000}
-                                << "first@example.org;alerts@example.org;second@example.org";
+        row("100 entries on one line", Plain, "IPO: ", list, list + "\r\n", "quoted-printable", {});
+        row("accented subject and text", Plain, "IPO: " + Accented + " \U0001F4C8 " + Accented,
+            Accented + "\n. " + Accented, Accented + "\r\n. " + Accented + "\r\n", "quoted-printable", {});
+        // 6 MB is more than what the writer queues before waiting for the connection.
+        row("0, 1, 57, 58 and 6000000 bytes", Plain, subject, Body, text, "7bit", {0, 1, 57, 58, 6000000});
         // Text outside ASCII goes as 8bit to a server that offers 8BITMIME.
-        QTest::newRow("STARTTLS, AUTH PLAIN") << int(StartTlsLogin) << subject << Accented << Accented + "\r\n" << "8bit"
-                                              << SizeList{300000, 58} << "copy@example.org";
-        QTest::newRow("implicit TLS, AUTH LOGIN only") << int(TlsLoginOnly) << subject << Accented << Accented + "\r\n"
-                                                       << "8bit" << SizeList{58} << "copy@example.org";
+        row("STARTTLS, AUTH PLAIN", StartTlsLogin, subject, Accented, Accented + "\r\n", "8bit", {300000, 58});
+        row("implicit TLS, AUTH LOGIN only", TlsLoginOnly, subject, Accented, Accented + "\r\n", "8bit", {58});
     }
     void mail_arrivesDecodingToWhatWasSent()
     {
@@ -105,26 +101,25 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, encoding);
         QFETCH(SizeList, sizes);
-        QFETCH(QString, copies);
         QStringList files;
         QStringList hashes;
         for (int size : sizes)
-            files.append(randomFile(m_files, QStringLiteral("%1-%2.bin").arg(server).arg(files.size()), size, &hashes));
+            files << randomFile(m_files, QStringLiteral("%1-%2.bin").arg(server).arg(files.size()), size, &hashes);
         AiosmtpdServer& sink = m_servers[server];
         qsizetype before = sink.messages().size();
         Smtp control;
         prepare(control, Server(server));
         control.setSubject(subject);
         control.setMessage(message);
+        const QString copies = server == Plain ? QString() : QStringLiteral("copy@example.org");
         control.setCCAddress(copies);
         control.setAttachmentFile(files.join(QLatin1Char(';')));
         SmtpEventLog log(control);
         control.setSendMail(true);
         QVERIFY(log.waitFor(QStringLiteral("Disconnected"), 60000));
         QCOMPARE(log.withPrefix(QStringLiteral("Error:")), QStringList());
-        QStringList recipients{QStringLiteral("investor@example.org")};
-        for (const QString& copy : copies.split(u';', Qt::SkipEmptyParts))
-            recipients << (copy == u"alerts@example.org" ? QStringList() : QStringList{copy});
+        const QStringList recipients =
+            QStringList{QStringLiteral("investor@example.org")} + copies.split(u';', Qt::SkipEmptyParts);
         // Each copy is busy once more while its files go out.
         QStringList events;
         for (qsizetype i = 0; i < recipients.size(); ++i)
@@ -132,15 +127,17 @@ private Q_SLOTS:
         QCOMPARE(log.mainEvents(), events << QStringLiteral("BusyState(false)") << QStringLiteral("Disconnected"));
         QCOMPARE(log.withPrefix(QStringLiteral("Status:Connecting to ")).size(), 1);
         QVERIFY(!leaksPassword(log.events, Password));
-        QVERIFY(server == Plain || log.events.contains(QStringLiteral("Status:AUTH %1\r\n").arg(server == TlsLoginOnly ? "LOGIN" : "PLAIN ****")));
+        const QString auth = QLatin1String(server == Plain ? "" : server == TlsLoginOnly ? "LOGIN" : "PLAIN");
+        QVERIFY(
+            auth.isEmpty() ||
+            log.events.contains(QStringLiteral("Status:AUTH %1\r\n").arg(auth == u"LOGIN" ? auth : auth + " ****")));
 
         QVERIFY(sink.waitForMessages(int(before + recipients.size()), 10000));
         for (const QString& recipient : recipients) {
             const AiosmtpdServer::Message received = sink.messages().at(before++);
-            QCOMPARE(received.mailFrom, QStringLiteral("alerts@example.org"));
-            QCOMPARE(received.rcptTos, QStringList{recipient});
+            QCOMPARE(received.mailFrom + u' ' + received.rcptTos.join(u',') + u' ' + received.auth,
+                     "alerts@example.org " + recipient + u' ' + auth);
             QCOMPARE(received.tls, server != Plain);
-            QCOMPARE(received.auth, QLatin1String(server == Plain ? "" : server == TlsLoginOnly ? "LOGIN" : "PLAIN"));
             const QJsonObject mail = parsedMail(received.path);
             QCOMPARE(mail[u"to"].toString(), recipient);
             QCOMPARE(mail[u"cc"].toString(), copies);
@@ -172,19 +169,27 @@ private Q_SLOTS:
 
         const QByteArray boundary = "--0-1804289383-931972773=:22216";
         const auto part = [&](const QByteArray& name, const QByteArray& base64) {
-            return boundary + "\r\nContent-Type: application; Name =\"" + name + "\"\r\nContent-Transfer-Encoding: base64\r\n"
-                "Content-Description: " + name + "\r\nContent-Disposition: attachment; filename =\"" + name + "\"\r\n\r\n"
-                + base64 + "\r\n\r\n";
+            return boundary + "\r\nContent-Type: application; Name =\"" + name +
+                   "\"\r\nContent-Transfer-Encoding: base64\r\n"
+                   "Content-Description: " +
+                   name + "\r\nContent-Disposition: attachment; filename =\"" + name + "\"\r\n\r\n" + base64 +
+                   "\r\n\r\n";
         };
-        const QByteArray prelude = "MIME-Version: 1.0\r\n"
-                                   "Content-Type:multipart/mixed; boundary =\"0-1804289383-931972773=:22216\"\r\n"
-                                   "X-Mailer: Viza.ZAZ Smtp Control Version: 1.06\r\n"
-                                   "X-Developer: The Offerwatch developers\r\n\r\n"
-            + boundary + "\r\nContent-Type: text/plain; charset=\"iso-8859-1\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" + Body.toLatin1();
-        static const QRegularExpression volatileLines(QStringLiteral("^(Date|Message-ID): [^\\r]*\\r\\n"), QRegularExpression::MultilineOption);
+        const QByteArray prelude =
+            "MIME-Version: 1.0\r\n"
+            "Content-Type:multipart/mixed; boundary =\"0-1804289383-931972773=:22216\"\r\n"
+            "X-Mailer: Viza.ZAZ Smtp Control Version: 1.06\r\n"
+            "X-Developer: The Offerwatch developers\r\n\r\n" +
+            boundary +
+            "\r\nContent-Type: text/plain; charset=\"iso-8859-1\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n" +
+            Body.toLatin1();
+        static const QRegularExpression volatileLines(QStringLiteral("^(Date|Message-ID): [^\\r]*\\r\\n"),
+                                                      QRegularExpression::MultilineOption);
         QCOMPARE(QString::fromLatin1(m_servers[Plain].messages().at(before).content).remove(volatileLines).toLatin1(),
-                 "Reply-To:alerts@example.org\r\nFrom:alerts@example.org\r\nTo:investor@example.org\r\nSubject:IPO: test\r\n"
-                     + prelude + "\r\n\r\n" + part("a.txt", "YWJj") + part("b.bin", bytes[1].left(57).toBase64() + "\r\neA==") + boundary + "--\r\n\r\n\r\n");
+                 "Reply-To:alerts@example.org\r\nFrom:alerts@example.org\r\nTo:investor@example.org\r\nSubject:IPO: "
+                 "test\r\n" +
+                     prelude + "\r\n\r\n" + part("a.txt", "YWJj") +
+                     part("b.bin", bytes[1].left(57).toBase64() + "\r\neA==") + boundary + "--\r\n\r\n\r\n");
         // The prelude is put in front of the host's text.
         QCOMPARE(control.Message(), QString::fromLatin1(prelude));
     }
@@ -197,27 +202,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("caFile");   // "" for the system's trust store only
         QTest::addColumn<QString>("error");
         const QString ca = m_trusted.caPath();
-        const QString untrusted = QStringLiteral("The SMTP server's certificate is not trusted (unknown issuer); if the "
-                                                 "server uses your own CA, point SSL_CERT_FILE at its certificate (");
+        const auto row = [](const char* name, Server server, const char* security, const QString& password,
+                            const QString& caFile, const QString& error) {
+            QTest::newRow(name) << int(server) << QString::fromLatin1(security) << password << caFile << error;
+        };
+        const QString untrusted =
+            QStringLiteral("The SMTP server's certificate is not trusted (unknown issuer); if the "
+                           "server uses your own CA, point SSL_CERT_FILE at its certificate (");
         const QString notPem = QStringLiteral(SMTP_TESTS_DIR "/mime_parts.py");
-        const QString stalled = QStringLiteral("The TLS handshake with the SMTP server did not finish within 1 seconds");
-        QTest::newRow("unknown CA") << int(StartTlsOtherCa) << "starttls" << "" << ca
-                                    << untrusted + "The issuer certificate of a locally looked up certificate";
-        QTest::newRow("system trust store only") << int(TlsLoginOnly) << "tls" << "" << "" << untrusted;
-        QTest::newRow("wrong password") << int(StartTlsLogin) << "starttls" << "wrong-" + Password << ca
-                                        << "The SMTP server refused the login : 535 5.7.8 Authentication credentials "
-                                           "invalid: check the user name; many providers need an app password";
-        QTest::newRow("no STARTTLS offered") << int(Plain) << "starttls" << "" << ca
-                                             << "The SMTP server does not offer STARTTLS; the mail is not sent";
-        QTest::newRow("implicit TLS to a plain server")
-            << int(Plain) << "tls" << "" << ca << "The TLS handshake with the SMTP server failed: the server did not answer TLS on port ";
-        QTest::newRow("CaFile not PEM") << int(StartTlsLogin) << "starttls" << "" << notPem
-                                        << "CaFile \"" + notPem + "\" holds no readable PEM certificate";
+        const QString stalled =
+            QStringLiteral("The TLS handshake with the SMTP server did not finish within 1 seconds");
+        row("unknown CA", StartTlsOtherCa, "starttls", {}, ca,
+            untrusted + "The issuer certificate of a locally looked up certificate");
+        row("system trust store only", TlsLoginOnly, "tls", {}, {}, untrusted);
+        row("wrong password", StartTlsLogin, "starttls", "wrong-" + Password, ca,
+            "The SMTP server refused the login : 535 5.7.8 Authentication credentials invalid: check the user name; "
+            "many providers need an app password");
+        row("no STARTTLS offered", Plain, "starttls", {}, ca,
+            "The SMTP server does not offer STARTTLS; the mail is not sent");
+        row("implicit TLS to a plain server", Plain, "tls", {}, ca,
+            "The TLS handshake with the SMTP server failed: the server did not answer TLS on port ");
+        row("CaFile not PEM", StartTlsLogin, "starttls", {}, notPem,
+            "CaFile \"" + notPem + "\" holds no readable PEM certificate");
         // A caFile of "SSL_CERT_FILE=..." sets that variable instead.
-        QTest::newRow("SSL_CERT_FILE not PEM") << int(StartTlsLogin) << "starttls" << "" << "SSL_CERT_FILE=" + notPem
-                                               << "SSL_CERT_FILE \"" + notPem + "\" holds no readable PEM certificate; the mail is not sent";
-        QTest::newRow("handshake stalls, implicit TLS") << int(Stalling) << "tls" << "" << ca << stalled;
-        QTest::newRow("handshake stalls after STARTTLS") << int(Stalling) << "starttls" << "" << ca << stalled;
+        row("SSL_CERT_FILE not PEM", StartTlsLogin, "starttls", {}, "SSL_CERT_FILE=" + notPem,
+            "SSL_CERT_FILE \"" + notPem + "\" holds no readable PEM certificate; the mail is not sent");
+        row("handshake stalls, implicit TLS", Stalling, "tls", {}, ca, stalled);
+        row("handshake stalls after STARTTLS", Stalling, "starttls", {}, ca, stalled);
     }
     void refused_endsThroughErrorAndNothingIsSent()
     {
@@ -227,9 +238,10 @@ private Q_SLOTS:
         QFETCH(QString, caFile);
         QFETCH(QString, error);
         FakeSmtpServer stalling;
-        stalling.setScript(security == u"tls" ? QList<Reply>{Reply::silent()}
-                                              : QList<Reply>{Reply::text("220 fake\r\n"), Reply::text("250-fake\r\n250 STARTTLS\r\n"),
-                                                             Reply::text("220 go ahead\r\n"), Reply::silent()});
+        stalling.setScript(security == u"tls"
+                               ? QList<Reply>{Reply::silent()}
+                               : QList<Reply>{Reply::text("220 fake\r\n"), Reply::text("250-fake\r\n250 STARTTLS\r\n"),
+                                              Reply::text("220 go ahead\r\n"), Reply::silent()});
         QVERIFY(stalling.listen());
         const bool real = server != Stalling;
         const qsizetype before = real ? m_servers[server].messages().size() : 0;
@@ -255,18 +267,21 @@ private Q_SLOTS:
             QCOMPARE(m_servers[server].messages().size(), before);
     }
 
-    // The example host exits 1 within its time-out when the server fails it, 0 once every copy is accepted.
+    // The example host exits 1 within its time-out when the server fails it, 0 once the mail is accepted.
     void smtpsend_exitStatusTellsWhetherDelivered()
     {
         QProcess smtpsend;
         const auto run = [&](quint16 port, const QStringList& arguments, const QByteArray& text) {
             smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"),
-                           QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port), "--from", "alerts@example.org",
-                                       "--to", "investor@example.org"} + arguments);
+                           QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port), "--from",
+                                       "alerts@example.org", "--to", "investor@example.org"} +
+                               arguments);
             smtpsend.write(text);
             smtpsend.closeWriteChannel();
             // The event loop keeps a scripted server answering while smtpsend runs.
-            return QTest::qWaitFor([&] { return smtpsend.state() == QProcess::NotRunning; }, 60000) ? smtpsend.exitCode() : -1;
+            return QTest::qWaitFor([&] { return smtpsend.state() == QProcess::NotRunning; }, 60000)
+                       ? smtpsend.exitCode()
+                       : -1;
         };
         FakeSmtpServer silent;
         silent.setScript({Reply::silent()});
@@ -280,34 +295,10 @@ private Q_SLOTS:
         AiosmtpdServer& sink = m_servers[Plain];
         const qsizetype before = sink.messages().size();
         QStringList hashes;
-        const QStringList files{randomFile(m_files, QStringLiteral("send-1.dat"), 1234, &hashes),
-                                randomFile(m_files, QStringLiteral("send-2.dat"), 57 * 3, &hashes)};
-        QCOMPARE(run(sink.port(), {"--cc", "copy@example.org", "--attach", files[0], "--attach", files[1]}, "Two files.\n"), 0);
-        QVERIFY(sink.waitForMessages(int(before) + 2, 10000));
-        const QStringList recipients{QStringLiteral("investor@example.org"), QStringLiteral("copy@example.org")};
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(sink.messages().at(before + i).rcptTos, QStringList{recipients[i]});
-            checkMail(parsedMail(sink.messages().at(before + i).path), QStringLiteral("Two files.\r\n\r\n"), files, hashes);
-        }
-    }
-
-    // The manual page and --help are two lists of one set of options; neither may drift.
-    void smtpsend_helpListsTheDocumentedOptions()
-    {
-        const auto run = [](const QString& option, int exitCode) {
-            QProcess smtpsend;
-            smtpsend.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/smtpsend"), {option});
-            const bool done = smtpsend.waitForFinished(15000) && smtpsend.exitCode() == exitCode;
-            return done ? QString::fromLocal8Bit(smtpsend.readAllStandardOutput() + smtpsend.readAllStandardError()) : QString();
-        };
-        const QString help = run(QStringLiteral("--help"), 0);
-        QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), QStringLiteral("Usage: smtpsend [options] < message"));
-        QSet<QString> documented;
-        for (const QString& tag : ManualPage::tags(ManualPage::read(QStringLiteral("smtpsend.1")), QStringLiteral("OPTIONS")))
-            documented.unite(ManualPage::longOptions(tag));
-        QVERIFY(!documented.isEmpty());
-        QCOMPARE(ManualPage::optionsInHelp(help), documented);
-        QVERIFY(run(QStringLiteral("--bogus"), 2).contains(u"bogus"));
+        const QStringList files{randomFile(m_files, QStringLiteral("send.dat"), 1234, &hashes)};
+        QCOMPARE(run(sink.port(), {"--attach", files[0]}, "One file.\n"), 0);
+        QVERIFY(sink.waitForMessages(int(before) + 1, 10000));
+        checkMail(parsedMail(sink.messages().at(before).path), QStringLiteral("One file.\r\n\r\n"), files, hashes);
     }
 
 private:

@@ -18,36 +18,36 @@ private Q_SLOTS:
         QTest::addColumn<QVariantList>("values"); // set in turn
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QStringList>("events");
+        const auto row = [](const QByteArray& name, const char* property, const QVariantList& values,
+                            const QString& stored, const QStringList& events) {
+            QTest::newRow(name.constData()) << QByteArray(property) << values << stored << events;
+        };
         for (const char* name : {"MailServerDomain", "MailTo", "MailFrom"}) {
-            QTest::addRow("%s blanks", name) << QByteArray(name) << QVariantList{"   "} << "   "
-                                             << QStringList{QStringLiteral("Error:Please fill %1 property").arg(QLatin1String(name))};
-            QTest::addRow("%s filled", name) << QByteArray(name) << QVariantList{" a@b.org "} << " a@b.org "
-                                             << QStringList{QStringLiteral("Notice:") + QLatin1String(name)};
+            row(name + QByteArray(" blanks"), name, {"   "}, "   ",
+                {QStringLiteral("Error:Please fill %1 property").arg(QLatin1String(name))});
+            row(name + QByteArray(" filled"), name, {" a@b.org "}, " a@b.org ", {"Notice:" + QLatin1String(name)});
         }
         const QString tooMany = QStringLiteral("Error:%1 lists more than 100 entries; only the first 100 are kept");
         const QString outOfRange = QStringLiteral("Error:%1 must be between 1 and %2, not %3");
-        QTest::newRow("Subject as given") << QByteArray("Subject") << QVariantList{"  IPO: x "} << "  IPO: x " << QStringList{"Notice:Subject"};
-        QTest::newRow("CCAddress trimmed of blanks only") << QByteArray("CCAddress") << QVariantList{"  a@x.org ; b@y.org\t "}
-                                                          << "a@x.org ; b@y.org\t" << QStringList{"Notice:CCAddress"};
-        QTest::newRow("CCAddress blanks clear it") << QByteArray("CCAddress") << QVariantList{"a@x.org", "   "} << ""
-                                                   << QStringList{"Notice:CCAddress", "Notice:CCAddress"};
-        QTest::newRow("101 copies") << QByteArray("CCAddress") << QVariantList{numberedList(101)} << numberedList(101)
-                                    << QStringList{"Notice:CCAddress", tooMany.arg("CCAddress")};
-        QTest::newRow("AttachmentFile trimmed, blanks keep it") << QByteArray("AttachmentFile") << QVariantList{" /tmp/a;/tmp/b ", "  "}
-                                                               << "/tmp/a;/tmp/b" << QStringList{"Notice:AttachmentFile"};
-        QTest::newRow("AttachmentFile not a text")
-            << QByteArray("AttachmentFile") << QVariantList{"/tmp/a.txt", QStringList{"x", "y"}} << "/tmp/a.txt"
-            << QStringList{"Notice:AttachmentFile", "Error:AttachmentFile takes one text of file paths separated by \";\""};
-        QTest::newRow("101 files") << QByteArray("AttachmentFile") << QVariantList{numberedList(101)} << numberedList(101)
-                                   << QStringList{"Notice:AttachmentFile", tooMany.arg("AttachmentFile")};
+        row("CCAddress trimmed of blanks only", "CCAddress", {"  a@x.org ; b@y.org\t "}, "a@x.org ; b@y.org\t",
+            {"Notice:CCAddress"});
+        row("CCAddress blanks clear it", "CCAddress", {"a@x.org", "   "}, "", {"Notice:CCAddress", "Notice:CCAddress"});
+        row("101 copies", "CCAddress", {numberedList(101)}, numberedList(101),
+            {"Notice:CCAddress", tooMany.arg("CCAddress")});
+        row("AttachmentFile trimmed, blanks keep it", "AttachmentFile", {" /tmp/a;/tmp/b ", "  "}, "/tmp/a;/tmp/b",
+            {"Notice:AttachmentFile"});
+        row("AttachmentFile not a text", "AttachmentFile", {"/tmp/a.txt", QStringList{"x", "y"}}, "/tmp/a.txt",
+            {"Notice:AttachmentFile", "Error:AttachmentFile takes one text of file paths separated by \";\""});
         // A number out of range keeps the default.
-        for (const auto& [name, value, top, kept] : {std::tuple("MailServerPort", 0, "65535", "25"), {"MailServerPort", 65536, "65535", "25"},
-                                                     {"ReplyTimeout", 0, "86400 seconds", "300"}, {"TlsHandshakeTimeout", 0, "86400 seconds", "30"}})
-            QTest::addRow("%s %d", name, value) << QByteArray(name) << QVariantList{value} << kept
-                                                << QStringList{outOfRange.arg(name, top, QString::number(value))};
-        QTest::newRow("Security unknown") << QByteArray("Security") << QVariantList{"tls", "ssl"} << "tls"
-                                          << QStringList{"Notice:Security", "Error:Security must be none, starttls or tls, not \"ssl\""};
-        QTest::newRow("Password never read back") << QByteArray("Password") << QVariantList{"secret"} << "" << QStringList{"Notice:Password"};
+        for (const auto& [name, value, top, kept] : {std::tuple("MailServerPort", 0, "65535", "25"),
+                                                     {"MailServerPort", 65536, "65535", "25"},
+                                                     {"ReplyTimeout", 0, "86400 seconds", "300"},
+                                                     {"TlsHandshakeTimeout", 0, "86400 seconds", "30"}})
+            row(name + QByteArray::number(value), name, {value}, kept,
+                {outOfRange.arg(name, top, QString::number(value))});
+        row("Security unknown", "Security", {"tls", "ssl"}, "tls",
+            {"Notice:Security", "Error:Security must be none, starttls or tls, not \"ssl\""});
+        row("Password never read back", "Password", {"secret"}, "", {"Notice:Password"});
     }
     void setters_storeAndReport()
     {
@@ -68,28 +68,29 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("error");
+        const auto row = [](const char* name, const char* property, const QString& value, const QString& error) {
+            QTest::newRow(name) << QByteArray(property) << value << error;
+        };
         const QString lineBreak = QStringLiteral("%1 contains a line break; the mail is not sent");
         const QString control = QStringLiteral("%1 contains the control character %2; the mail is not sent");
-        QTest::newRow("blank sender") << QByteArray("MailFrom") << "   " << "Mail from can't be blank !!";
-        QTest::newRow("MailFrom CR LF") << QByteArray("MailFrom") << "a@x.org>\r\nRCPT TO:<victim@y.org" << lineBreak.arg("MailFrom");
-        QTest::newRow("MailTo LF") << QByteArray("MailTo") << "b@y.org\nDATA" << lineBreak.arg("MailTo");
-        QTest::newRow("Subject CR") << QByteArray("Subject") << "hi\rBcc: victim@y.org" << lineBreak.arg("Subject");
-        QTest::newRow("copy recipient") << QByteArray("CCAddress") << "c@z.org;d@z.org\r\nX: y" << lineBreak.arg("CCAddress");
-        QTest::newRow("server name") << QByteArray("MailServerDomain") << "127.0.0.1\r\nMAIL FROM:<x>" << lineBreak.arg("MailServerDomain");
+        row("blank sender", "MailFrom", "   ", "Mail from can't be blank !!");
+        row("MailFrom CR LF", "MailFrom", "a@x.org>\r\nRCPT TO:<victim@y.org", lineBreak.arg("MailFrom"));
+        row("MailTo LF", "MailTo", "b@y.org\nDATA", lineBreak.arg("MailTo"));
+        row("Subject CR", "Subject", "hi\rBcc: victim@y.org", lineBreak.arg("Subject"));
+        row("copy recipient", "CCAddress", "c@z.org;d@z.org\r\nX: y", lineBreak.arg("CCAddress"));
+        row("server name", "MailServerDomain", "127.0.0.1\r\nMAIL FROM:<x>", lineBreak.arg("MailServerDomain"));
         // Inside the angle brackets of an address nothing may end the path.
-        QTest::newRow("MailTo NUL") << QByteArray("MailTo") << QStringLiteral("b@y.org\0x") << control.arg("MailTo", "0x00");
-        QTest::newRow("MailFrom tab") << QByteArray("MailFrom") << "a@x.org\tSIZE=1" << control.arg("MailFrom", "0x09");
-        QTest::newRow("copy recipient DEL") << QByteArray("CCAddress") << "c@z.org;d\x7f@z.org" << control.arg("CCAddress", "0x7f");
-        QTest::newRow("MailTo ESMTP parameter") << QByteArray("MailTo") << "c@d> NOTIFY=NEVER"
-                                                << "MailTo contains \">\"; the mail is not sent";
-        QTest::newRow("quote in a file name") << QByteArray("AttachmentFile") << "/tmp/a\"b.txt"
-                                              << "The attachment file name \"a\"b.txt\" contains a line break or a double "
-                                                 "quote; the mail is not sent";
-        QTest::newRow("login without TLS") << QByteArray("UserName") << "joe"
-                                           << "A login is never sent over an unencrypted connection: set Security to "
-                                              "starttls or tls; the mail is not sent";
-        QTest::newRow("NUL in the password") << QByteArray("Password") << QStringLiteral("a\0b")
-                                             << "UserName or Password contains a NUL character; the mail is not sent";
+        row("MailTo NUL", "MailTo", QStringLiteral("b@y.org\0x"), control.arg("MailTo", "0x00"));
+        row("MailFrom tab", "MailFrom", "a@x.org\tSIZE=1", control.arg("MailFrom", "0x09"));
+        row("copy recipient DEL", "CCAddress", "c@z.org;d\x7f@z.org", control.arg("CCAddress", "0x7f"));
+        row("MailTo ESMTP parameter", "MailTo", "c@d> NOTIFY=NEVER", "MailTo contains \">\"; the mail is not sent");
+        row("quote in a file name", "AttachmentFile", "/tmp/a\"b.txt",
+            "The attachment file name \"a\"b.txt\" contains a line break or a double quote; the mail is not sent");
+        row("login without TLS", "UserName", "joe",
+            "A login is never sent over an unencrypted connection: set Security to starttls or tls; the mail is not "
+            "sent");
+        row("NUL in the password", "Password", QStringLiteral("a\0b"),
+            "UserName or Password contains a NUL character; the mail is not sent");
     }
     void sendMail_unsafeOrBlankValue_isRefusedBeforeConnecting()
     {
@@ -112,9 +113,14 @@ private Q_SLOTS:
     {
         Smtp control;
         SmtpEventLog log(control);
-        const QVariantMap bag{{"AttachmentFile", " /tmp/a "}, {"SendMail", true}, {"MailServerDomain", "  "},
-                              {"MailTo", "to@x.org"}, {"CCAddress", " a;b "}, {"MailFrom", "from@x.org"},
-                              {"Subject", "S"}, {"Message", "M"}};
+        const QVariantMap bag{{"AttachmentFile", " /tmp/a "},
+                              {"SendMail", true},
+                              {"MailServerDomain", "  "},
+                              {"MailTo", "to@x.org"},
+                              {"CCAddress", " a;b "},
+                              {"MailFrom", "from@x.org"},
+                              {"Subject", "S"},
+                              {"Message", "M"}};
         QVERIFY(control.ReadProperties(bag));
         for (auto it = bag.cbegin(); it != bag.cend(); ++it)
             QCOMPARE(control.property(it.key().toLatin1().constData()), it.value());

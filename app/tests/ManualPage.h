@@ -7,8 +7,8 @@
 #include <QSet>
 #include <QStringList>
 
-// Reading the manual pages in packaging/man, so that tests can hold the programs'
-// own lists of options and commands against what the pages document.
+// Reading the manual page in packaging/man, so that the console tests can hold the
+// program's own lists of options and commands against what the page documents.
 namespace ManualPage {
 
 // The page's text, with roff's escaped hyphens made plain; empty when unreadable.
