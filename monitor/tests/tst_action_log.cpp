@@ -113,28 +113,6 @@ private Q_SLOTS:
         QCOMPARE(log.screen()->rowCount(), 3);
     }
 
-    // A run of months, or pages of a million offerings, must not fill the memory: the screen
-    // keeps the newest lines, newest first, each cut to a length; the file keeps everything.
-    void screen_keepsNewestLinesFirstCutToLength()
-    {
-        FakeClock clock;
-        ActionLog log(clock);
-        log.setFilePath(m_dir.filePath(u"long.txt"_s));
-        const QString huge(3 * ActionLogModel::MaxLineLength, u'X');
-        log.LogAction(huge);
-        for (qsizetype i = 0; i < ActionLogModel::MaxLines; ++i)
-            log.LogAction(u"line %1"_s.arg(i));
-        const ActionLogModel& screen = *log.screen();
-        QCOMPARE(screen.rowCount(), int(ActionLogModel::MaxLines));
-        QCOMPARE(screen.data(screen.index(0)).toString(), u"9:05:03  line %1"_s.arg(ActionLogModel::MaxLines - 1));
-        QCOMPARE(screen.data(screen.index(screen.rowCount() - 1)).toString(), u"9:05:03  line 0"_s);
-        QVERIFY(QFileInfo(log.filePath()).size() > huge.size());
-
-        log.LogAction(huge);
-        QVERIFY(screen.newestLine().size() < ActionLogModel::MaxLineLength + 100);
-        QVERIFY(screen.newestLine().endsWith(
-            u"(%1 more characters in the log file)"_s.arg(huge.size() - ActionLogModel::MaxLineLength + 9)));
-    }
 };
 
 QTEST_GUILESS_MAIN(ActionLogTest)

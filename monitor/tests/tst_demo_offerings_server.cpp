@@ -5,28 +5,7 @@
 
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTcpSocket>
 #include <QTest>
-
-namespace {
-// Sends a request in pieces over a raw connection and returns the whole answer.
-QByteArray exchange(const QUrl& url, const QList<QByteArray>& pieces)
-{
-    QTcpSocket socket;
-    QByteArray answer;
-    QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [&] { answer += socket.readAll(); });
-    socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
-    if (!QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000))
-        return "no connection";
-    for (const QByteArray& piece : pieces) {
-        socket.write(piece);
-        QTest::qWait(20);
-    }
-    if (!QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, 5000))
-        answer += "\n(the server did not close the connection)";
-    return answer;
-}
-} // namespace
 
 class TestDemoOfferingsServer final : public QObject {
     Q_OBJECT
@@ -73,36 +52,6 @@ private Q_SLOTS:
         }
     }
 
-    // Only the program's own fetch moves the sequence on; other clients (a browser, a bad
-    // request) get their answer and the server goes on.
-    void otherRequests_areAnsweredWithoutMovingThePagesOn_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("pieces");
-        QTest::addColumn<QByteArray>("statusLine");
-        static const char garbage[] = "\x00\xff\x13\x37 junk\r\n\r\n";
-        QTest::newRow("a browser's page request")
-            << QList<QByteArray>{"GET /cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                 "User-Agent: Mozilla/5.0 (X11; Linux x86_64)\r\n\r\n"}
-            << QByteArray("HTTP/1.1 200 ");
-        QTest::newRow("binary garbage") << QList<QByteArray>{QByteArray(garbage, sizeof garbage - 1)}
-                                        << QByteArray("HTTP/1.1 400 ");
-        QTest::newRow("post") << QList<QByteArray>{"POST /cgi-bin/gx.cgi/Applogic+IPOCurrentOfferings HTTP/1.1\r\n\r\n"}
-                              << QByteArray("HTTP/1.1 405 ");
-        QTest::newRow("other path") << QList<QByteArray>{"GET /favicon.ico HTTP/1.1\r\n\r\n"} << QByteArray("HTTP/1.1 404 ");
-        QTest::newRow("head without end") << QList<QByteArray>{QByteArray(20 * 1024, 'A')} << QByteArray("HTTP/1.1 431 ");
-        QTest::newRow("request in pieces, bare line feeds")
-            << QList<QByteArray>{"GE", "T /images/go.gif HT", "TP/1.0\n", "\n"} << QByteArray("HTTP/1.1 200 ");
-    }
-    void otherRequests_areAnsweredWithoutMovingThePagesOn()
-    {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QByteArray, statusLine);
-        const int before = m_server.fetchCount();
-        const QByteArray answer = exchange(m_server.url(), pieces);
-        QVERIFY2(answer.startsWith(statusLine), answer.left(80).constData());
-        QCOMPARE(m_server.fetchCount(), before);
-        QVERIFY(fetch().ok);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDemoOfferingsServer)

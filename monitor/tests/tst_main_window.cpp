@@ -205,36 +205,6 @@ private Q_SLOTS:
                               u"poll: stopped"_s, u"main: Exit Program."_s}));
     }
 
-    // Minimize to Tray hides the window only while a tray can bring it back.
-    void tray_goneAndBack_minimizeHidesOnlyWhileThereIsATray()
-    {
-        MonitorFixture f;
-        FrmMain window(f.monitor);
-        TrayModel model(f.monitor);
-        bool available = true;
-        TrayIcon tray(model, window, [&available] { return available; });
-        connect(&tray, &TrayIcon::trayAvailabilityChanged, &window, &FrmMain::setTrayAvailable);
-        window.show();
-        window.setHideWhenMinimized(true);
-        window.showMinimized();
-        QTRY_VERIFY(!window.isVisible());
-
-        available = false;
-        tray.checkTray();
-        QVERIFY(window.isVisible() && window.isMinimized());
-        window.showNormal();
-        window.showMinimized();
-        QTest::qWait(50);
-        QVERIFY(window.isVisible());
-
-        available = true;
-        tray.checkTray();
-        QVERIFY(tray.icon()->isVisible());
-        window.showNormal();
-        window.showMinimized();
-        QTRY_VERIFY(!window.isVisible());
-    }
-
 private:
     QTemporaryDir m_bin;
 };

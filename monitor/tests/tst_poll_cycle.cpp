@@ -152,22 +152,6 @@ private Q_SLOTS:
         QCOMPARE(m_f->monitor.poll().nextPollTime(), due.addSecs(3 + 5400));
     }
 
-    // Forward by a day: no early cycle. Back by a day: the cycle still comes on time.
-    void wallClockSetBackOrForward_pollsAfterTheIntervalItself()
-    {
-        poll(TwoOpen);
-        const QDateTime scheduled = m_f->clock.now();
-        m_f->clock.setWallClock(scheduled.addDays(1));
-        m_f->monitor.poll().Timer1_Timer();
-        QCOMPARE(m_f->client.requested().size(), 1);
-        m_f->clock.setWallClock(scheduled.addDays(-1));
-        m_f->clock.advanceMs(900 * 1000);
-        m_f->monitor.poll().Timer1_Timer();
-        QCOMPARE(m_f->client.requested().size(), 1);
-        m_f->clock.advanceMs(1000);
-        m_f->monitor.poll().Timer1_Timer();
-        QCOMPARE(m_f->client.requested().size(), 2);
-    }
 };
 
 QTEST_GUILESS_MAIN(PollCycleTest)

@@ -103,45 +103,6 @@ private Q_SLOTS:
         qunsetenv("WAYLAND_DISPLAY");
     }
 
-    void logon_findsSendmail_data()
-    {
-        QTest::addColumn<QString>("onPath");   // "", "executable", "plain file"
-        QTest::addColumn<QString>("fallback"); // the same, at the fallback path
-        QTest::addColumn<QString>("found");    // "path", "fallback", or an error number
-        QTest::newRow("on PATH") << u"executable"_s << u"executable"_s << u"path"_s;
-        QTest::newRow("PATH entry not executable") << u"plain file"_s << u"executable"_s << u"fallback"_s;
-        QTest::newRow("nowhere") << QString() << QString() << u"1003"_s;
-        QTest::newRow("fallback not executable") << QString() << u"plain file"_s << u"1004"_s;
-    }
-    void logon_findsSendmail()
-    {
-        QFETCH(QString, onPath);
-        QFETCH(QString, fallback);
-        QFETCH(QString, found);
-        FakePrograms path(true);
-        QTemporaryDir fallbackDir;
-        const QString fallbackFile = fallbackDir.filePath(u"sendmail"_s);
-        QVERIFY(onPath.isEmpty() || path.write(u"sendmail"_s, u"exit 0"_s, onPath == "executable"_L1));
-        QVERIFY(fallback.isEmpty() || writeScript(fallbackFile, u"exit 0"_s, fallback == "executable"_L1));
-
-        SendmailSession session({fallbackFile, 5000});
-        MessagingError error;
-        const bool ok = session.Logon(true, true, &error);
-        if (found.startsWith(u'1')) {
-            QVERIFY(!ok);
-            QCOMPARE(error.number, found.toInt());
-            QVERIFY(error.description.contains(fallbackFile));
-        } else {
-            QVERIFY2(ok, qPrintable(error.description));
-            QCOMPARE(session.program(), found == "path"_L1 ? path.path(u"sendmail"_s) : fallbackFile);
-            QVERIFY(session.addMessage(&error));
-            QVERIFY(session.Logoff(&error));
-        }
-        // Logged off or never logged on: no new message.
-        QVERIFY(session.program().isEmpty() && !session.addMessage(&error));
-        QCOMPARE(error.number, int(MessagingErrorNumber::NotLoggedOn));
-    }
-
     void send_pipesOneWellFormedMessage_data()
     {
         QTest::addColumn<QString>("subject");

@@ -234,41 +234,6 @@ private Q_SLOTS:
         }
     }
 
-    // A second fetch abandons the first, and abort() abandons the running one: neither reports,
-    // and the client is as good as new afterwards.
-    void abandonedFetch_neverReports()
-    {
-        PageServer server;
-        QVERIFY(server.listen());
-        PageResponse slow = PageResponse::page("first page");
-        slow.delay = 400ms;
-        server.enqueue(slow);
-        server.enqueue(PageResponse::page("second page"));
-        slow.body = "late page";
-        server.setDefaultResponse(slow);
-
-        NetworkPageClient client;
-        client.setTransferTimeout(1000ms);
-        QSignalSpy spy(&client, &PageClient::finished);
-        client.fetch(server.url(u"/first"_s));
-        QTRY_COMPARE(server.requestCount(), 1);
-        client.fetch(server.url(u"/second"_s));
-        QVERIFY(client.isBusy());
-        QVERIFY(spy.wait(20'000));
-        QTest::qWait(700); // past the first answer's delay: nothing more may arrive
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(spy.takeFirst().at(0).value<PageResult>().body, u"second page"_s);
-
-        client.fetch(server.url());
-        QTRY_COMPARE(server.requestCount(), 3);
-        client.abort();
-        QVERIFY(!client.isBusy());
-        QTest::qWait(1200); // past both the answer and the time-out
-        QCOMPARE(spy.count(), 0);
-        const PageResult result = fetchOnce(client, server.url());
-        QVERIFY2(result.ok, qPrintable(result.errorDescription));
-        QCOMPARE(result.body, u"late page"_s);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestNetworkPageClient)

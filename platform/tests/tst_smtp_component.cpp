@@ -73,56 +73,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(oldRegistryFile));
     }
 
-    void adapter_forwardsPropertiesMethodsAndEvents()
-    {
-        SmtpControl control;
-        QString error;
-        // An object without the control's interface is refused; unbound, the adapter ignores calls.
-        auto stranger = std::make_unique<QObject>();
-        QVERIFY(!control.attach(stranger.get(), &error));
-        QVERIFY2(error.contains(QLatin1String("SendMail")), qPrintable(error));
-        control.setMailTo(QStringLiteral("x@y.org"));
-        QCOMPARE(control.mailTo(), QString());
-        QVERIFY2(control.create(&error), qPrintable(error));
-        QSignalSpy errors(&control, &SmtpControl::error);
-        QSignalSpy notices(&control, &SmtpControl::propertyChanged);
-        QSignalSpy busy(&control, &SmtpControl::busyState);
-
-        control.setMailTo(QStringLiteral("   "));
-        QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("Please fill MailTo property"));
-        control.setAttachmentFile(QStringLiteral(" /tmp/x "));
-        QCOMPARE(control.attachmentFile(), QStringLiteral("/tmp/x"));
-        QCOMPARE(notices.size(), 1);
-        QVERIFY(control.readProperties({{QStringLiteral("MailFrom"), QStringLiteral("me@x.org")}}));
-        QCOMPARE(control.writeProperties().value(QStringLiteral("MailFrom")).toString(), QStringLiteral("me@x.org"));
-        QVERIFY(!control.readProperties({{QStringLiteral("SendMail"), QStringLiteral("maybe")}}));
-
-        // A send to a closed port fails through the adapter's own signals.
-        control.setMailServerDomain(QStringLiteral("127.0.0.1"));
-        control.setMailServerPort(1);
-        control.setMailTo(QStringLiteral("x@y.org"));
-        control.setSendMail(true);
-        QCOMPARE(busy.size(), 1);
-        QVERIFY(QTest::qWaitFor([&] { return errors.size() >= 3; }, 10000));
-        QCOMPARE(errors.last().first().toString(), QStringLiteral("Connection refused"));
-        QCOMPARE(control.sendMail(), false);
-        control.setSecurity(QStringLiteral("TLS"));
-        control.setUserName(QStringLiteral("joe"));
-        control.setCaFile(QStringLiteral("/tmp/ca.pem"));
-        control.setPassword(QStringLiteral("pw"));
-        const std::pair<const char*, const char*> forwarded[] = {{"Security", "tls"}, {"UserName", "joe"}, {"CaFile", "/tmp/ca.pem"}};
-        for (const auto& [name, value] : forwarded)
-            QCOMPARE(control.control()->property(name).toString(), QLatin1String(value));
-        QCOMPARE(notices.last().first().toString(), QStringLiteral("Password"));
-
-        QWidget host;
-        QWidget* face = control.createFace(&host);
-        QVERIFY(face);
-        QCOMPARE(face->parentWidget(), &host);
-        face->resize(200, 100);
-        QCOMPARE(face->size(), QSize(36, 36));
-    }
 };
 
 QTEST_MAIN(TestSmtpComponent)
