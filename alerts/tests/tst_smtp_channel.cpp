@@ -44,8 +44,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void boxes_comeFromSettingsAndAreSavedAtUnload();
-    void serverBox_splitsHostAndPort_data();
-    void serverBox_splitsHostAndPort();
     void onOff_switchesChannelAndMainCaption();
     void dispatch_reachesTheOneMailChannelThatIsOn_data();
     void dispatch_reachesTheOneMailChannelThatIsOn();
@@ -132,28 +130,6 @@ void SmtpChannelTest::boxes_comeFromSettingsAndAreSavedAtUnload()
     QVERIFY(m_settings->contains(Setting::SmtpFrom));
     m_channel->Form_Load();
     QCOMPARE(m_channel->sender(), QString());
-}
-
-void SmtpChannelTest::serverBox_splitsHostAndPort_data()
-{
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    QTest::newRow("name only") << u"mail.example"_s << u"mail.example"_s << 25;
-    QTest::newRow("name and port") << u"mail.example:587"_s << u"mail.example"_s << 587;
-    QTest::newRow("bracketed v6") << u"[::1]:2525"_s << u"::1"_s << 2525;
-    QTest::newRow("bare v6 is all host") << u"fe80::1"_s << u"fe80::1"_s << 25;
-    QTest::newRow("port out of range") << u"mail.example:70000"_s << u"mail.example:70000"_s << 25;
-}
-
-void SmtpChannelTest::serverBox_splitsHostAndPort()
-{
-    QFETCH(QString, box);
-    QFETCH(QString, host);
-    QFETCH(int, port);
-    const auto [gotHost, gotPort] = SmtpChannel::splitServer(box);
-    QCOMPARE(gotHost, host);
-    QCOMPARE(gotPort, port);
 }
 
 void SmtpChannelTest::onOff_switchesChannelAndMainCaption()

@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStringList>
 
 // Reading the manual page in packaging/man, so that the console tests can hold the
@@ -33,27 +32,6 @@ inline QStringList tags(const QString& page, const QString& section)
             result << lines[i + 1];
     }
     return result;
-}
-
-// The long options named in a text ("--url").
-inline QSet<QString> longOptions(const QString& text)
-{
-    static const QRegularExpression option(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*"));
-    QSet<QString> options;
-    for (auto it = option.globalMatch(text); it.hasNext();)
-        options.insert(it.next().captured());
-    return options;
-}
-
-// The long options a --help text lists, from its option lines only.
-inline QSet<QString> optionsInHelp(const QString& help)
-{
-    static const QRegularExpression optionLine(QStringLiteral("^  (?:-\\w, )?(--[a-z][a-z-]*)"),
-                                               QRegularExpression::MultilineOption);
-    QSet<QString> options;
-    for (auto it = optionLine.globalMatch(help); it.hasNext();)
-        options.insert(it.next().captured(1));
-    return options;
 }
 
 // The command a tag line names: the bold words, without an argument in italics

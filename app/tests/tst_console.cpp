@@ -16,11 +16,9 @@ using namespace Qt::StringLiterals;
 class ConsoleTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void startUp_writesSequenceToStdoutAndLog();
     void commands_actLikeTheControls();
     void watchSettings_savedCheckedTriedAndKeptAcrossRestart();
     void input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks();
-    void helpOption_namesProgramAndListsTheDocumentedOptions();
     void helpCommand_listsTheDocumentedCommandsAndTheHelpFile();
     void restart_comparesWithWhatWasSeenBeforeItAndSwitchesMailOn();
     void secondStart_onTheSameSettingsExitsWithStatus3();
@@ -28,28 +26,6 @@ private Q_SLOTS:
     void service_writesJournalPrioritiesAndEndsWithItsStatus();
     void pageText_reachesTheTerminalAsOneLineEach();
 };
-
-void ConsoleTest::startUp_writesSequenceToStdoutAndLog()
-{
-    ConsoleProgram program;
-    program.setConsoleOption(false);
-    QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(u"window: normal"_s));
-    const QStringList expected = QStringList{u"OFFERWATCH LOG CREATED"_s} + startUpMessages();
-    QCOMPARE(program.messages(), expected);
-    QCOMPARE(fileMessages(program.directory() + u"/ipolog.txt"_s), expected);
-    QVERIFY(program.standardError().contains(u"running in console mode"_s));
-    program.send(u"exit"_s);
-    QVERIFY(program.waitForExit());
-    QCOMPARE(program.process().exitCode(), 0);
-
-    // A second run in the same directory finds the log and writes no banner.
-    ConsoleProgram again;
-    QVERIFY(QFile::copy(program.directory() + u"/ipolog.txt"_s, again.directory() + u"/ipolog.txt"_s));
-    QVERIFY(again.start());
-    QVERIFY(again.waitForMessage(u"window: normal"_s));
-    QCOMPARE(again.messages(), startUpMessages());
-}
 
 void ConsoleTest::commands_actLikeTheControls()
 {
@@ -147,23 +123,6 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
     QVERIFY(errors.contains(u"a command holding control characters was refused; nothing changed"_s));
     QCOMPARE(program.messages().count(u"poll: stopped"_s), 1);
     QVERIFY(!program.messages().contains(u"alarm: ON"_s));
-}
-
-void ConsoleTest::helpOption_namesProgramAndListsTheDocumentedOptions()
-{
-    QProcess program;
-    program.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + u"/offerwatch"_s, {u"--help"_s});
-    QVERIFY(program.waitForFinished(15000));
-    QCOMPARE(program.exitCode(), 0);
-    const QString help = QString::fromLocal8Bit(program.readAllStandardOutput());
-    QCOMPARE(help.section(QLatin1Char('\n'), 0, 0), u"Usage: offerwatch [options]"_s);
-
-    const QString page = ManualPage::read(u"offerwatch.1"_s);
-    QSet<QString> documented;
-    for (const QString& tag : ManualPage::tags(page, u"OPTIONS"_s))
-        documented.unite(ManualPage::longOptions(tag));
-    QVERIFY(!documented.isEmpty());
-    QCOMPARE(ManualPage::optionsInHelp(help), documented);
 }
 
 void ConsoleTest::helpCommand_listsTheDocumentedCommandsAndTheHelpFile()
