@@ -19,7 +19,6 @@ AlertDispatch::AlertDispatch(MainPanel& mainPanel, ActionLog& log, SoundPlayer& 
     , m_log(log)
     , m_sound(sound)
 {
-    connect(&m_mailSwitch, &MailSwitch::changed, this, &AlertDispatch::refreshEmailCaption);
 }
 
 void AlertDispatch::addChannel(AlertChannel& channel)

@@ -17,7 +17,8 @@ class MainPanel;
 class SoundPlayer;
 
 // The alarm, and the dispatch of each alert to every alert channel that is on. It holds
-// the mail switch, and the main window's e-mail caption follows it from here alone.
+// the mail switch the mail channels share; the main window's e-mail caption follows their
+// switched() from here alone.
 class AlertDispatch final : public QObject, public AlertHooks {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AlertDispatch)

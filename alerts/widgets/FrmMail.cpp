@@ -68,9 +68,8 @@ void FrmMail::addMailSystemFrame(int index, const MailSystem& system)
     connect(button, &QPushButton::clicked, this, [this, index] { openMailSystem(index); });
     if (index % 2 == 1)
         return;
-    for (QWidget* below : {static_cast<QWidget*>(m_ui->Frame3), static_cast<QWidget*>(m_ui->Check1),
-                           static_cast<QWidget*>(m_ui->Check2), static_cast<QWidget*>(m_ui->Label3),
-                           static_cast<QWidget*>(m_ui->Label4)})
+    for (QWidget* below :
+         std::initializer_list<QWidget*>{m_ui->Frame3, m_ui->Check1, m_ui->Check2, m_ui->Label3, m_ui->Label4})
         below->move(below->x(), below->y() + rowHeight);
     resize(width(), height() + rowHeight);
 }
