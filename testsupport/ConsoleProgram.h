@@ -36,13 +36,11 @@ public:
 
     // Extra environment for the program (PATH for fake helpers, XDG_CONFIG_HOME, ...).
     void setEnvironmentValue(const QString& name, const QString& value) { m_env.insert(name, value); }
-    // Without --console the program must find out by itself that there is no display.
-    void setConsoleOption(bool on) { m_consoleOption = on; }
     bool start(const QStringList& arguments = {})
     {
         m_process.setProcessEnvironment(m_env);
         m_process.start(qEnvironmentVariable("OFFERWATCH_BIN_DIR") + QStringLiteral("/offerwatch"),
-                        m_consoleOption ? QStringList{QStringLiteral("--console")} + arguments : arguments);
+                        QStringList{QStringLiteral("--console")} + arguments);
         return m_process.waitForStarted(10000);
     }
 
@@ -124,5 +122,4 @@ private:
     QByteArray m_partial;
     QByteArray m_stderr;
     qsizetype m_searchFrom = 0;
-    bool m_consoleOption = true;
 };

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/PlainText.h"
 #include "testsupport/ConsoleProgram.h"
-#include "ManualPage.h"
 #include "testsupport/PageServer.h"
 
 #include <QFile>
@@ -19,7 +18,6 @@ private Q_SLOTS:
     void commands_actLikeTheControls();
     void watchSettings_savedCheckedTriedAndKeptAcrossRestart();
     void input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks();
-    void helpCommand_listsTheDocumentedCommandsAndTheHelpFile();
     void restart_comparesWithWhatWasSeenBeforeItAndSwitchesMailOn();
     void secondStart_onTheSameSettingsExitsWithStatus3();
     void service_writesJournalPrioritiesAndEndsWithItsStatus_data();
@@ -123,42 +121,6 @@ void ConsoleTest::input_refusesDisabledButtonsAndOverlongLinesTakesQuotedBlanks(
     QVERIFY(errors.contains(u"a command holding control characters was refused; nothing changed"_s));
     QCOMPARE(program.messages().count(u"poll: stopped"_s), 1);
     QVERIFY(!program.messages().contains(u"alarm: ON"_s));
-}
-
-void ConsoleTest::helpCommand_listsTheDocumentedCommandsAndTheHelpFile()
-{
-    ConsoleProgram program;
-    QVERIFY(program.start());
-    QVERIFY(program.waitForMessage(u"window: normal"_s));
-    program.send(u"help"_s);
-    const QString helpFile = QDir(program.directory()).canonicalPath() + u"/Offerwatch.txt"_s;
-    // Not in the current directory: the copy in the installed data folder or the
-    // build tree's (the program's own folder) is named, and found.
-    const QString elsewhere = program.waitForLineStartingWith(u"Help file: "_s);
-    QVERIFY2(elsewhere.endsWith(QLatin1String("/Offerwatch.txt")) && elsewhere != u"Help file: "_s + helpFile,
-             qPrintable(elsewhere));
-    QVERIFY(QFileInfo::exists(elsewhere.mid(11)));
-    // Still the menu item: its log line is written as from the window.
-    QVERIFY(program.waitForMessage(u"menu: Offerwatch.txt"_s));
-    program.send(u"exit"_s);
-    QVERIFY(program.waitForExit());
-
-    const QStringList lines = program.stdoutLines();
-    const qsizetype first = lines.indexOf(u"Commands, one per line:"_s) + 1;
-    QVERIFY(first > 0);
-    QStringList listed;
-    for (qsizetype i = first; i < lines.size() && lines[i].startsWith(QLatin1String("  ")); ++i)
-        listed << lines[i].trimmed();
-    QStringList documented;
-    for (const QString& tag : ManualPage::tags(ManualPage::read(u"offerwatch.1"_s), u"COMMANDS"_s)) {
-        // A command that takes one of a few values documents them: "interval 15|30|…".
-        const QString values = tag.section(QLatin1Char('"'), 3, 3).trimmed();
-        const QString argument = values.contains(u'|') ? values : u"TEXT"_s;
-        documented << ManualPage::commandOf(tag) + (tag.startsWith(QLatin1String(".BI")) ? u' ' + argument : QString());
-    }
-    listed.sort();
-    documented.sort();
-    QCOMPARE(listed, documented);
 }
 
 void ConsoleTest::restart_comparesWithWhatWasSeenBeforeItAndSwitchesMailOn()

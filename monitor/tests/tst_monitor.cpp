@@ -16,7 +16,7 @@ class MonitorTest : public QObject {
 private Q_SLOTS:
     void init() { m_f = std::make_unique<MonitorFixture>(); }
 
-    void startUp_logsBannerOnlyForNewLogAndLeavesMonitoringStopped_data()
+    void startUp_logsBannerOnlyForNewLogLeavesMonitoringStoppedAndDeleteStartsAfresh_data()
     {
         QTest::addColumn<QByteArray>("existingLog"); // "-" for no file at all
         QTest::addColumn<bool>("banner");
@@ -24,7 +24,7 @@ private Q_SLOTS:
         QTest::newRow("empty log file") << QByteArray() << true;
         QTest::newRow("log with records") << QByteArray("\"4/5/2000 1:00:00 PM main: Exit Program.\"\r\n") << false;
     }
-    void startUp_logsBannerOnlyForNewLogAndLeavesMonitoringStopped()
+    void startUp_logsBannerOnlyForNewLogLeavesMonitoringStoppedAndDeleteStartsAfresh()
     {
         QFETCH(QByteArray, existingLog);
         QFETCH(bool, banner);
@@ -45,6 +45,12 @@ private Q_SLOTS:
         QCOMPARE(m_f->monitor.tickerList(), u" "_s);
         QVERIFY(m_f->client.requested().isEmpty());
         QVERIFY(m_f->windows.calls.isEmpty());
+
+        // Deleting the log starts a new file with the banner; the screen keeps every earlier line.
+        m_f->monitor.mnuDelLog_Click();
+        QCOMPARE(fileMessages(path),
+                 (QStringList{u"OFFERWATCH LOG CREATED"_s, u"menu: previous ipolog.txt was deleted "_s}));
+        QCOMPARE(m_f->monitor.actionLog().screen()->rowCount(), expected.size() + 2);
     }
 
     // The browser view is shown or hidden only once a page was fetched, except that minimizing
@@ -100,17 +106,6 @@ private Q_SLOTS:
         QTEST(u"%1, %2, %3"_s.arg(panel.alarmCaption(), panel.browserCaption()).arg(panel.intervalMinutes()), "state");
         QCOMPARE(monitor.state().AlarmOn, panel.alarmCaption() == u"Alarm ON"_s);
         QCOMPARE(monitor.state().BrowserOn, panel.browserCaption() == u"Browser ON"_s);
-    }
-
-    void deleteLog_startsNewFileWithBanner()
-    {
-        m_f->start();
-        const QString path = m_f->monitor.state().LogFilePath;
-        m_f->monitor.mnuDelLog_Click();
-        QCOMPARE(fileMessages(path),
-                 (QStringList{u"OFFERWATCH LOG CREATED"_s, u"menu: previous ipolog.txt was deleted "_s}));
-        // The screen keeps every earlier line.
-        QCOMPARE(m_f->monitor.actionLog().screen()->rowCount(), m_f->mark + 2);
     }
 
     void exit_logsLogsOffUnloadsOnce()

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Offerwatch developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "monitor/DemoOfferingsServer.h"
 #include "monitor/OfferingsParser.h"
 
 #include <QElapsedTimer>
@@ -73,6 +74,20 @@ private Q_SLOTS:
         QVERIFY2(timer.elapsed() < 5000, QByteArray::number(timer.elapsed()).append(" ms").constData());
         QTEST(parsed.tickerList, "tickerList");
         QTEST(parsed.lastEntry, "lastEntry");
+    }
+
+    // The --demo page tells the story its server documents, round after round ("-" marks a closed offering).
+    void demoPages_tellTheDocumentedStory()
+    {
+        const QStringList story = u"AURX BLFN CDGE,AURX BLFN CDGE,AURX BLFN CDGE DRWD,AURX -BLFN CDGE DRWD,"
+                                  "AURX CDGE DRWD,ELMT FRXL GLNT,ELMT FRXL GLNT,ELMT FRXL GLNT HRBR,"
+                                  "ELMT -FRXL GLNT HRBR,ELMT GLNT HRBR,AURX BLFN CDGE,AURX BLFN CDGE"_s.split(u',');
+        for (qsizetype fetch = 0; fetch < story.size(); ++fetch) {
+            QString list = u" "_s;
+            for (const QString& symbol : story[fetch].split(u' '))
+                list += symbol.startsWith(u'-') ? symbol.mid(1) + u" (closed)  "_s : symbol + u" (go-now)  "_s;
+            QCOMPARE(parseOfferings(QString::fromLatin1(DemoOfferingsServer::page(int(fetch) + 1))).tickerList, list);
+        }
     }
 };
 
