@@ -77,9 +77,9 @@ private Q_SLOTS:
         m_bus.waitForFinished();
     }
 
-    // Shown, missing, silent: what reaches the service, what the log says, and that an
-    // unanswered call ends in time while the program goes on. (A bus that never answers
-    // is the end-to-end test's case.)
+    // Shown, missing, silent: what reaches the service, what the log says, that an unanswered
+    // call ends in time while the program goes on, and what a click on a shown one does.
+    // (A bus that never answers is the end-to-end test's case.)
     void notify_throughTheSessionBus_data()
     {
         QTest::addColumn<bool>("registered");
@@ -141,19 +141,11 @@ private Q_SLOTS:
                                QStringList{u"default"_s, u"Show Offerwatch"_s}, entry, uchar(1), -1}));
         // A health alert is critical.
         QCOMPARE(m_service.calls.last().at(7), QVariant(uchar(2)));
-    }
+        if (!answers)
+            return;
 
-    // A click on our notification asks for the main window; one on another program's does not.
-    void clickOnOurNotification_isReported()
-    {
-        QVERIFY(m_serviceConnection->registerService(u"org.freedesktop.Notifications"_s));
-        m_service.answers = true;
-        m_service.calls.clear();
-        FreedesktopNotifier notifier;
-        QSignalSpy shown(&notifier, &DesktopNotifier::shown);
+        // A click on our notification asks for the main window; one on another program's does not.
         QSignalSpy activated(&notifier, &DesktopNotifier::activated);
-        notifier.notify(u"Offerwatch: test"_s, u"body"_s);
-        QVERIFY(shown.wait(5000));
         for (const uint id : {uint(999), uint(m_service.calls.size())}) {
             QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
                                                              u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s);
