@@ -77,10 +77,7 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
         QVERIFY(mail.tls);
         QVERIFY(!mail.auth.isEmpty());
     }
-    QSettings stored(config.filePath(u"Offerwatch/Offerwatch.ini"_s), QSettings::IniFormat);
-    QCOMPARE(stored.value(Setting::SmtpSecurity.key).toString(), u"starttls"_s);
-    QCOMPARE(stored.value(Setting::SmtpUser.key).toString(), u"me@example.net"_s);
-    QFile settingsFile(stored.fileName());
+    QFile settingsFile(config.filePath(u"Offerwatch/Offerwatch.ini"_s));
     QVERIFY(settingsFile.open(QIODevice::ReadOnly));
     for (const QByteArray& text : {everything.toUtf8(), settingsFile.readAll()})
         QVERIFY2(!text.contains("s3cret"), "the password must not be shown or stored");
