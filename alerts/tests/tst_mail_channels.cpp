@@ -151,12 +151,6 @@ struct Fixture {
                                                 yesNo(mapi.isLoggedOn()), mapi.onOffCaption(), panel.emailCaption(),
                                                 on.join(u' '));
     }
-    void setMailSystem(const QString& system, bool on)
-    {
-        mailSwitch.switchOn(system);
-        if (!on)
-            mailSwitch.stop();
-    }
     void logOn()
     {
         QVERIFY(mapi.press(Button::Logon));
@@ -426,7 +420,7 @@ private Q_SLOTS:
     void loggedOn_testOnOffAndLogoff()
     {
         Fixture f;
-        f.setMailSystem(u"SMTP"_s, true);
+        f.mailSwitch.switchOn(u"SMTP"_s);
         f.logOn();
         QVERIFY(f.mapi.press(Button::Test));
         QCOMPARE(f.take(), (QStringList{u"addMessage"_s, u"Subject=Offerwatch Test"_s,
@@ -480,7 +474,9 @@ private Q_SLOTS:
             f.logOn();
             f.mapi.unload();
         }
-        f.setMailSystem(mailSystem, emailOn);
+        f.mailSwitch.switchOn(mailSystem);
+        if (!emailOn)
+            f.mailSwitch.stop();
         QSignalSpy loaded(&f.mapi, &MapiChannel::loaded);
         f.mapi.load();
         f.mapi.load();
@@ -539,13 +535,8 @@ private Q_SLOTS:
             f.fake.failing.insert(u"Logon"_s, {1003, u"no sendmail"_s});
         f.sendAlert();
 
-        QStringList transcript{u"email: timeout"_s,
-                               errorLine,
-                               u"email: 3 send errors-triggering logoff"_s,
-                               u"Logoff"_s,
-                               u"email: logoff OK"_s,
-                               u"email: attempting to re-logon"_s,
-                               u"create"_s,
+        QStringList transcript{u"email: timeout"_s, errorLine, u"email: 3 send errors-triggering logoff"_s, u"Logoff"_s,
+                               u"email: logoff OK"_s, u"email: attempting to re-logon"_s, u"create"_s,
                                u"Logon(false,false)"_s};
         if (relogonWorks)
             transcript << u"email: re-logon OK"_s;

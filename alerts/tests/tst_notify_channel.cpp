@@ -113,11 +113,8 @@ private Q_SLOTS:
         NotifyChannel channel(log, *settings, notifier);
         QTRY_COMPARE_WITH_TIMEOUT(channel.isOn(), registered, 3000);
         const QString hostile = u"<b>S&P</b> <a href=\"x\">A</a> (S-1)"_s;
-        const Alert alert{Alert::TickersSubject,
-                          u" ABCD (go-now)  XYZ (closed)  "_s + hostile,
-                          {hostile, u"XYZ (closed)"_s},
-                          {},
-                          {}};
+        const Alert alert{
+            Alert::TickersSubject, u" ABCD (go-now)  XYZ (closed)  "_s + hostile, {hostile, u"XYZ (closed)"_s}, {}, {}};
         QElapsedTimer timer;
         timer.start();
         channel.send(alert);

@@ -14,7 +14,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-Q_DECLARE_METATYPE(PageResponse)
 
 class PushChannelTest : public QObject {
     Q_OBJECT
