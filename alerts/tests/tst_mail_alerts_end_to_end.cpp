@@ -58,7 +58,6 @@ void MailAlertsEndToEndTest::loginOverStartTls_deliversAndKeepsThePasswordApart(
     for (const QString& command : {u"smtp password s3cret-app-pw"_s, u"smtp toggle"_s, u"start"_s})
         program.send(command);
     QVERIFY(server.waitForMessages(2, 20000));
-    QVERIFY(program.waitForMessage(u"email: sent smtp"_s));
     for (const QString& command : {u"mapi to x@example.net"_s, u"mapi logon"_s, u"mapi test"_s, u"exit"_s})
         program.send(command);
     QVERIFY(program.waitForMessage(u"email: test email sent"_s));

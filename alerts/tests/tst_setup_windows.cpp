@@ -98,6 +98,7 @@ private Q_SLOTS:
         FrmMail wizard(f.log, {systems, [&] { started = u"alarm"_s; }, [] { return true; },
                                [&](bool on) { started = on ? u"names on"_s : u"names off"_s; }, [] { return false; },
                                [&](bool on) { started = on ? u"at start on"_s : u"at start off"_s; }});
+        QVERIFY(button(wizard, u"RELAY"_s));
         const int thirdAt = button(wizard, u"RELAY"_s)->mapTo(&wizard, QPoint()).y();
         QVERIFY(thirdAt > button(wizard, u"Command1"_s)->mapTo(&wizard, QPoint()).y());
         QVERIFY(wizard.findChild<QCheckBox*>(u"Check1"_s)->y() > thirdAt);
