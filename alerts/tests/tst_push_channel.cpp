@@ -14,7 +14,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-Q_DECLARE_METATYPE(PageResponse)
 
 class PushChannelTest : public QObject {
     Q_OBJECT
@@ -50,16 +49,11 @@ private Q_SLOTS:
             << QByteArray("{\"subject\":\"IPO: \",\"text\":\" ABCD (go-now)  NE WW (go-now)  \",\"new\":[\"NE WW "
                           "(go-now)\"],\"all\":[\"ABCD (go-now)\",\"NE WW (go-now)\"],\"source\":\"https://x.example/\"}")
             << sent;
-        PageResponse refused = PageResponse::page("no");
-        refused.status = 403;
-        refused.reason = "Forbidden";
-        PageResponse broken = refused;
+        PageResponse broken = PageResponse::page("no");
         broken.status = 500;
         broken.reason = "Internal Server Error";
         PageResponse silent = ok;
         silent.delay = std::chrono::milliseconds(5000);
-        QTest::newRow("403") << "ntfy" << false << false << refused << QStringList() << QByteArray()
-                             << QStringList{u"push: error, the server answered 403 Forbidden"_s};
         QTest::newRow("500") << "json" << true << false << broken << QStringList() << QByteArray()
                              << QStringList{u"push: error, the server answered 500 Internal Server Error"_s};
         QTest::newRow("redirect from https to http")
