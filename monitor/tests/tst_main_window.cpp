@@ -5,6 +5,7 @@
 #include "monitor/widgets/FrmMain.h"
 #include "monitor/widgets/FrmWatch.h"
 #include "monitor/widgets/TrayIcon.h"
+#include "monitor/widgets/WindowManager.h"
 #include "testsupport/MonitorFixture.h"
 #include "testsupport/ScratchSettings.h"
 
@@ -203,6 +204,29 @@ private Q_SLOTS:
                               u"poll: waiting for next cycle"_s, u"menu: check now"_s, u"poll: started"_s,
                               u"web: timeout"_s, u"Error # 7 Host not found"_s, u"poll: waiting for next cycle"_s,
                               u"poll: stopped"_s, u"main: Exit Program."_s}));
+    }
+
+    // A menu opens one window however often it is chosen; once closed, the next choice makes a new one.
+    void windowManager_opensOneWindowOfEachKind()
+    {
+        WindowManager windows(true);
+        QPointer<QWidget> about;
+        int made = 0;
+        windows.setAboutBoxFactory([&] {
+            ++made;
+            about = new QWidget;
+            about->setAttribute(Qt::WA_DeleteOnClose);
+            return about.data();
+        });
+        windows.showAboutBox();
+        windows.showAboutBox();
+        QVERIFY(made == 1 && about && about->isVisible());
+        about->close();
+        QTRY_VERIFY(!about);
+        windows.showAboutBox();
+        QCOMPARE(made, 2);
+        windows.unloadAllWindows();
+        QTRY_VERIFY(!about);
     }
 
 private:
