@@ -8,8 +8,8 @@
 #include "alerts/widgets/FrmSmtp.h"
 #include "monitor/ActionLog.h"
 #include "testsupport/FakeClock.h"
-#include "testsupport/MemorySecretStore.h"
 #include "testsupport/LogLines.h"
+#include "testsupport/MemorySecretStore.h"
 #include "testsupport/RecordingPrompt.h"
 #include "testsupport/ScratchSettings.h"
 
@@ -147,7 +147,9 @@ private Q_SLOTS:
         operate(*window, u"Command2"_s);
         QCOMPARE(channel.onOffCaption(), u"MAPI Email ON"_s);
         operate(*window, u"Command3"_s);
-        QCOMPARE(f.messages().constLast(), u"email: test email sent"_s);
+        QCOMPARE(f.messages().last(3),
+                 (QStringList{u"email: timeout"_s, u"Error # 1001 there is no mail session; log on first"_s,
+                              u"email: test email sent"_s}));
         operate(*window, u"Command4"_s);
         QVERIFY(!channel.isLoggedOn());
         operate(*window, u"Command5"_s);
