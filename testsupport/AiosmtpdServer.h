@@ -30,6 +30,7 @@ public:
         QString keyPath;
         QString login;        // "name:password": a login is required
         bool noPlain = false; // AUTH LOGIN is the only method offered
+        bool no8BitMime = false;
     };
 
     AiosmtpdServer() = default;
@@ -55,6 +56,8 @@ public:
             arguments << "--tls" << options.tls << "--cert" << options.certificatePath << "--key" << options.keyPath;
         if (options.noPlain)
             arguments << QStringLiteral("--no-plain");
+        if (options.no8BitMime)
+            arguments << QStringLiteral("--no-8bitmime");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("SMTP_SINK_LOGIN"), options.login);
         m_process.setProcessEnvironment(environment);

@@ -5,7 +5,8 @@
 content after dot-unstuffing), then prints its envelope, whether it came over TLS and the login
 method as one JSON line. It says "ready" once serving and stops when its parent goes away.
 --tls starttls offers and requires STARTTLS, --tls implicit wraps the connection from the start;
-SMTP_SINK_LOGIN="name:password" requires a login, --no-plain offers AUTH LOGIN only."""
+SMTP_SINK_LOGIN="name:password" requires a login, --no-plain offers AUTH LOGIN only, --no-8bitmime
+leaves 8BITMIME out of its EHLO answer (and refuses 8-bit data, as such a server may)."""
 import argparse
 import json
 import logging
@@ -36,9 +37,11 @@ parser = argparse.ArgumentParser()
 for option in ("--port", "--dir", "--cert", "--key", "--tls"):
     parser.add_argument(option)
 parser.add_argument("--no-plain", action="store_true")
+parser.add_argument("--no-8bitmime", action="store_true")
 args = parser.parse_args()
 
-options = {}
+# aiosmtpd offers 8BITMIME only when it does not decode the data to text.
+options = {"decode_data": args.no_8bitmime}
 context = None
 if args.tls:
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)

@@ -46,9 +46,8 @@ void ConsoleTest::commands_actLikeTheControls()
     const QString errors = program.standardError();
     QVERIFY(errors.contains(u"interval must be one of"_s));
     QVERIFY(errors.contains(u"unknown command 'bogus'"_s));
-    QCOMPARE(fileMessages(program.directory() + u"/ipolog.txt"_s),
-             (QStringList{u"OFFERWATCH LOG CREATED"_s, u"menu: previous ipolog.txt was deleted "_s,
-                          u"main: Exit Program."_s}));
+    // The log of a console run is written in its current folder; what it holds is the action log's test.
+    QVERIFY(QFileInfo(program.directory() + u"/ipolog.txt"_s).size() > 0);
 }
 
 void ConsoleTest::watchSettings_savedCheckedTriedAndKeptAcrossRestart()
@@ -215,15 +214,8 @@ void ConsoleTest::secondStart_onTheSameSettingsExitsWithStatus3()
     QVERIFY(onSettings(third, config.path()));
     QVERIFY(third.waitForMessage(u"window: normal"_s));
 
-    // Settings in a place that cannot hold a lock: the program runs and says so.
-    ConsoleProgram unguarded;
-    QVERIFY(onSettings(unguarded, u"/dev/null/config"_s));
-    QVERIFY(unguarded.waitForMessage(u"window: normal"_s));
-    QVERIFY(unguarded.messages().filter(u"main: could not guard against a second instance"_s).size() == 1);
-    QVERIFY(unguarded.standardError().contains(u"running anyway"_s));
     third.send(u"exit"_s);
-    unguarded.send(u"exit"_s);
-    QVERIFY(third.waitForExit() && unguarded.waitForExit());
+    QVERIFY(third.waitForExit());
 
     // A lock file that names no process (empty, garbled) keeps no later start out.
     QFile damaged(config.filePath(u"Offerwatch/offerwatch.lock"_s));
@@ -251,6 +243,11 @@ void ConsoleTest::service_writesJournalPrioritiesAndEndsWithItsStatus_data()
                                       << QStringList{u"<6>poll: no address to watch; set one with: watch url ADDRESS"_s,
                                                      u"<3>offerwatch: nothing to monitor and no input to fix it"_s,
                                                      u"<6>main: Exit Program."_s};
+    // A page's words reach the journal as information, whatever they say. PAGE is a page naming an error.
+    QTest::newRow("an offering named like an error")
+        << QStringList{u"--url"_s, u"PAGE"_s} << 0
+        << QStringList{u"<6>poll: ticker(s) found-  web: timeout Error # 1  "_s, u"<6>poll: new- web: timeout"_s,
+                       u"<6>poll: waiting for next cycle"_s, u"<6>main: Exit Program."_s};
 }
 
 // As the user unit runs it: console mode, --start, no input, both streams to the journal.
@@ -260,6 +257,14 @@ void ConsoleTest::service_writesJournalPrioritiesAndEndsWithItsStatus()
     QFETCH(int, status);
     QFETCH(QStringList, lastLines);
     QTemporaryDir dir;
+    PageServer page;
+    page.setDefaultResponse(PageResponse::page("<b>web: timeout Error # 1</b>"));
+    QVERIFY(page.listen() && QDir(dir.path()).mkpath(u"config/Offerwatch"_s));
+    QFile ini(dir.filePath(u"config/Offerwatch/Offerwatch.ini"_s));
+    QVERIFY(ini.open(QIODevice::WriteOnly) &&
+            ini.write("[Watch]\nsource=pattern\npattern=<b>(?<symbol>[^<]+)</b>\n") > 0);
+    ini.close();
+    arguments.replaceInStrings(u"PAGE"_s, page.url().toString());
     const QString journal = dir.filePath(u"journal"_s);
     QFile(journal).open(QIODevice::WriteOnly);
     struct stat info = {};

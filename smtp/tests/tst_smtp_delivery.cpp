@@ -54,7 +54,7 @@ private Q_SLOTS:
         const AiosmtpdServer::Options options[Stalling] = {
             {},
             {"starttls", m_trusted.serverCertificatePath(), m_trusted.serverKeyPath(), login, false},
-            {"implicit", m_trusted.serverCertificatePath(), m_trusted.serverKeyPath(), login, true},
+            {"implicit", m_trusted.serverCertificatePath(), m_trusted.serverKeyPath(), login, true, true},
             {"starttls", m_other.serverCertificatePath(), m_other.serverKeyPath(), {}, false},
         };
         for (int i = 0; i < Stalling; ++i)
@@ -85,9 +85,10 @@ private Q_SLOTS:
             Accented + "\n. " + Accented, Accented + "\r\n. " + Accented + "\r\n", "quoted-printable", {});
         // 6 MB is more than what the writer queues before waiting for the connection.
         row("0, 1, 57, 58 and 6000000 bytes", Plain, subject, Body, text, "7bit", {0, 1, 57, 58, 6000000});
-        // Text outside ASCII goes as 8bit to a server that offers 8BITMIME.
+        // Text outside ASCII goes as 8bit only to a server that offers 8BITMIME.
         row("STARTTLS, AUTH PLAIN", StartTlsLogin, subject, Accented, Accented + "\r\n", "8bit", {300000, 58});
-        row("implicit TLS, AUTH LOGIN only", TlsLoginOnly, subject, Accented, Accented + "\r\n", "8bit", {58});
+        row("implicit TLS, AUTH LOGIN only, no 8BITMIME", TlsLoginOnly, subject, Accented, Accented + "\r\n",
+            "quoted-printable", {58});
     }
     void mail_arrivesDecodingToWhatWasSent()
     {
